@@ -1,0 +1,15 @@
+# Warnings are bugs: every target of the project gets the same strict set.
+add_library(tandrill_options INTERFACE)
+target_compile_options(tandrill_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+    -Woverloaded-virtual -Wconversion -Wsign-conversion -Wnull-dereference -Wformat=2
+    -Wimplicit-fallthrough)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(tandrill_options INTERFACE -Wduplicated-cond -Wlogical-op)
+endif()
+
+if(TANDRILL_SANITIZE)
+    target_compile_options(tandrill_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                      -fno-sanitize-recover=undefined)
+    target_link_options(tandrill_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/ and starts Tandrill.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh build
+[[ -f build/CMakeCache.txt ]] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+
+if [[ -x build/bin/tandrill ]]; then
+    exec build/bin/tandrill "$@"
+fi
+if [[ $# -eq 0 ]]; then
+    exec build/bin/tandrill-cli --help
+fi
+exec build/bin/tandrill-cli "$@"

@@ -1,0 +1,210 @@
+// tandrill-cli: the same engine as the app, for scripts and for tests that drive it as a process.
+
+#include "HostInfo.h"
+#include "LogEntry.h"
+#include "SyncEngine.h"
+#include "SyncFormat.h"
+#include "platform/DockRestarter.h"
+#include "platform/HostName.h"
+#include "platform/Notifier.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QSettings>
+
+#include <cstdio>
+
+namespace {
+
+enum ExitCode { Success = 0, Failure = 1, UsageError = 2, ConflictFound = 3 };
+
+class CollectingNotifier final : public Notifier {
+public:
+    void send(const QString &body, const QString &) override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_bodies.append(body);
+    }
+    QStringList bodies() const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_bodies;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_bodies;
+};
+
+void write(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+void writeJson(const QJsonDocument &document)
+{
+    write(stdout, QString::fromUtf8(document.toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+}
+
+int usageError(const QString &message)
+{
+    write(stderr, QLatin1String("tandrill-cli: ") + message + QLatin1String("\nTry 'tandrill-cli --help'.\n"));
+    return UsageError;
+}
+
+int runEngine(SyncEngine::Mode mode, const QString &folder, const QString &host, bool json)
+{
+    CollectingNotifier notifier;
+    const std::unique_ptr<DockRestarter> dock = createSystemDockRestarter();
+    EngineServices services = EngineServices::forCurrentUser();
+    services.notifier = &notifier;
+    services.dockRestarter = dock.get();
+
+    SyncEngine engine(folder, host, services);
+    const SyncEngine::Result result = engine.run(mode);
+    const QStringList bodies = notifier.bodies();
+
+    if (json) {
+        writeJson(QJsonDocument(QJsonObject{{QStringLiteral("result"), result.name()},
+                                            {QStringLiteral("message"), result.message()},
+                                            {QStringLiteral("notifications"), QJsonArray::fromStringList(bodies)}}));
+    } else {
+        for (const QString &body : bodies)
+            write(stdout, body + QLatin1Char('\n'));
+        if (result.kind() == SyncEngine::Result::Kind::Error)
+            write(stderr, result.message() + QLatin1Char('\n'));
+    }
+    switch (result.kind()) {
+    case SyncEngine::Result::Kind::Error:
+        return Failure;
+    case SyncEngine::Result::Kind::Conflict:
+        return ConflictFound;
+    default:
+        return Success;
+    }
+}
+
+int listHosts(const QString &folder, const QString &host, bool json)
+{
+    const QList<HostInfo> hosts = readHostRegistry(folder, host).value_or(QList<HostInfo>());
+    if (json) {
+        QJsonArray array;
+        for (const HostInfo &info : hosts) {
+            array.append(QJsonObject{{QStringLiteral("hostname"), info.hostname},
+                                     {QStringLiteral("lastAction"), info.lastAction},
+                                     {QStringLiteral("lastTime"), info.lastTime},
+                                     {QStringLiteral("isThisMac"), info.isThisMac}});
+        }
+        writeJson(QJsonDocument(array));
+        return Success;
+    }
+    for (const HostInfo &info : hosts) {
+        write(stdout, info.hostname + QLatin1Char('\t') + info.lastAction + QLatin1Char('\t') + info.lastTime +
+                          (info.isThisMac ? QStringLiteral("\tthis Mac\n") : QStringLiteral("\n")));
+    }
+    return Success;
+}
+
+int showLog(const QString &folder, int limit, bool json)
+{
+    const QList<LogEntry> entries =
+        readLogTail(folder + QLatin1Char('/') + SyncFormat::kLogFileName, limit);
+    if (json) {
+        QJsonArray array;
+        for (const LogEntry &entry : entries) {
+            array.append(QJsonObject{{QStringLiteral("raw"), entry.raw},
+                                     {QStringLiteral("timestamp"), entry.timestamp()},
+                                     {QStringLiteral("source"), entry.source()},
+                                     {QStringLiteral("message"), entry.message()}});
+        }
+        writeJson(QJsonDocument(array));
+        return Success;
+    }
+    for (const LogEntry &entry : entries)
+        write(stdout, entry.raw + QLatin1Char('\n'));
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tandrill"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tandrill"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TANDRILL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Keeps the Dock identical on several Macs through one shared folder.\n\n"
+        "Commands:\n"
+        "  push           copy this Mac's Dock file into the folder\n"
+        "  pull           apply the folder's Dock file here and restart the Dock\n"
+        "  auto           push or pull, whichever side is newer; exit 3 on a conflict\n"
+        "  status         register this Mac in the folder\n"
+        "  hosts          list the Macs registered in the folder\n"
+        "  log            show the shared log, newest first"));
+    const QCommandLineOption folderOption(QStringLiteral("folder"), QStringLiteral("The sync folder (default: the app's)."),
+                                          QStringLiteral("DIR"));
+    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("The host name to act as."),
+                                        QStringLiteral("NAME"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON value."));
+    const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("At most N log entries (default 80)."),
+                                         QStringLiteral("N"), QStringLiteral("80"));
+    parser.addOptions({folderOption, hostOption, jsonOption, limitOption});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("push | pull | auto | status | hosts | log"));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        write(stdout, parser.helpText());
+        return Success;
+    }
+    if (parser.isSet(versionOption)) {
+        write(stdout, QStringLiteral("tandrill-cli " TANDRILL_VERSION "\n"));
+        return Success;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usageError(positional.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("one command only"));
+    const QString command = positional.first();
+    static const QStringList commands{QStringLiteral("push"),   QStringLiteral("pull"),  QStringLiteral("auto"),
+                                      QStringLiteral("status"), QStringLiteral("hosts"), QStringLiteral("log")};
+    if (!commands.contains(command))
+        return usageError(QStringLiteral("unknown command '%1'").arg(command));
+
+    bool limitValid = false;
+    const int limit = parser.value(limitOption).toInt(&limitValid);
+    if (!limitValid || limit < 0)
+        return usageError(QStringLiteral("--limit needs a whole number of at least 0"));
+    if (parser.isSet(limitOption) && command != QLatin1String("log"))
+        return usageError(QStringLiteral("--limit goes with log"));
+
+    QString folder = parser.value(folderOption);
+    if (folder.isEmpty()) {
+        const QSettings settings;
+        folder = settings.value(QStringLiteral("TandrillFolderPath")).toString();
+    }
+    if (folder.isEmpty())
+        return usageError(QStringLiteral("no sync folder: pass --folder DIR or choose one in Tandrill"));
+    const QString host = parser.isSet(hostOption) ? parser.value(hostOption) : systemHostName();
+    const bool json = parser.isSet(jsonOption);
+
+    if (command == QLatin1String("hosts"))
+        return listHosts(folder, host, json);
+    if (command == QLatin1String("log"))
+        return showLog(folder, limit, json);
+    const SyncEngine::Mode mode = command == QLatin1String("push")   ? SyncEngine::Mode::Push
+                                  : command == QLatin1String("pull") ? SyncEngine::Mode::Pull
+                                  : command == QLatin1String("auto") ? SyncEngine::Mode::Auto
+                                                                     : SyncEngine::Mode::Status;
+    return runEngine(mode, folder, host, json);
+}

@@ -1,0 +1,322 @@
+#include "SafeFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace SafeFile {
+namespace {
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    Fd(Fd &&other) noexcept : m_fd(other.release()) {}
+    Fd &operator=(Fd &&other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = other.release();
+        }
+        return *this;
+    }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+// O_NONBLOCK keeps open() itself from hanging on a FIFO; fstat then rejects everything but files.
+int openRegularForReading(const QString &path, struct stat *info)
+{
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
+        const int error = S_ISDIR(info->st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+bool readFully(int fd, char *buffer, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, static_cast<size_t>(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool writeFully(int fd, const char *data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, static_cast<size_t>(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+timespec toTimespec(double seconds)
+{
+    double whole = std::floor(seconds);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(whole);
+    ts.tv_nsec = static_cast<long>(std::lround((seconds - whole) * 1e9));
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_sec += 1;
+        ts.tv_nsec -= 1000000000L;
+    }
+    return ts;
+}
+
+double mtimeOf(const struct stat &info)
+{
+#ifdef __APPLE__
+    const timespec &ts = info.st_mtimespec;
+#else
+    const timespec &ts = info.st_mtim;
+#endif
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// Streams the open source into fd, then gives it the wanted mtime and the source's permissions.
+bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, std::optional<double> mtime)
+{
+    std::array<char, 64 * 1024> buffer{};
+    for (;;) {
+        const ssize_t n = ::read(sourceFd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        if (!writeFully(fd, buffer.data(), n))
+            return false;
+    }
+    ::fchmod(fd, sourceInfo.st_mode & 07777);
+    const std::array<timespec, 2> times{timespec{0, UTIME_NOW}, toTimespec(mtime.value_or(mtimeOf(sourceInfo)))};
+    if (::futimens(fd, times.data()) != 0)
+        return false;
+    return ::fsync(fd) == 0;
+}
+
+struct TempFile {
+    Fd fd;
+    QByteArray path;
+};
+
+TempFile createTempBeside(const QString &target)
+{
+    const QFileInfo info(target);
+    QByteArray pattern = encoded(info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".tmp-XXXXXX"));
+    TempFile temp;
+    temp.fd = Fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    temp.path = pattern;
+    return temp;
+}
+
+} // namespace
+
+IoResult IoResult::failure(int code, const QString &path)
+{
+    return {code ? code : EIO, QFileInfo(path).fileName() + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(code ? code : EIO))};
+}
+
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes)
+{
+    struct stat info{};
+    Fd fd(openRegularForReading(path, &info));
+    if (!fd.valid() || info.st_size > maxBytes)
+        return std::nullopt;
+    QByteArray bytes(static_cast<qsizetype>(info.st_size), Qt::Uninitialized);
+    if (!readFully(fd.get(), bytes.data(), info.st_size))
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<Tail> readRegularFileTail(const QString &path, qint64 maxBytes)
+{
+    struct stat info{};
+    Fd fd(openRegularForReading(path, &info));
+    if (!fd.valid())
+        return std::nullopt;
+    Tail tail;
+    qint64 size = info.st_size;
+    if (size > maxBytes) {
+        if (::lseek(fd.get(), static_cast<off_t>(size - maxBytes), SEEK_SET) < 0)
+            return std::nullopt;
+        size = maxBytes;
+        tail.truncated = true;
+    }
+    tail.bytes = QByteArray(static_cast<qsizetype>(size), Qt::Uninitialized);
+    if (!readFully(fd.get(), tail.bytes.data(), size))
+        return std::nullopt;
+    return tail;
+}
+
+IoResult writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    TempFile temp = createTempBeside(path);
+    if (!temp.fd.valid())
+        return IoResult::failure(errno, path);
+    if (!writeFully(temp.fd.get(), bytes.constData(), bytes.size())) {
+        const int error = errno;
+        ::unlink(temp.path.constData());
+        return IoResult::failure(error, path);
+    }
+    ::fchmod(temp.fd.get(), 0644);
+    temp.fd.reset();
+    if (::rename(temp.path.constData(), encoded(path).constData()) != 0) {
+        const int error = errno;
+        ::unlink(temp.path.constData());
+        return IoResult::failure(error, path);
+    }
+    return {};
+}
+
+IoResult copyReplacing(const QString &source, const QString &destination, const CopyOptions &options)
+{
+    struct stat sourceInfo{};
+    Fd sourceFd(openRegularForReading(source, &sourceInfo));
+    if (!sourceFd.valid())
+        return IoResult::failure(errno, source);
+    if (options.refuseEmptySource && sourceInfo.st_size == 0)
+        return {ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
+
+    TempFile temp = createTempBeside(destination);
+    if (!temp.fd.valid())
+        return IoResult::failure(errno, destination);
+    if (!copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime)) {
+        const int error = errno;
+        ::unlink(temp.path.constData());
+        return IoResult::failure(error, destination);
+    }
+    if (options.refuseEmptySource && ::lseek(temp.fd.get(), 0, SEEK_END) == 0) {
+        ::unlink(temp.path.constData());
+        return {ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
+    }
+    temp.fd.reset();
+    if (::rename(temp.path.constData(), encoded(destination).constData()) != 0) {
+        const int error = errno;
+        ::unlink(temp.path.constData());
+        return IoResult::failure(error, destination);
+    }
+    return {};
+}
+
+IoResult copyExclusive(const QString &source, const QString &destination)
+{
+    struct stat sourceInfo{};
+    Fd sourceFd(openRegularForReading(source, &sourceInfo));
+    if (!sourceFd.valid())
+        return IoResult::failure(errno, source);
+    const QByteArray target = encoded(destination);
+    Fd fd(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.valid())
+        return IoResult::failure(errno, destination);
+    if (!copyContents(sourceFd.get(), sourceInfo, fd.get(), std::nullopt)) {
+        const int error = errno;
+        ::unlink(target.constData());
+        return IoResult::failure(error, destination);
+    }
+    return {};
+}
+
+IoResult append(const QString &path, const QByteArray &bytes)
+{
+    Fd fd(::open(encoded(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (!fd.valid())
+        return IoResult::failure(errno, path);
+    struct stat info{};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return IoResult::failure(EINVAL, path);
+    if (!writeFully(fd.get(), bytes.constData(), bytes.size()))
+        return IoResult::failure(errno, path);
+    return {};
+}
+
+std::optional<double> modificationTime(const QString &path)
+{
+    struct stat info{};
+    if (::stat(encoded(path).constData(), &info) != 0)
+        return std::nullopt;
+    return mtimeOf(info);
+}
+
+bool setModificationTime(const QString &path, double seconds)
+{
+    const std::array<timespec, 2> times{timespec{0, UTIME_NOW}, toTimespec(seconds)};
+    return ::utimensat(AT_FDCWD, encoded(path).constData(), times.data(), 0) == 0;
+}
+
+IoResult statRegularFile(const QString &path, qint64 *size)
+{
+    struct stat info{};
+    if (::stat(encoded(path).constData(), &info) != 0)
+        return IoResult::failure(errno, path);
+    if (!S_ISREG(info.st_mode))
+        return IoResult::failure(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, path);
+    if (size)
+        *size = info.st_size;
+    return {};
+}
+
+bool isRegularFile(const QString &path)
+{
+    struct stat info{};
+    return ::stat(encoded(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool exists(const QString &path)
+{
+    struct stat info{};
+    return ::lstat(encoded(path).constData(), &info) == 0;
+}
+
+bool remove(const QString &path)
+{
+    return ::unlink(encoded(path).constData()) == 0;
+}
+
+} // namespace SafeFile

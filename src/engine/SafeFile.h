@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Small, careful file operations for the Dock file, the backups and the shared folder.
+//
+// Files in the shared folder may be half-delivered by the sync service, evicted, replaced by
+// something that is not a file at all, or written by another Mac at the same moment. So every
+// read here is bounded and only ever opens regular files (a FIFO or device would block forever),
+// and every write goes to a temporary file beside the target that is renamed over it at the end.
+namespace SafeFile {
+
+struct IoResult {
+    int errorCode = 0; // errno of the step that failed; 0 on success
+    QString description;
+
+    bool ok() const { return errorCode == 0; }
+    static IoResult failure(int code, const QString &path);
+};
+
+struct Tail {
+    QByteArray bytes;
+    bool truncated = false; // the file was larger than the bytes returned; the first line is partial
+};
+
+// The whole file when it is a regular file of at most maxBytes; otherwise none.
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes);
+
+// At most the last maxBytes of a regular file.
+std::optional<Tail> readRegularFileTail(const QString &path, qint64 maxBytes);
+
+// Writes bytes to a temporary file beside path and renames it over path.
+IoResult writeAtomically(const QString &path, const QByteArray &bytes);
+
+struct CopyOptions {
+    bool refuseEmptySource = false;
+    std::optional<double> modificationTime; // the copy's mtime; by default the source's
+};
+
+// Copies source into a temporary file beside destination and renames it over destination, so the
+// destination is always either the old file or the complete new one.
+IoResult copyReplacing(const QString &source, const QString &destination, const CopyOptions &options = {});
+
+// Copies source to a destination that must not exist yet (EEXIST when it does).
+IoResult copyExclusive(const QString &source, const QString &destination);
+
+// Appends bytes to a regular file, creating it when missing.
+IoResult append(const QString &path, const QByteArray &bytes);
+
+// Modification time in seconds since 1970 with fractions; none when it cannot be read.
+std::optional<double> modificationTime(const QString &path);
+bool setModificationTime(const QString &path, double seconds);
+
+// Success when path names a regular file (links followed); its size goes to *size.
+IoResult statRegularFile(const QString &path, qint64 *size = nullptr);
+
+bool isRegularFile(const QString &path);
+bool exists(const QString &path); // anything at path, a dangling link included
+bool remove(const QString &path);
+
+} // namespace SafeFile

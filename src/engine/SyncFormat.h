@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+// The file protocol between the Macs: names, byte formats and the rules by which they are read.
+// Every Mac, whatever version it runs, must agree on these bytes, so nothing here is clever.
+namespace SyncFormat {
+
+inline constexpr QLatin1StringView kDockFileName{"com.apple.dock.plist"};
+inline constexpr QLatin1StringView kMetaFileName{"tandrill-meta.txt"};
+inline constexpr QLatin1StringView kLogFileName{"tandrill.log"};
+inline constexpr QLatin1StringView kStatusPrefix{"status-"};
+inline constexpr QLatin1StringView kConflictPrefix{"conflict-"};
+inline constexpr QLatin1StringView kHostFileSuffix{".txt"};
+
+// Read limits for files of the shared folder, so a corrupted or hostile file cannot exhaust memory.
+inline constexpr qint64 kMaxKeyValueFileBytes = 64 * 1024;
+inline constexpr qint64 kMaxLogReadBytes = 1024 * 1024;
+
+// The host name as it appears in file names: spaces become "_", then only Unicode letters,
+// numbers, "_" and "-" remain.
+QString fileSafeName(const QString &hostname);
+
+// "status-" / "conflict-" + safe name + ".txt"
+QString hostFileName(QLatin1StringView prefix, const QString &hostname);
+
+using KeyValues = QHash<QString, QString>;
+
+// Key=value text: split at line feeds (carriage returns stay in values), key before the first
+// "=", value after it; the last occurrence of a key wins. None when the bytes are not UTF-8.
+std::optional<KeyValues> parseKeyValues(const QByteArray &bytes);
+
+// A complete floating-point number in C notation, as strtod reads it; 0 for anything else,
+// including leading blanks, trailing characters and values that are not finite.
+double readNumber(const QString &value);
+
+// Truncated toward zero; 0 when the value cannot be stored as a 64-bit whole number.
+QByteArray wholeNumberText(double value);
+
+QString timestampText(const QDateTime &time);  // "yyyy-MM-dd HH:mm:ss"
+QString backupStampText(const QDateTime &time); // "yyyyMMdd_HHmmss"
+
+// "mtime=" M, "host=" name, "updated=" time, joined by line feeds, no line feed at the end.
+QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now);
+
+// "hostname=", "last_action=", "last_time=", "last_pulled=", no line feed at the end.
+QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled);
+
+// "[" time "] [" host "] " message, with its line feed.
+QByteArray logLine(const QDateTime &now, const QString &hostname, const QString &message);
+
+// The "%.0f" rendering of the automatic decision's log line.
+QString roundedText(double value);
+
+} // namespace SyncFormat

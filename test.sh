@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UBSan, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh test
+if [[ ! -f build/CMakeCache.txt ]] || ! grep -q '^TANDRILL_SANITIZE:BOOL=ON' build/CMakeCache.txt; then
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTANDRILL_SANITIZE=ON
+fi
+cmake --build build
+cd build
+ctest --output-on-failure --timeout 300 -j "$(nproc)" "$@"

@@ -1,0 +1,119 @@
+#include "SimulatedMac.h"
+
+#include "SafeFile.h"
+
+#include <QDir>
+#include <QFile>
+
+void RecordingNotifier::send(const QString &body, const QString &title)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_bodies.append(body);
+    m_titles.append(title);
+}
+
+QStringList RecordingNotifier::bodies() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_bodies;
+}
+
+QStringList RecordingNotifier::titles() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_titles;
+}
+
+void RecordingNotifier::clear()
+{
+    const QMutexLocker lock(&m_mutex);
+    m_bodies.clear();
+    m_titles.clear();
+}
+
+SimulatedMac::SimulatedMac(const QString &hostname, const QString &syncFolder, const QString &root)
+    : m_hostname(hostname), m_syncFolder(syncFolder)
+{
+    // Host names may hold characters no directory name should; number the homes instead.
+    static int counter = 0;
+    m_home = root + QLatin1String("/mac-") + QString::number(++counter);
+    m_backups = m_home + QLatin1String("/.local/share/Tandrill/Backups");
+    QDir().mkpath(m_home + QLatin1String("/Library/Preferences"));
+}
+
+QString SimulatedMac::dockPath() const
+{
+    return m_home + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+}
+
+EngineServices SimulatedMac::services()
+{
+    EngineServices services;
+    services.homeDirectory = m_home;
+    services.backupsDirectory = m_backups;
+    services.notifier = &m_notifier;
+    services.dockRestarter = &m_dock;
+    if (m_now) {
+        const QDateTime now = *m_now;
+        services.now = [now] { return now; };
+    }
+    return services;
+}
+
+SyncEngine SimulatedMac::engine()
+{
+    return SyncEngine(m_syncFolder, m_hostname, services());
+}
+
+SyncEngine::Result SimulatedMac::run(SyncEngine::Mode mode)
+{
+    return engine().run(mode);
+}
+
+void SimulatedMac::writeDock(const QByteArray &bytes, std::optional<double> mtime)
+{
+    writeBytes(dockPath(), bytes);
+    if (mtime)
+        SafeFile::setModificationTime(dockPath(), *mtime);
+}
+
+QByteArray SimulatedMac::dockBytes() const
+{
+    return readBytes(dockPath());
+}
+
+bool SimulatedMac::hasDock() const
+{
+    return QFile::exists(dockPath());
+}
+
+double SimulatedMac::dockMTime() const
+{
+    return SafeFile::modificationTime(dockPath()).value_or(0);
+}
+
+QStringList SimulatedMac::backups() const
+{
+    return QDir(m_backups).entryList(QDir::Files, QDir::Name);
+}
+
+void SimulatedMac::advance(int seconds)
+{
+    m_now = m_now.value_or(QDateTime::currentDateTime()).addSecs(seconds);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+}
