@@ -112,8 +112,7 @@ int listHosts(const QString &folder, const QString &host, bool json)
 
 int showLog(const QString &folder, int limit, bool json)
 {
-    const QList<LogEntry> entries =
-        readLogTail(folder + QLatin1Char('/') + SyncFormat::kLogFileName, limit);
+    const QList<LogEntry> entries = readLogTail(folder + QLatin1Char('/') + SyncFormat::kLogFileName, limit);
     if (json) {
         QJsonArray array;
         for (const LogEntry &entry : entries) {
@@ -140,24 +139,25 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(TANDRILL_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Keeps the Dock identical on several Macs through one shared folder.\n\n"
-        "Commands:\n"
-        "  push           copy this Mac's Dock file into the folder\n"
-        "  pull           apply the folder's Dock file here and restart the Dock\n"
-        "  auto           push or pull, whichever side is newer; exit 3 on a conflict\n"
-        "  status         register this Mac in the folder\n"
-        "  hosts          list the Macs registered in the folder\n"
-        "  log            show the shared log, newest first"));
-    const QCommandLineOption folderOption(QStringLiteral("folder"), QStringLiteral("The sync folder (default: the app's)."),
-                                          QStringLiteral("DIR"));
+    parser.setApplicationDescription(
+        QStringLiteral("Keeps the Dock identical on several Macs through one shared folder.\n\n"
+                       "Commands:\n"
+                       "  push           copy this Mac's Dock file into the folder\n"
+                       "  pull           apply the folder's Dock file here and restart the Dock\n"
+                       "  auto           push or pull, whichever side is newer; exit 3 on a conflict\n"
+                       "  status         register this Mac in the folder\n"
+                       "  hosts          list the Macs registered in the folder\n"
+                       "  log            show the shared log, newest first"));
+    const QCommandLineOption folderOption(
+        QStringLiteral("folder"), QStringLiteral("The sync folder (default: the app's)."), QStringLiteral("DIR"));
     const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("The host name to act as."),
                                         QStringLiteral("NAME"));
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON value."));
     const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("At most N log entries (default 80)."),
                                          QStringLiteral("N"), QStringLiteral("80"));
     parser.addOptions({folderOption, hostOption, jsonOption, limitOption});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("push | pull | auto | status | hosts | log"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("push | pull | auto | status | hosts | log"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
 
@@ -174,7 +174,8 @@ int main(int argc, char *argv[])
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
-        return usageError(positional.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("one command only"));
+        return usageError(positional.isEmpty() ? QStringLiteral("no command given")
+                                               : QStringLiteral("one command only"));
     const QString command = positional.first();
     static const QStringList commands{QStringLiteral("push"),   QStringLiteral("pull"),  QStringLiteral("auto"),
                                       QStringLiteral("status"), QStringLiteral("hosts"), QStringLiteral("log")};

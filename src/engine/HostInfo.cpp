@@ -73,8 +73,8 @@ std::optional<QList<HostInfo>> readHostRegistry(const QString &folder, const QSt
     if (folder.isEmpty() || !directory.exists())
         return std::nullopt;
     QList<HostInfo> hosts;
-    const QStringList names = directory.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                  QDir::Unsorted);
+    const QStringList names =
+        directory.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString &name : names) {
         if (!name.startsWith(SyncFormat::kStatusPrefix) || !name.endsWith(SyncFormat::kHostFileSuffix))
             continue;

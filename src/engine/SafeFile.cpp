@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -18,6 +20,24 @@ namespace {
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
+}
+
+std::mutex g_injectorMutex;
+std::shared_ptr<const FaultInjector> g_injector;
+
+// True when a test made this step fail; errno then holds the injected error.
+bool faultInjected(Step step, const QString &path)
+{
+    std::shared_ptr<const FaultInjector> injector;
+    {
+        const std::lock_guard lock(g_injectorMutex);
+        injector = g_injector;
+    }
+    const int error = injector ? (*injector)(step, path) : 0;
+    if (error == 0)
+        return false;
+    errno = error;
+    return true;
 }
 
 class Fd {
@@ -149,7 +169,8 @@ struct TempFile {
 TempFile createTempBeside(const QString &target)
 {
     const QFileInfo info(target);
-    QByteArray pattern = encoded(info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".tmp-XXXXXX"));
+    QByteArray pattern =
+        encoded(info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".tmp-XXXXXX"));
     TempFile temp;
     temp.fd = Fd(::mkostemp(pattern.data(), O_CLOEXEC));
     temp.path = pattern;
@@ -160,12 +181,13 @@ TempFile createTempBeside(const QString &target)
 
 IoResult IoResult::failure(int code, const QString &path)
 {
-    return {code ? code : EIO, QFileInfo(path).fileName() + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(code ? code : EIO))};
+    return {code ? code : EIO, QFileInfo(path).fileName() + QLatin1String(": ") +
+                                   QString::fromLocal8Bit(std::strerror(code ? code : EIO))};
 }
 
 std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes)
 {
-    struct stat info{};
+    struct stat info {};
     Fd fd(openRegularForReading(path, &info));
     if (!fd.valid() || info.st_size > maxBytes)
         return std::nullopt;
@@ -177,7 +199,7 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes)
 
 std::optional<Tail> readRegularFileTail(const QString &path, qint64 maxBytes)
 {
-    struct stat info{};
+    struct stat info {};
     Fd fd(openRegularForReading(path, &info));
     if (!fd.valid())
         return std::nullopt;
@@ -197,17 +219,19 @@ std::optional<Tail> readRegularFileTail(const QString &path, qint64 maxBytes)
 
 IoResult writeAtomically(const QString &path, const QByteArray &bytes)
 {
+    if (faultInjected(Step::Create, path))
+        return IoResult::failure(errno, path);
     TempFile temp = createTempBeside(path);
     if (!temp.fd.valid())
         return IoResult::failure(errno, path);
-    if (!writeFully(temp.fd.get(), bytes.constData(), bytes.size())) {
+    if (faultInjected(Step::Write, path) || !writeFully(temp.fd.get(), bytes.constData(), bytes.size())) {
         const int error = errno;
         ::unlink(temp.path.constData());
         return IoResult::failure(error, path);
     }
     ::fchmod(temp.fd.get(), 0644);
     temp.fd.reset();
-    if (::rename(temp.path.constData(), encoded(path).constData()) != 0) {
+    if (faultInjected(Step::Rename, path) || ::rename(temp.path.constData(), encoded(path).constData()) != 0) {
         const int error = errno;
         ::unlink(temp.path.constData());
         return IoResult::failure(error, path);
@@ -217,17 +241,20 @@ IoResult writeAtomically(const QString &path, const QByteArray &bytes)
 
 IoResult copyReplacing(const QString &source, const QString &destination, const CopyOptions &options)
 {
-    struct stat sourceInfo{};
+    struct stat sourceInfo {};
     Fd sourceFd(openRegularForReading(source, &sourceInfo));
     if (!sourceFd.valid())
         return IoResult::failure(errno, source);
     if (options.refuseEmptySource && sourceInfo.st_size == 0)
         return {ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
 
+    if (faultInjected(Step::Create, destination))
+        return IoResult::failure(errno, destination);
     TempFile temp = createTempBeside(destination);
     if (!temp.fd.valid())
         return IoResult::failure(errno, destination);
-    if (!copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime)) {
+    if (faultInjected(Step::Write, destination) ||
+        !copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime)) {
         const int error = errno;
         ::unlink(temp.path.constData());
         return IoResult::failure(error, destination);
@@ -237,7 +264,8 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
         return {ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
     }
     temp.fd.reset();
-    if (::rename(temp.path.constData(), encoded(destination).constData()) != 0) {
+    if (faultInjected(Step::Rename, destination) ||
+        ::rename(temp.path.constData(), encoded(destination).constData()) != 0) {
         const int error = errno;
         ::unlink(temp.path.constData());
         return IoResult::failure(error, destination);
@@ -247,15 +275,17 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
 
 IoResult copyExclusive(const QString &source, const QString &destination)
 {
-    struct stat sourceInfo{};
+    struct stat sourceInfo {};
     Fd sourceFd(openRegularForReading(source, &sourceInfo));
     if (!sourceFd.valid())
         return IoResult::failure(errno, source);
+    if (faultInjected(Step::Create, destination))
+        return IoResult::failure(errno, destination);
     const QByteArray target = encoded(destination);
     Fd fd(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!fd.valid())
         return IoResult::failure(errno, destination);
-    if (!copyContents(sourceFd.get(), sourceInfo, fd.get(), std::nullopt)) {
+    if (faultInjected(Step::Write, destination) || !copyContents(sourceFd.get(), sourceInfo, fd.get(), std::nullopt)) {
         const int error = errno;
         ::unlink(target.constData());
         return IoResult::failure(error, destination);
@@ -265,23 +295,34 @@ IoResult copyExclusive(const QString &source, const QString &destination)
 
 IoResult append(const QString &path, const QByteArray &bytes)
 {
+    if (faultInjected(Step::Create, path))
+        return IoResult::failure(errno, path);
     Fd fd(::open(encoded(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
     if (!fd.valid())
         return IoResult::failure(errno, path);
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return IoResult::failure(EINVAL, path);
-    if (!writeFully(fd.get(), bytes.constData(), bytes.size()))
+    if (faultInjected(Step::Write, path) || !writeFully(fd.get(), bytes.constData(), bytes.size()))
         return IoResult::failure(errno, path);
     return {};
 }
 
 std::optional<double> modificationTime(const QString &path)
 {
-    struct stat info{};
+    struct stat info {};
     if (::stat(encoded(path).constData(), &info) != 0)
         return std::nullopt;
     return mtimeOf(info);
+}
+
+std::optional<Stamp> stamp(const QString &path)
+{
+    struct stat info {};
+    if (::stat(encoded(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Stamp{static_cast<qint64>(info.st_size), mtimeOf(info), static_cast<quint64>(info.st_ino),
+                 static_cast<quint64>(info.st_dev), S_ISREG(info.st_mode)};
 }
 
 bool setModificationTime(const QString &path, double seconds)
@@ -292,7 +333,7 @@ bool setModificationTime(const QString &path, double seconds)
 
 IoResult statRegularFile(const QString &path, qint64 *size)
 {
-    struct stat info{};
+    struct stat info {};
     if (::stat(encoded(path).constData(), &info) != 0)
         return IoResult::failure(errno, path);
     if (!S_ISREG(info.st_mode))
@@ -304,19 +345,26 @@ IoResult statRegularFile(const QString &path, qint64 *size)
 
 bool isRegularFile(const QString &path)
 {
-    struct stat info{};
+    struct stat info {};
     return ::stat(encoded(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool exists(const QString &path)
 {
-    struct stat info{};
+    struct stat info {};
     return ::lstat(encoded(path).constData(), &info) == 0;
 }
 
 bool remove(const QString &path)
 {
     return ::unlink(encoded(path).constData()) == 0;
+}
+
+void setFaultInjector(FaultInjector injector)
+{
+    auto installed = injector ? std::make_shared<const FaultInjector>(std::move(injector)) : nullptr;
+    const std::lock_guard lock(g_injectorMutex);
+    g_injector = std::move(installed);
 }
 
 } // namespace SafeFile

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Small, careful file operations for the Dock file, the backups and the shared folder.
@@ -50,6 +51,17 @@ IoResult copyExclusive(const QString &source, const QString &destination);
 // Appends bytes to a regular file, creating it when missing.
 IoResult append(const QString &path, const QByteArray &bytes);
 
+// What identifies one version of a file cheaply: a change of any field means new content.
+struct Stamp {
+    qint64 size = -1;
+    double mtime = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool regular = false;
+    bool operator==(const Stamp &) const = default;
+};
+std::optional<Stamp> stamp(const QString &path);
+
 // Modification time in seconds since 1970 with fractions; none when it cannot be read.
 std::optional<double> modificationTime(const QString &path);
 bool setModificationTime(const QString &path, double seconds);
@@ -60,5 +72,14 @@ IoResult statRegularFile(const QString &path, qint64 *size = nullptr);
 bool isRegularFile(const QString &path);
 bool exists(const QString &path); // anything at path, a dangling link included
 bool remove(const QString &path);
+
+// Test seam. A full disk, an I/O error or a folder vanishing halfway through a write cannot be
+// produced on demand (least of all as root, where permissions do not stop anything), so tests
+// install an injector that every writing step above consults first: given the step and the
+// file it is for (the destination, never the temporary name), it returns the errno to fail
+// with, or 0 to go on; it may also act on the file system at that moment. Unset, nothing changes.
+enum class Step { Create, Write, Rename };
+using FaultInjector = std::function<int(Step step, const QString &path)>;
+void setFaultInjector(FaultInjector injector); // an empty function removes it
 
 } // namespace SafeFile

@@ -65,8 +65,7 @@ QString SyncEngine::Result::name() const
 
 SyncEngine::SyncEngine(QString syncFolderPath, QString hostname, EngineServices services)
     : m_syncFolderPath(std::move(syncFolderPath)), m_hostname(std::move(hostname)), m_services(std::move(services))
-{
-}
+{}
 
 SyncEngine::Result SyncEngine::run(Mode mode)
 {
@@ -312,7 +311,8 @@ void SyncEngine::pruneBackups(int keep) const
         if (QFileInfo(name).suffix() != QLatin1String("plist"))
             continue;
         const QString path = directory.filePath(name);
-        entries.push_back({path, name, SafeFile::modificationTime(path).value_or(-std::numeric_limits<double>::infinity())});
+        entries.push_back(
+            {path, name, SafeFile::modificationTime(path).value_or(-std::numeric_limits<double>::infinity())});
     }
     // Newest first. Backups of an unchanged Dock file share its modification time; their names
     // carry the time they were taken, which then decides.

@@ -97,7 +97,8 @@ QString backupStampText(const QDateTime &time)
 
 QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now)
 {
-    return "mtime=" + wholeNumberText(mtime) + "\nhost=" + hostname.toUtf8() + "\nupdated=" + timestampText(now).toUtf8();
+    return "mtime=" + wholeNumberText(mtime) + "\nhost=" + hostname.toUtf8() +
+           "\nupdated=" + timestampText(now).toUtf8();
 }
 
 QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled)

@@ -41,7 +41,7 @@ double readNumber(const QString &value);
 // Truncated toward zero; 0 when the value cannot be stored as a 64-bit whole number.
 QByteArray wholeNumberText(double value);
 
-QString timestampText(const QDateTime &time);  // "yyyy-MM-dd HH:mm:ss"
+QString timestampText(const QDateTime &time);   // "yyyy-MM-dd HH:mm:ss"
 QString backupStampText(const QDateTime &time); // "yyyyMMdd_HHmmss"
 
 // "mtime=" M, "host=" name, "updated=" time, joined by line feeds, no line feed at the end.

@@ -1,0 +1,149 @@
+#include "FolderSnapshot.h"
+
+#include "SyncFormat.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QStringDecoder>
+
+#include <cmath>
+
+QString formatLocalTime(double secondsSinceEpoch)
+{
+    const auto ms = static_cast<qint64>(std::floor(secondsSinceEpoch * 1000.0));
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+FolderSnapshot FolderSnapshotReader::read(const Request &request)
+{
+    FolderSnapshot snapshot;
+    const QString prefix = request.folder + QLatin1Char('/');
+    if (request.syncInfo) {
+        snapshot.readSyncInfo = true;
+        snapshot.syncInfo = readMeta(prefix + SyncFormat::kMetaFileName);
+        if (snapshot.syncInfo) {
+            if (const auto mtime = SafeFile::modificationTime(request.dockPath))
+                snapshot.lastSyncLocal = formatLocalTime(*mtime);
+        }
+    }
+    if (request.log) {
+        snapshot.readLog = true;
+        snapshot.logLines = readLog(prefix + SyncFormat::kLogFileName);
+    }
+    if (request.conflict) {
+        snapshot.readConflict = true;
+        snapshot.conflictMarker =
+            !request.folder.isEmpty() &&
+            SafeFile::exists(prefix + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, request.myHostname));
+    }
+    if (request.hosts) {
+        snapshot.readHosts = true;
+        snapshot.hosts = readHosts(request.folder, request.myHostname);
+    }
+    return snapshot;
+}
+
+void FolderSnapshotReader::invalidate()
+{
+    *this = FolderSnapshotReader();
+}
+
+std::optional<FolderSnapshot::SyncInfo> FolderSnapshotReader::readMeta(const QString &path)
+{
+    const auto stamp = SafeFile::stamp(path);
+    if (!stamp || !stamp->regular) {
+        m_meta.reset();
+        return std::nullopt;
+    }
+    if (m_meta && m_meta->path == path && m_meta->stamp == *stamp)
+        return m_meta->info;
+
+    const auto bytes = SafeFile::readRegularFile(path, SyncFormat::kMaxKeyValueFileBytes);
+    if (!bytes)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(*bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    // Picked by prefix, later lines winning; nothing trimmed.
+    FolderSnapshot::SyncInfo info;
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("host=")))
+            info.remoteHostname = line.mid(5).toString();
+        else if (line.startsWith(QLatin1String("updated=")))
+            info.lastSyncRemote = line.mid(8).toString();
+    }
+    m_meta = CachedMeta{path, *stamp, info};
+    return info;
+}
+
+std::optional<QList<LogEntry>> FolderSnapshotReader::readLog(const QString &path)
+{
+    const auto stamp = SafeFile::stamp(path);
+    const std::optional<SafeFile::Stamp> current = stamp && stamp->regular ? stamp : std::nullopt;
+    if (m_logKnown && m_logPath == path && m_logStamp == current)
+        return std::nullopt;
+    m_logKnown = true;
+    m_logPath = path;
+    m_logStamp = current;
+    if (!current)
+        return QList<LogEntry>();
+    return readLogTail(path, 80);
+}
+
+std::optional<QList<HostInfo>> FolderSnapshotReader::readHosts(const QString &folder, const QString &myHostname)
+{
+    if (folder.isEmpty()) {
+        m_hostsKnown = false;
+        return QList<HostInfo>();
+    }
+    const QDir directory(folder);
+    if (!directory.exists())
+        return std::nullopt;
+    if (m_hostsFolder != folder || m_hostsOwner != myHostname) {
+        m_statusCache.clear();
+        m_hostsKnown = false;
+        m_hostsFolder = folder;
+        m_hostsOwner = myHostname;
+    }
+
+    const QStringList names =
+        directory.entryList({QStringLiteral("status-*.txt")},
+                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::CaseSensitive, QDir::Unsorted);
+    bool changed = !m_hostsKnown || names != m_lastHostOrder;
+    QHash<QString, CachedStatus> next;
+    next.reserve(names.size());
+    for (const QString &name : names) {
+        const QString path = folder + QLatin1Char('/') + name;
+        const auto stamp = SafeFile::stamp(path).value_or(SafeFile::Stamp{});
+        const auto cached = m_statusCache.constFind(name);
+        if (cached != m_statusCache.cend() && cached->stamp == stamp) {
+            next.insert(name, *cached);
+            continue;
+        }
+        changed = true;
+        CachedStatus status{stamp, std::nullopt};
+        if (stamp.regular) {
+            if (const auto bytes = SafeFile::readRegularFile(path, SyncFormat::kMaxKeyValueFileBytes))
+                status.host = readHostStatus(*bytes, myHostname);
+        }
+        next.insert(name, status);
+    }
+    m_statusCache = std::move(next);
+    m_lastHostOrder = names;
+    m_hostsKnown = true;
+    if (!changed)
+        return std::nullopt;
+
+    QList<HostInfo> hosts;
+    for (const QString &name : names) {
+        const CachedStatus &status = m_statusCache[name];
+        if (status.host) {
+            HostInfo host = *status.host;
+            host.id = QUuid::createUuid();
+            hosts.append(host);
+        }
+    }
+    sortHosts(hosts);
+    return hosts;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "HostInfo.h"
+#include "LogEntry.h"
+#include "SafeFile.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// What one refresh reads from the sync folder. Empty optionals mean "leave the shown value as it
+// is": the file could not be read, or has not changed since the last read.
+struct FolderSnapshot {
+    struct SyncInfo {
+        std::optional<QString> remoteHostname;
+        std::optional<QString> lastSyncRemote;
+    };
+
+    bool readSyncInfo = false;
+    std::optional<SyncInfo> syncInfo; // none: the meta file is unreadable
+    std::optional<QString> lastSyncLocal;
+    bool readLog = false;
+    std::optional<QList<LogEntry>> logLines; // none: unchanged
+    bool readConflict = false;
+    bool conflictMarker = false;
+    bool readHosts = false;
+    std::optional<QList<HostInfo>> hosts; // none: unchanged, or the folder cannot be listed
+};
+
+// Reads the sync folder for the coordinator's refresh, on its worker thread only. It remembers
+// each file's stamp (size, mtime, inode) and parses a file again only when the stamp changed, so
+// a refresh costs what changed, not what exists.
+class FolderSnapshotReader {
+public:
+    struct Request {
+        QString folder;
+        QString myHostname;
+        QString dockPath;
+        bool syncInfo = false;
+        bool log = false;
+        bool conflict = false;
+        bool hosts = false;
+    };
+
+    FolderSnapshot read(const Request &request);
+    // Forgets every stamp, so the next read reports everything anew.
+    void invalidate();
+
+private:
+    std::optional<FolderSnapshot::SyncInfo> readMeta(const QString &path);
+    std::optional<QList<LogEntry>> readLog(const QString &path);
+    std::optional<QList<HostInfo>> readHosts(const QString &folder, const QString &myHostname);
+
+    struct CachedMeta {
+        QString path;
+        SafeFile::Stamp stamp;
+        FolderSnapshot::SyncInfo info;
+    };
+    struct CachedStatus {
+        SafeFile::Stamp stamp;
+        std::optional<HostInfo> host;
+    };
+
+    std::optional<CachedMeta> m_meta;
+    QString m_logPath;
+    std::optional<SafeFile::Stamp> m_logStamp;
+    bool m_logKnown = false;
+    QString m_hostsFolder;
+    QString m_hostsOwner;
+    QHash<QString, CachedStatus> m_statusCache; // by file name
+    QStringList m_lastHostOrder;
+    bool m_hostsKnown = false;
+};
+
+// How the coordinator shows the local Dock file's time.
+QString formatLocalTime(double secondsSinceEpoch);

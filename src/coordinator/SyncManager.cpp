@@ -1,0 +1,623 @@
+#include "SyncManager.h"
+
+#include "BookmarkManager.h"
+#include "FolderSnapshot.h"
+#include "SafeFile.h"
+#include "Scheduler.h"
+#include "SerialWorker.h"
+#include "SyncFormat.h"
+#include "platform/FolderPicker.h"
+#include "platform/LoginItem.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kEmDash = QStringLiteral("—");
+const QString kFolderKey = QStringLiteral("TandrillFolderPath");
+const QString kOnboardingKey = QStringLiteral("TandrillOnboardingComplete");
+const QString kSyncOnStartKey = QStringLiteral("TandrillSyncOnStart");
+const QString kHostNamesKey = QStringLiteral("TandrillHostCustomNames");
+const QString kIntervalKey = QStringLiteral("TandrillIntervalHours");
+const QString kDaemonActiveKey = QStringLiteral("TandrillAutoSyncActive");
+
+QString startText(SyncEngine::Mode mode)
+{
+    switch (mode) {
+    case SyncEngine::Mode::Auto:
+        return QStringLiteral("Syncing…");
+    case SyncEngine::Mode::Push:
+        return QStringLiteral("Uploading…");
+    case SyncEngine::Mode::Pull:
+        return QStringLiteral("Downloading…");
+    case SyncEngine::Mode::Status:
+        return QStringLiteral("…");
+    }
+    return QString();
+}
+
+QString endText(const SyncEngine::Result &result)
+{
+    switch (result.kind()) {
+    case SyncEngine::Result::Kind::Conflict:
+        return QStringLiteral("⚠ Konflikt");
+    case SyncEngine::Result::Kind::Error:
+        return QStringLiteral("⚠ ") + result.message();
+    default:
+        return QStringLiteral("✓ Fertig");
+    }
+}
+
+// Display names as stored: a UTF-8 JSON object of strings. None when the data is anything else.
+std::optional<HostNameMap> decodeHostNames(const QByteArray &data)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    HostNameMap names;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isString())
+            return std::nullopt;
+        names.insert(it.key(), it.value().toString());
+    }
+    return names;
+}
+
+bool sameHosts(const QList<HostInfo> &a, const QList<HostInfo> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const HostInfo &x, const HostInfo &y) {
+        return x.hostname == y.hostname && x.lastAction == y.lastAction && x.lastTime == y.lastTime &&
+               x.isThisMac == y.isThisMac;
+    });
+}
+
+bool sameLog(const QList<LogEntry> &a, const QList<LogEntry> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const LogEntry &x, const LogEntry &y) { return x.raw == y.raw; });
+}
+
+} // namespace
+
+SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
+    : QObject(parent), m_services(std::move(services)), m_reader(std::make_unique<FolderSnapshotReader>()),
+      m_engineWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-engine"))),
+      m_folderWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-folder"))), m_lastSyncLocal(kEmDash),
+      m_lastSyncRemote(kEmDash), m_remoteHostname(kEmDash)
+{
+    Q_ASSERT(m_services.settings && m_services.scheduler);
+    QSettings &settings = *m_services.settings;
+
+    m_syncFolderPath = settings.value(kFolderKey).toString();
+    m_isOnboardingComplete = settings.value(kOnboardingKey, false).toBool();
+    setSyncOnStart(settings.value(kSyncOnStartKey, false).toBool());
+    const int storedInterval = settings.value(kIntervalKey, 1).toInt();
+    setIntervalHours(storedInterval > 1 ? storedInterval : 1);
+    if (settings.contains(kHostNamesKey)) {
+        if (const auto names = decodeHostNames(settings.value(kHostNamesKey).toByteArray()))
+            setHostCustomNames(*names);
+    }
+    setLaunchAtLogin(m_services.loginItem && m_services.loginItem->status() == LoginItem::Status::Enabled);
+
+    if (m_isOnboardingComplete && !m_syncFolderPath.isEmpty() && m_services.bookmarks) {
+        // A folder that was moved or renamed is followed through its bookmark.
+        if (const auto resolved = m_services.bookmarks->resolveBookmark(); resolved && *resolved != m_syncFolderPath) {
+            m_syncFolderPath = *resolved;
+            settings.setValue(kFolderKey, m_syncFolderPath);
+        }
+    }
+    if (m_isOnboardingComplete) {
+        registerPresence(makeEngine());
+        refreshAll();
+        if (settings.value(kDaemonActiveKey, false).toBool())
+            startDaemon();
+        if (m_syncOnStart)
+            m_services.scheduler->singleShot(kSyncOnStartDelay, this, [this] { performSync(SyncEngine::Mode::Auto); });
+    }
+    startRefreshTimer();
+}
+
+SyncManager::~SyncManager()
+{
+    m_autoSyncTimer.reset();
+    m_refreshTimer.reset();
+    // Let a running engine job finish before the folder access ends.
+    m_engineWorker.reset();
+    m_folderWorker.reset();
+    if (m_services.bookmarks)
+        m_services.bookmarks->stopAccessing();
+}
+
+// ---- Settings and published state -------------------------------------------------------------
+
+void SyncManager::setIntervalHours(int hours)
+{
+    const bool changed = hours != m_intervalHours;
+    m_intervalHours = hours;
+    m_services.settings->setValue(kIntervalKey, hours);
+    if (changed)
+        emit intervalHoursChanged(hours);
+}
+
+void SyncManager::setSyncOnStart(bool enabled)
+{
+    const bool changed = enabled != m_syncOnStart;
+    m_syncOnStart = enabled;
+    m_services.settings->setValue(kSyncOnStartKey, enabled);
+    if (changed)
+        emit syncOnStartChanged(enabled);
+}
+
+void SyncManager::setLaunchAtLogin(bool enabled)
+{
+    if (enabled == m_launchAtLogin)
+        return;
+    // A refusal is silent: the switch shows what was asked until the next launch reads the truth.
+    if (m_services.loginItem)
+        enabled ? m_services.loginItem->registerItem() : m_services.loginItem->unregisterItem();
+    m_launchAtLogin = enabled;
+    emit launchAtLoginChanged(enabled);
+}
+
+void SyncManager::setHostCustomNames(const HostNameMap &names)
+{
+    const bool changed = names != m_hostCustomNames;
+    m_hostCustomNames = names;
+    storeHostCustomNames();
+    if (changed)
+        emit hostCustomNamesChanged();
+}
+
+void SyncManager::storeHostCustomNames()
+{
+    QJsonObject object;
+    for (auto it = m_hostCustomNames.cbegin(); it != m_hostCustomNames.cend(); ++it)
+        object.insert(it.key(), it.value());
+    m_services.settings->setValue(kHostNamesKey, QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+#define TANDRILL_SETTER(Name, Type, member, signal)                                                                    \
+    void SyncManager::Name(Type value)                                                                                 \
+    {                                                                                                                  \
+        if (member == value)                                                                                           \
+            return;                                                                                                    \
+        member = value;                                                                                                \
+        emit signal(member);                                                                                           \
+    }
+
+TANDRILL_SETTER(setDaemonRunning, bool, m_daemonRunning, daemonRunningChanged)
+TANDRILL_SETTER(setLastSyncLocal, const QString &, m_lastSyncLocal, lastSyncLocalChanged)
+TANDRILL_SETTER(setLastSyncRemote, const QString &, m_lastSyncRemote, lastSyncRemoteChanged)
+TANDRILL_SETTER(setRemoteHostname, const QString &, m_remoteHostname, remoteHostnameChanged)
+TANDRILL_SETTER(setIsSyncing, bool, m_isSyncing, isSyncingChanged)
+TANDRILL_SETTER(setStatusMessage, const QString &, m_statusMessage, statusMessageChanged)
+TANDRILL_SETTER(setSyncFolderPath, const QString &, m_syncFolderPath, syncFolderPathChanged)
+TANDRILL_SETTER(setIsOnboardingComplete, bool, m_isOnboardingComplete, isOnboardingCompleteChanged)
+TANDRILL_SETTER(setConflictDetected, bool, m_conflictDetected, conflictDetectedChanged)
+#undef TANDRILL_SETTER
+
+void SyncManager::setLogLines(const QList<LogEntry> &lines)
+{
+    if (sameLog(lines, m_logLines))
+        return;
+    m_logLines = lines;
+    emit logLinesChanged();
+}
+
+void SyncManager::setConnectedHosts(const QList<HostInfo> &hosts)
+{
+    if (sameHosts(hosts, m_connectedHosts))
+        return;
+    m_connectedHosts = hosts;
+    emit connectedHostsChanged();
+}
+
+// ---- Identity, paths, engines -----------------------------------------------------------------
+
+QString SyncManager::myHostname()
+{
+    if (!m_myHostname)
+        m_myHostname = m_services.hostName ? m_services.hostName() : QString();
+    return *m_myHostname;
+}
+
+std::optional<SyncEngine> SyncManager::makeEngine()
+{
+    if (m_syncFolderPath.isEmpty())
+        return std::nullopt;
+    return SyncEngine(m_syncFolderPath, myHostname(), m_services.engine);
+}
+
+QString SyncManager::backupFolderURL() const
+{
+    return m_services.engine.backupsDirectory;
+}
+
+bool SyncManager::loginItemRequiresApproval() const
+{
+    return m_services.loginItem && m_services.loginItem->status() == LoginItem::Status::RequiresApproval;
+}
+
+QString SyncManager::logFilePath() const
+{
+    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kLogFileName;
+}
+
+QString SyncManager::metaFilePath() const
+{
+    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kMetaFileName;
+}
+
+QString SyncManager::conflictFilePath()
+{
+    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, myHostname());
+}
+
+QString SyncManager::statusFilePath(const QString &hostname) const
+{
+    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname);
+}
+
+bool SyncManager::hasPendingWork() const
+{
+    return m_engineJobs > 0 || m_folderJobs > 0 || m_refreshInFlight || m_pendingRefreshParts != 0;
+}
+
+std::optional<std::chrono::milliseconds> SyncManager::autoSyncPeriod() const
+{
+    return m_autoSyncTimer ? m_autoSyncPeriod : std::nullopt;
+}
+
+// ---- Folder set-up, change, reset -------------------------------------------------------------
+
+void SyncManager::pickSyncFolder(std::function<void(std::optional<QString>)> completion)
+{
+    if (m_services.folderPicker)
+        m_services.folderPicker->pickFolder(std::move(completion));
+    else
+        completion(std::nullopt);
+}
+
+void SyncManager::storeFolderPath(const QString &path)
+{
+    setSyncFolderPath(path);
+    m_services.settings->setValue(kFolderKey, path);
+}
+
+void SyncManager::createSyncFolder()
+{
+    // A new folder, or the same one after a reset: everything shown must be read anew.
+    FolderSnapshotReader *reader = m_reader.get();
+    m_folderWorker->post([reader] { reader->invalidate(); });
+
+    const QString folder = m_syncFolderPath;
+    ++m_folderJobs;
+    m_folderWorker->run<bool>(
+        this, [folder] { return QDir().mkpath(folder); }, [this](bool) { --m_folderJobs; });
+}
+
+void SyncManager::completeSetup(const QString &folder)
+{
+    if (m_services.bookmarks)
+        m_services.bookmarks->saveBookmark(folder);
+    storeFolderPath(QDir::cleanPath(folder));
+    m_services.settings->setValue(kOnboardingKey, true);
+    setIsOnboardingComplete(true);
+    createSyncFolder();
+    registerPresence(makeEngine());
+    refreshAll();
+}
+
+void SyncManager::changeSyncFolder(const QString &folder)
+{
+    if (m_services.bookmarks) {
+        m_services.bookmarks->stopAccessing();
+        m_services.bookmarks->saveBookmark(folder);
+    }
+    storeFolderPath(QDir::cleanPath(folder));
+    createSyncFolder();
+    refreshAll();
+}
+
+void SyncManager::resetAllSettings()
+{
+    if (m_daemonRunning)
+        stopDaemon();
+    if (m_launchAtLogin) {
+        if (m_services.loginItem)
+            m_services.loginItem->unregisterItem();
+        setLaunchAtLogin(false);
+    }
+    if (m_services.bookmarks)
+        m_services.bookmarks->clearBookmark();
+
+    QSettings &settings = *m_services.settings;
+    for (const QString &key :
+         {kFolderKey, kOnboardingKey, kSyncOnStartKey, kHostNamesKey, kIntervalKey, kDaemonActiveKey})
+        settings.remove(key);
+    settings.sync();
+
+    setSyncFolderPath(QString());
+    setIsOnboardingComplete(false);
+    setConnectedHosts({});
+    setHostCustomNames({});
+    setSyncOnStart(false);
+    setLogLines({});
+    setConflictDetected(false);
+    setDaemonRunning(false);
+    setLastSyncLocal(kEmDash);
+    setLastSyncRemote(kEmDash);
+    setRemoteHostname(kEmDash);
+    setStatusMessage(QString());
+}
+
+void SyncManager::openBackupFolder()
+{
+    const QString folder = backupFolderURL();
+    QDir().mkpath(folder);
+    if (m_services.openFolder)
+        m_services.openFolder(folder);
+}
+
+// ---- Sync actions ------------------------------------------------------------------------------
+
+void SyncManager::runEngineJob(std::function<void()> job, std::function<void()> done)
+{
+    ++m_engineJobs;
+    m_engineWorker->post([this, job = std::move(job), done = std::move(done)]() mutable {
+        job();
+        QMetaObject::invokeMethod(
+            this,
+            [this, done = std::move(done)] {
+                --m_engineJobs;
+                if (done)
+                    done();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SyncManager::performSync(SyncEngine::Mode mode)
+{
+    if (m_isSyncing)
+        return;
+    std::optional<SyncEngine> engine = makeEngine();
+    if (!engine)
+        return;
+    setIsSyncing(true);
+    setStatusMessage(startText(mode));
+    if (mode == SyncEngine::Mode::Push || mode == SyncEngine::Mode::Pull)
+        dismissConflict();
+
+    auto result = std::make_shared<std::optional<SyncEngine::Result>>();
+    runEngineJob([engine = std::move(*engine), mode, result]() mutable { *result = engine.run(mode); },
+                 [this, result] {
+                     setIsSyncing(false);
+                     const SyncEngine::Result &outcome = **result;
+                     setStatusMessage(endText(outcome));
+                     if (outcome.kind() == SyncEngine::Result::Kind::Conflict)
+                         setConflictDetected(true);
+                     refreshAll();
+                     m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setStatusMessage(QString()); });
+                 });
+}
+
+bool SyncManager::conflictMarkerExists()
+{
+    return !m_syncFolderPath.isEmpty() && SafeFile::exists(conflictFilePath());
+}
+
+void SyncManager::dismissConflict()
+{
+    // Refreshes already on their way read the marker before it was deleted; their answer is stale.
+    ++m_conflictGeneration;
+    if (!m_syncFolderPath.isEmpty()) {
+        const QString marker = conflictFilePath();
+        ++m_folderJobs;
+        m_folderWorker->run<bool>(
+            this, [marker] { return SafeFile::remove(marker); }, [this](bool) { --m_folderJobs; });
+    }
+    setConflictDetected(false);
+}
+
+// ---- Background sync and refresh timer ---------------------------------------------------------
+
+void SyncManager::startDaemon()
+{
+    m_autoSyncTimer.reset();
+    const int hours = std::max(m_intervalHours, 1);
+    m_autoSyncPeriod = std::chrono::hours(hours);
+    m_autoSyncTimer = m_services.scheduler->startRepeating(*m_autoSyncPeriod, this, [this] { daemonTick(); });
+    setDaemonRunning(true);
+    m_services.settings->setValue(kDaemonActiveKey, true);
+    // The first run comes soon, not after a whole period; a stop before then cancels it.
+    const quint64 generation = ++m_daemonGeneration;
+    m_services.scheduler->singleShot(kFirstDaemonRunDelay, this, [this, generation] {
+        if (generation == m_daemonGeneration && m_daemonRunning)
+            daemonTick();
+    });
+}
+
+void SyncManager::stopDaemon()
+{
+    m_autoSyncTimer.reset();
+    ++m_daemonGeneration;
+    setDaemonRunning(false);
+    m_services.settings->setValue(kDaemonActiveKey, false);
+}
+
+void SyncManager::daemonTick()
+{
+    std::optional<SyncEngine> engine = makeEngine();
+    if (!engine || m_isSyncing || m_daemonRunQueued)
+        return;
+    m_daemonRunQueued = true;
+    runEngineJob(
+        [engine = std::move(*engine)]() mutable {
+            SyncEngine::ensureDirectory(engine.syncFolderPath());
+            SyncEngine::ensureDirectory(engine.backupsDirectory());
+            engine.autoSync();
+        },
+        [this] {
+            m_daemonRunQueued = false;
+            if (m_isOnboardingComplete)
+                refreshAll();
+        });
+}
+
+void SyncManager::startRefreshTimer()
+{
+    m_refreshTimer = m_services.scheduler->startRepeating(kRefreshPeriod, this, [this] {
+        if (m_isOnboardingComplete)
+            requestRefresh(AllParts);
+    });
+}
+
+// ---- State refresh -----------------------------------------------------------------------------
+
+void SyncManager::refreshAll()
+{
+    if (m_isOnboardingComplete)
+        requestRefresh(AllParts);
+}
+
+void SyncManager::refreshSyncInfo()
+{
+    requestRefresh(SyncInfoPart);
+}
+
+void SyncManager::loadLog()
+{
+    requestRefresh(LogPart);
+}
+
+void SyncManager::refreshHosts()
+{
+    requestRefresh(HostsPart);
+}
+
+void SyncManager::requestRefresh(int parts)
+{
+    m_pendingRefreshParts |= parts;
+    if (!m_refreshInFlight)
+        startRefresh();
+}
+
+void SyncManager::startRefresh()
+{
+    if (m_pendingRefreshParts == 0)
+        return;
+    FolderSnapshotReader::Request request;
+    request.folder = m_syncFolderPath;
+    request.myHostname = myHostname();
+    request.dockPath = m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+    request.syncInfo = m_pendingRefreshParts & SyncInfoPart;
+    request.log = m_pendingRefreshParts & LogPart;
+    request.conflict = m_pendingRefreshParts & ConflictPart;
+    request.hosts = m_pendingRefreshParts & HostsPart;
+    m_pendingRefreshParts = 0;
+    m_refreshInFlight = true;
+
+    const quint64 generation = m_conflictGeneration;
+    FolderSnapshotReader *reader = m_reader.get();
+    m_folderWorker->run<FolderSnapshot>(
+        this, [reader, request] { return reader->read(request); },
+        [this, generation, folder = request.folder](FolderSnapshot snapshot) {
+            m_refreshInFlight = false;
+            // A folder change or reset while the read was running makes its result meaningless.
+            if (folder == m_syncFolderPath)
+                applySnapshot(snapshot, generation);
+            startRefresh();
+        });
+}
+
+void SyncManager::applySnapshot(const FolderSnapshot &snapshot, quint64 conflictGeneration)
+{
+    if (m_syncFolderPath.isEmpty()) {
+        if (snapshot.readLog)
+            setLogLines({});
+        if (snapshot.readHosts)
+            setConnectedHosts({});
+        return;
+    }
+    if (snapshot.syncInfo) {
+        if (snapshot.syncInfo->remoteHostname)
+            setRemoteHostname(*snapshot.syncInfo->remoteHostname);
+        if (snapshot.syncInfo->lastSyncRemote)
+            setLastSyncRemote(*snapshot.syncInfo->lastSyncRemote);
+        if (snapshot.lastSyncLocal)
+            setLastSyncLocal(*snapshot.lastSyncLocal);
+    }
+    if (snapshot.logLines)
+        setLogLines(*snapshot.logLines);
+    if (snapshot.readConflict && conflictGeneration == m_conflictGeneration)
+        setConflictDetected(snapshot.conflictMarker);
+    if (snapshot.hosts)
+        setConnectedHosts(*snapshot.hosts);
+}
+
+// ---- Macs and log ------------------------------------------------------------------------------
+
+void SyncManager::registerPresence(std::optional<SyncEngine> engine)
+{
+    if (!engine)
+        return;
+    runEngineJob([engine = std::move(*engine)]() mutable { engine.run(SyncEngine::Mode::Status); }, {});
+}
+
+void SyncManager::setDisplayName(const QString &displayName, const QString &hostname)
+{
+    QStringView name(displayName);
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    while (!name.isEmpty() && blank(name.front()))
+        name = name.mid(1);
+    while (!name.isEmpty() && blank(name.back()))
+        name.chop(1);
+    HostNameMap names = m_hostCustomNames;
+    if (name.isEmpty())
+        names.remove(hostname);
+    else
+        names.insert(hostname, name.toString());
+    setHostCustomNames(names);
+}
+
+void SyncManager::removeHost(const QString &hostname)
+{
+    if (m_syncFolderPath.isEmpty())
+        return;
+    const QString status = statusFilePath(hostname);
+    const QString conflict =
+        m_syncFolderPath + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, hostname);
+    ++m_folderJobs;
+    m_folderWorker->run<bool>(
+        this,
+        [status, conflict] {
+            SafeFile::remove(status);
+            SafeFile::remove(conflict);
+            return true;
+        },
+        [this](bool) { --m_folderJobs; });
+    HostNameMap names = m_hostCustomNames;
+    names.remove(hostname);
+    setHostCustomNames(names);
+    refreshHosts();
+}
+
+void SyncManager::clearLog()
+{
+    if (!m_syncFolderPath.isEmpty()) {
+        const QString path = logFilePath();
+        ++m_folderJobs;
+        m_folderWorker->run<bool>(
+            this, [path] { return SafeFile::writeAtomically(path, QByteArray()).ok(); },
+            [this](bool) { --m_folderJobs; });
+    }
+    setLogLines({});
+}

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "EngineServices.h"
+#include "HostInfo.h"
+#include "LogEntry.h"
+#include "SyncEngine.h"
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class BookmarkManager;
+class FolderPicker;
+class LoginItem;
+class QSettings;
+class RepeatingTimer;
+class Scheduler;
+class FolderSnapshotReader;
+class SerialWorker;
+struct FolderSnapshot;
+
+using HostNameMap = QMap<QString, QString>;
+
+// Everything the coordinator needs of the system, injected so that tests can run several
+// coordinators side by side, each with its own settings, home, host name and virtual clock.
+struct CoordinatorServices {
+    QSettings *settings = nullptr;     // the app's settings store ("Tandrill"/"Tandrill")
+    std::function<QString()> hostName; // asked once, on first use
+    EngineServices engine;             // home, backups, notifier, Dock restarter, clock
+    BookmarkManager *bookmarks = nullptr;
+    LoginItem *loginItem = nullptr;
+    FolderPicker *folderPicker = nullptr;
+    std::function<void(const QString &folder)> openFolder;
+    Scheduler *scheduler = nullptr;
+};
+
+// The one state object of the app. Views and the tray menu read its properties and call its
+// operations, all on the main thread. Engine work and every read of the sync folder run on
+// worker threads; their results are assigned back here in order.
+class SyncManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool daemonRunning READ daemonRunning NOTIFY daemonRunningChanged)
+    Q_PROPERTY(int intervalHours READ intervalHours WRITE setIntervalHours NOTIFY intervalHoursChanged)
+    Q_PROPERTY(QString lastSyncLocal READ lastSyncLocal NOTIFY lastSyncLocalChanged)
+    Q_PROPERTY(QString lastSyncRemote READ lastSyncRemote NOTIFY lastSyncRemoteChanged)
+    Q_PROPERTY(QString remoteHostname READ remoteHostname NOTIFY remoteHostnameChanged)
+    Q_PROPERTY(QList<LogEntry> logLines READ logLines NOTIFY logLinesChanged)
+    Q_PROPERTY(bool isSyncing READ isSyncing NOTIFY isSyncingChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(QString syncFolderPath READ syncFolderPath NOTIFY syncFolderPathChanged)
+    Q_PROPERTY(bool isOnboardingComplete READ isOnboardingComplete NOTIFY isOnboardingCompleteChanged)
+    Q_PROPERTY(bool conflictDetected READ conflictDetected NOTIFY conflictDetectedChanged)
+    Q_PROPERTY(QList<HostInfo> connectedHosts READ connectedHosts NOTIFY connectedHostsChanged)
+    Q_PROPERTY(bool syncOnStart READ syncOnStart WRITE setSyncOnStart NOTIFY syncOnStartChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(HostNameMap hostCustomNames READ hostCustomNames WRITE setHostCustomNames NOTIFY hostCustomNamesChanged)
+
+public:
+    static constexpr auto kRefreshPeriod = std::chrono::milliseconds(5000);
+    static constexpr auto kFirstDaemonRunDelay = std::chrono::milliseconds(1000);
+    static constexpr auto kSyncOnStartDelay = std::chrono::milliseconds(1500);
+    static constexpr auto kStatusClearDelay = std::chrono::milliseconds(3000);
+
+    explicit SyncManager(CoordinatorServices services, QObject *parent = nullptr);
+    ~SyncManager() override;
+
+    bool daemonRunning() const { return m_daemonRunning; }
+    int intervalHours() const { return m_intervalHours; }
+    QString lastSyncLocal() const { return m_lastSyncLocal; }
+    QString lastSyncRemote() const { return m_lastSyncRemote; }
+    QString remoteHostname() const { return m_remoteHostname; }
+    QList<LogEntry> logLines() const { return m_logLines; }
+    bool isSyncing() const { return m_isSyncing; }
+    QString statusMessage() const { return m_statusMessage; }
+    QString syncFolderPath() const { return m_syncFolderPath; }
+    bool isOnboardingComplete() const { return m_isOnboardingComplete; }
+    bool conflictDetected() const { return m_conflictDetected; }
+    QList<HostInfo> connectedHosts() const { return m_connectedHosts; }
+    bool syncOnStart() const { return m_syncOnStart; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+    HostNameMap hostCustomNames() const { return m_hostCustomNames; }
+
+    void setIntervalHours(int hours);
+    void setSyncOnStart(bool enabled);
+    void setLaunchAtLogin(bool enabled);
+    void setHostCustomNames(const HostNameMap &names);
+
+    static constexpr QLatin1StringView launchAgentLabel{"com.tandrill.auto"};
+    QString myHostname();
+    std::optional<SyncEngine> makeEngine();
+    QString backupFolderURL() const;
+    // The login item's current system status; the settings view asks on every draw.
+    bool loginItemRequiresApproval() const;
+    QString logFilePath() const;
+    QString metaFilePath() const;
+    QString conflictFilePath();
+    QString statusFilePath(const QString &hostname) const;
+
+    // Folder set-up, change and reset.
+    void pickSyncFolder(std::function<void(std::optional<QString>)> completion);
+    void completeSetup(const QString &folder);
+    void changeSyncFolder(const QString &folder);
+    void resetAllSettings();
+    void openBackupFolder();
+
+    // Sync actions.
+    void performSync(SyncEngine::Mode mode);
+    bool conflictMarkerExists();
+    void dismissConflict();
+
+    // Background sync and refresh.
+    void startDaemon();
+    void stopDaemon();
+    void daemonTick();
+    void startRefreshTimer();
+
+    // State refresh: reads the folder on a worker and assigns the results here.
+    void refreshAll();
+    void refreshSyncInfo();
+    void refreshHosts();
+    void loadLog();
+
+    // Macs and log.
+    void registerPresence(std::optional<SyncEngine> engine);
+    void setDisplayName(const QString &displayName, const QString &hostname);
+    void removeHost(const QString &hostname);
+    void clearLog();
+
+    // Whether engine work or a folder read is queued or running (tests wait for it to settle).
+    bool hasPendingWork() const;
+    // The auto-sync timer's period, or none while it is off.
+    std::optional<std::chrono::milliseconds> autoSyncPeriod() const;
+
+signals:
+    void daemonRunningChanged(bool running);
+    void intervalHoursChanged(int hours);
+    void lastSyncLocalChanged(const QString &text);
+    void lastSyncRemoteChanged(const QString &text);
+    void remoteHostnameChanged(const QString &text);
+    void logLinesChanged();
+    void isSyncingChanged(bool syncing);
+    void statusMessageChanged(const QString &text);
+    void syncFolderPathChanged(const QString &path);
+    void isOnboardingCompleteChanged(bool complete);
+    void conflictDetectedChanged(bool conflict);
+    void connectedHostsChanged();
+    void syncOnStartChanged(bool enabled);
+    void launchAtLoginChanged(bool enabled);
+    void hostCustomNamesChanged();
+
+private:
+    enum RefreshPart { SyncInfoPart = 1, LogPart = 2, ConflictPart = 4, HostsPart = 8, AllParts = 15 };
+
+    void requestRefresh(int parts);
+    void startRefresh();
+    void applySnapshot(const FolderSnapshot &snapshot, quint64 conflictGeneration);
+    void setDaemonRunning(bool running);
+    void setLastSyncLocal(const QString &text);
+    void setLastSyncRemote(const QString &text);
+    void setRemoteHostname(const QString &text);
+    void setLogLines(const QList<LogEntry> &lines);
+    void setIsSyncing(bool syncing);
+    void setStatusMessage(const QString &text);
+    void setSyncFolderPath(const QString &path);
+    void setIsOnboardingComplete(bool complete);
+    void setConflictDetected(bool conflict);
+    void setConnectedHosts(const QList<HostInfo> &hosts);
+    void storeHostCustomNames();
+    void storeFolderPath(const QString &path);
+    void createSyncFolder();
+    void runEngineJob(std::function<void()> job, std::function<void()> done);
+
+    CoordinatorServices m_services;
+    std::unique_ptr<FolderSnapshotReader> m_reader; // used on m_folderWorker only
+    std::unique_ptr<SerialWorker> m_engineWorker;   // every engine run of this Mac, one at a time
+    std::unique_ptr<SerialWorker> m_folderWorker;   // the coordinator's own reads, writes and deletes
+    std::unique_ptr<RepeatingTimer> m_autoSyncTimer;
+    std::unique_ptr<RepeatingTimer> m_refreshTimer;
+    std::optional<std::chrono::milliseconds> m_autoSyncPeriod;
+    std::optional<QString> m_myHostname;
+
+    bool m_daemonRunning = false;
+    int m_intervalHours = 1;
+    QString m_lastSyncLocal;
+    QString m_lastSyncRemote;
+    QString m_remoteHostname;
+    QList<LogEntry> m_logLines;
+    bool m_isSyncing = false;
+    QString m_statusMessage;
+    QString m_syncFolderPath;
+    bool m_isOnboardingComplete = false;
+    bool m_conflictDetected = false;
+    QList<HostInfo> m_connectedHosts;
+    bool m_syncOnStart = false;
+    bool m_launchAtLogin = false;
+    HostNameMap m_hostCustomNames;
+
+    int m_pendingRefreshParts = 0;
+    bool m_refreshInFlight = false;
+    int m_engineJobs = 0;
+    int m_folderJobs = 0;
+    bool m_daemonRunQueued = false;
+    quint64 m_daemonGeneration = 0;
+    quint64 m_conflictGeneration = 0;
+};

@@ -1,0 +1,134 @@
+#include "HeaderView.h"
+
+#include "LocalizationManager.h"
+#include "StateBadge.h"
+#include "SyncManager.h"
+#include "SystemColors.h"
+#include "TandrillIcon.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kIconSize = 52;
+
+QLabel *makeLabel(const QString &objectName, int pixelSize, QFont::Weight weight, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setTextFormat(Qt::PlainText);
+    QFont font = label->font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    label->setFont(font);
+    return label;
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+} // namespace
+
+HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent)
+    : QWidget(parent), m_syncManager(syncManager), m_locManager(locManager), m_icon(new QLabel(this)),
+      m_title(makeLabel(QStringLiteral("headerTitle"), 26, QFont::Bold, this)),
+      m_tagline(makeLabel(QStringLiteral("headerTagline"), 12, QFont::Medium, this)),
+      m_stateLine(makeLabel(QStringLiteral("syncStateLine"), 11, QFont::Normal, this)),
+      m_languageButton(new QToolButton(this)), m_badge(new StateBadge(this))
+{
+    m_icon->setObjectName(QStringLiteral("headerIcon"));
+    m_icon->setFixedSize(kIconSize, kIconSize);
+    m_title->setText(QStringLiteral("Tandrill"));
+
+    m_languageButton->setObjectName(QStringLiteral("languageButton"));
+    m_languageButton->setAutoRaise(true);
+    m_languageButton->setCursor(Qt::PointingHandCursor);
+    QFont flagFont = m_languageButton->font();
+    flagFont.setPixelSize(20);
+    m_languageButton->setFont(flagFont);
+    m_badge->setObjectName(QStringLiteral("stateBadge"));
+
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    texts->addWidget(m_title);
+    texts->addWidget(m_tagline);
+    texts->addWidget(m_stateLine);
+
+    auto *controls = new QHBoxLayout;
+    controls->setSpacing(10);
+    controls->addWidget(m_languageButton, 0, Qt::AlignVCenter);
+    controls->addWidget(m_badge, 0, Qt::AlignVCenter);
+
+    auto *row = new QHBoxLayout(this);
+    row->setSpacing(16);
+    row->setContentsMargins(44, 46, 24, 22);
+    row->addWidget(m_icon, 0, Qt::AlignVCenter);
+    row->addLayout(texts);
+    row->addStretch(1);
+    row->addLayout(controls);
+
+    connect(m_languageButton, &QToolButton::clicked, this, [this] {
+        if (m_locManager)
+            m_locManager->toggle();
+    });
+    if (m_syncManager) {
+        connect(m_syncManager, &SyncManager::daemonRunningChanged, this, &HeaderView::refresh);
+        connect(m_syncManager, &SyncManager::conflictDetectedChanged, this, &HeaderView::refresh);
+    }
+    if (m_locManager)
+        connect(m_locManager, &LocalizationManager::langChanged, this, &HeaderView::refresh);
+    refresh();
+}
+
+QString HeaderView::pick(const QString &german, const QString &english) const
+{
+    return m_locManager ? m_locManager->pick(german, english) : german;
+}
+
+void HeaderView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        refresh();
+    QWidget::changeEvent(event);
+}
+
+void HeaderView::refresh()
+{
+    const bool running = m_syncManager && m_syncManager->daemonRunning();
+    const bool conflict = m_syncManager && m_syncManager->conflictDetected();
+    const QPalette &colors = palette();
+
+    m_icon->setPixmap(TandrillIcon::pixmap(kIconSize, devicePixelRatioF()));
+    m_tagline->setText(
+        pick(QStringLiteral("Dein Dock. Auf allen Macs. Immer gleich."), QStringLiteral("Your Dock. On all Macs. Always in sync.")));
+    setTextColor(m_tagline, SystemColors::secondaryLabel(colors));
+
+    m_stateLine->setText(running ? pick(QStringLiteral("Automatische Synchronisation aktiv"), QStringLiteral("Auto sync active"))
+                                 : pick(QStringLiteral("Synchronisation gestoppt"), QStringLiteral("Sync stopped")));
+    setTextColor(m_stateLine, running ? SystemColors::green(colors) : SystemColors::orange(colors));
+
+    // The button names the language it switches to.
+    const bool german = m_locManager && m_locManager->lang() == QLatin1String("de");
+    m_languageButton->setText(german ? QStringLiteral("🇬🇧") : QStringLiteral("🇩🇪"));
+    m_languageButton->setToolTip(m_locManager ? m_locManager->switchTooltip() : QStringLiteral("Auf Deutsch wechseln"));
+
+    if (conflict) {
+        m_badge->setState(StateBadge::State::Conflict, pick(QStringLiteral("Konflikt"), QStringLiteral("Conflict")),
+                          pick(QStringLiteral("Beide Seiten haben das Dock verändert. Wähle manuell Push oder Pull."),
+                               QStringLiteral("Both sides modified the Dock. Choose Push or Pull manually.")));
+    } else if (running) {
+        m_badge->setState(StateBadge::State::Active, pick(QStringLiteral("Aktiv"), QStringLiteral("Active")),
+                          pick(QStringLiteral("Automatischer Sync läuft im Hintergrund"),
+                               QStringLiteral("Auto sync is running in the background")));
+    } else {
+        m_badge->setState(StateBadge::State::Inactive, pick(QStringLiteral("Inaktiv"), QStringLiteral("Inactive")),
+                          pick(QStringLiteral("Automatischer Sync ist gestoppt – starte ihn im Dashboard"),
+                               QStringLiteral("Auto sync is stopped – start it in the Dashboard")));
+    }
+}

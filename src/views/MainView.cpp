@@ -1,0 +1,91 @@
+#include "MainView.h"
+
+#include "DashboardTab.h"
+#include "HeaderView.h"
+#include "LocalizationManager.h"
+#include "LogTab.h"
+#include "SettingsTab.h"
+#include "SystemColors.h"
+
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kTabPadding = 16;
+
+QFrame *makeDivider(QWidget *parent)
+{
+    auto *divider = new QFrame(parent);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    return divider;
+}
+} // namespace
+
+MainView::MainView(SyncManager *syncManager, LocalizationManager *locManager, const QString &version,
+                   QWidget *parent)
+    : QWidget(parent), m_locManager(locManager), m_tabs(new QTabWidget(this)), m_footer(new QLabel(this))
+{
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
+
+    m_tabs->setObjectName(QStringLiteral("mainTabs"));
+    m_tabs->setDocumentMode(true);
+    m_tabs->addTab(new DashboardTab(syncManager, locManager, m_tabs), QIcon(QStringLiteral(":/tandrill/tab-dashboard.svg")),
+                   QString());
+    m_tabs->addTab(new LogTab(syncManager, locManager, m_tabs), QIcon(QStringLiteral(":/tandrill/tab-log.svg")),
+                   QString());
+    m_tabs->addTab(new SettingsTab(syncManager, locManager, m_tabs), QIcon(QStringLiteral(":/tandrill/tab-settings.svg")),
+                   QString());
+    m_tabs->setCurrentIndex(0);
+
+    m_footer->setObjectName(QStringLiteral("versionFooter"));
+    m_footer->setTextFormat(Qt::PlainText);
+    m_footer->setAlignment(Qt::AlignCenter);
+    m_footer->setContentsMargins(0, 10, 0, 10);
+    QFont footerFont = m_footer->font();
+    footerFont.setPixelSize(11);
+    m_footer->setFont(footerFont);
+    QPalette footerPalette = m_footer->palette();
+    footerPalette.setColor(QPalette::WindowText, SystemColors::tertiaryLabel(palette()));
+    m_footer->setPalette(footerPalette);
+    m_footer->setText(footerText(version));
+
+    auto *tabArea = new QVBoxLayout;
+    tabArea->setContentsMargins(kTabPadding, kTabPadding, kTabPadding, kTabPadding);
+    tabArea->addWidget(m_tabs);
+
+    auto *stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(new HeaderView(syncManager, locManager, this));
+    stack->addWidget(makeDivider(this));
+    stack->addLayout(tabArea, 1);
+    stack->addWidget(makeDivider(this));
+    stack->addWidget(m_footer);
+
+    if (m_locManager)
+        connect(m_locManager, &LocalizationManager::langChanged, this, &MainView::retranslate);
+    retranslate();
+}
+
+QString MainView::footerText(const QString &version)
+{
+    return QStringLiteral("Tandrill  ·  Version ") + (version.isEmpty() ? QStringLiteral("—") : version);
+}
+
+void MainView::retranslate()
+{
+    const auto pick = [this](const char16_t *german, const char16_t *english) {
+        const QString de = QString::fromUtf16(german);
+        const QString en = QString::fromUtf16(english);
+        return m_locManager ? m_locManager->pick(de, en) : de;
+    };
+    m_tabs->setTabText(0, pick(u"Dashboard", u"Dashboard"));
+    m_tabs->setTabText(1, pick(u"Log", u"Log"));
+    m_tabs->setTabText(2, pick(u"Einstellungen", u"Settings"));
+}

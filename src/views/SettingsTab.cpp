@@ -1,0 +1,6 @@
+#include "SettingsTab.h"
+
+SettingsTab::SettingsTab(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent)
+    : QWidget(parent), m_syncManager(syncManager), m_locManager(locManager)
+{
+}

@@ -1,0 +1,170 @@
+#include "SymbolIcons.h"
+
+#include <QIconEngine>
+#include <QPainter>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+struct SymbolMapping {
+    QLatin1StringView symbol;
+    QLatin1StringView file; // relative to the Breeze theme directory
+    bool ownColours = false;
+};
+
+// Breeze draws most of these as outlines; where SF Symbols has a filled form and Breeze has none,
+// the outline stands in.
+constexpr std::array kMappings{
+    SymbolMapping{QLatin1StringView("arrow.clockwise"), QLatin1StringView("actions/22/view-refresh.svg")},
+    SymbolMapping{QLatin1StringView("arrow.down.circle.fill"), QLatin1StringView("actions/22/cloud-download.svg")},
+    SymbolMapping{QLatin1StringView("arrow.down.to.line"), QLatin1StringView("actions/22/cloud-download.svg")},
+    SymbolMapping{QLatin1StringView("arrow.triangle.2.circlepath"),
+                  QLatin1StringView("actions/symbolic/view-refresh-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("arrow.up.circle.fill"), QLatin1StringView("actions/22/cloud-upload.svg")},
+    SymbolMapping{QLatin1StringView("arrow.up.to.line"), QLatin1StringView("actions/22/cloud-upload.svg")},
+    SymbolMapping{QLatin1StringView("checkmark"), QLatin1StringView("actions/22/answer-correct.svg")},
+    SymbolMapping{QLatin1StringView("checkmark.circle.fill"), QLatin1StringView("emblems/22/emblem-success.svg"),
+                  true},
+    SymbolMapping{QLatin1StringView("clock"), QLatin1StringView("actions/22/clock.svg")},
+    SymbolMapping{QLatin1StringView("clock.arrow.circlepath"), QLatin1StringView("actions/22/backup.svg")},
+    SymbolMapping{QLatin1StringView("desktopcomputer"), QLatin1StringView("devices/symbolic/computer-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("doc.text"), QLatin1StringView("mimetypes/22/text-plain.svg")},
+    SymbolMapping{QLatin1StringView("exclamationmark.triangle.fill"), QLatin1StringView("status/22/data-warning.svg"),
+                  true},
+    SymbolMapping{QLatin1StringView("folder"), QLatin1StringView("places/22/folder.svg")},
+    SymbolMapping{QLatin1StringView("folder.badge.gearshape"), QLatin1StringView("actions/22/folder-sync.svg")},
+    SymbolMapping{QLatin1StringView("folder.fill"), QLatin1StringView("places/symbolic/folder-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("gearshape"), QLatin1StringView("emblems/symbolic/emblem-system-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("gearshape.2"), QLatin1StringView("emblems/symbolic/emblem-system-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("hand.tap"), QLatin1StringView("actions/22/hand.svg")},
+    SymbolMapping{QLatin1StringView("icloud"), QLatin1StringView("places/22/folder-cloud.svg")},
+    SymbolMapping{QLatin1StringView("icloud.fill"), QLatin1StringView("places/22/folder-cloud.svg")},
+    SymbolMapping{QLatin1StringView("info.circle"), QLatin1StringView("actions/symbolic/help-about-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("laptopcomputer"), QLatin1StringView("devices/22/computer-laptop.svg")},
+    SymbolMapping{QLatin1StringView("play.fill"), QLatin1StringView("actions/22/media-playback-start.svg")},
+    SymbolMapping{QLatin1StringView("plus.circle.dashed"), QLatin1StringView("actions/22/list-add.svg")},
+    SymbolMapping{QLatin1StringView("square.grid.2x2"), QLatin1StringView("actions/22/view-list-icons.svg")},
+    SymbolMapping{QLatin1StringView("stop.fill"), QLatin1StringView("actions/22/media-playback-stop.svg")},
+    SymbolMapping{QLatin1StringView("tag"), QLatin1StringView("actions/symbolic/tag-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("trash"), QLatin1StringView("actions/22/edit-delete.svg")},
+    SymbolMapping{QLatin1StringView("wand.and.stars"), QLatin1StringView("actions/22/tools-wizard.svg")},
+    SymbolMapping{QLatin1StringView("wifi"), QLatin1StringView("devices/symbolic/network-wireless-symbolic.svg")},
+    SymbolMapping{QLatin1StringView("xmark.circle"), QLatin1StringView("actions/22/window-close.svg")},
+    SymbolMapping{QLatin1StringView("xmark.circle.fill"), QLatin1StringView("actions/22/window-close.svg")},
+};
+
+const SymbolMapping *mappingFor(const QString &symbol)
+{
+    for (const auto &mapping : kMappings) {
+        if (mapping.symbol == symbol)
+            return &mapping;
+    }
+    return nullptr;
+}
+
+QString themeFile(QLatin1StringView relative)
+{
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                  QLatin1StringView("icons/breeze/") + relative);
+}
+
+QImage render(const QString &symbol, QSize size, const QColor &color, qreal devicePixelRatio)
+{
+    const SymbolMapping *mapping = mappingFor(symbol);
+    if (!mapping || size.isEmpty())
+        return {};
+    QSvgRenderer renderer(themeFile(mapping->file));
+    if (!renderer.isValid())
+        return {};
+    const qreal ratio = std::max<qreal>(devicePixelRatio, 1.0);
+    const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
+                       static_cast<int>(std::ceil(size.height() * ratio)));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+    if (mapping->ownColours) {
+        // Keep the icon's colours; take only the requested opacity.
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.fillRect(image.rect(), QColor(0, 0, 0, color.alpha()));
+    } else {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), color);
+    }
+    painter.end();
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+// Renders the tinted symbol at whatever size and scale a button asks for.
+class TintedSymbolEngine : public QIconEngine {
+public:
+    TintedSymbolEngine(QString symbol, QColor color) : m_symbol(std::move(symbol)), m_color(color) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const int side = std::min(rect.width(), rect.height());
+        const QImage image = render(m_symbol, QSize(side, side), colorFor(mode), ratio);
+        if (image.isNull())
+            return;
+        const QRect target(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
+        painter->drawImage(target, image);
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        const QImage image = render(m_symbol, size, colorFor(mode), 1.0);
+        return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+    }
+
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State, qreal scale) override
+    {
+        const QSize logical(static_cast<int>(size.width() / scale), static_cast<int>(size.height() / scale));
+        const QImage image = render(m_symbol, logical, colorFor(mode), scale);
+        return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+    }
+
+    QIconEngine *clone() const override { return new TintedSymbolEngine(m_symbol, m_color); }
+    QString key() const override { return QStringLiteral("TintedSymbolEngine"); }
+    bool isNull() override { return SymbolIcons::iconFile(m_symbol).isEmpty(); }
+
+private:
+    QColor colorFor(QIcon::Mode mode) const
+    {
+        QColor color = m_color;
+        if (mode == QIcon::Disabled)
+            color.setAlphaF(color.alphaF() * 0.35f);
+        return color;
+    }
+
+    QString m_symbol;
+    QColor m_color;
+};
+
+} // namespace
+
+namespace SymbolIcons {
+
+QString iconFile(const QString &symbol)
+{
+    const SymbolMapping *mapping = mappingFor(symbol);
+    return mapping ? themeFile(mapping->file) : QString();
+}
+
+QImage image(const QString &symbol, int size, const QColor &color, qreal devicePixelRatio)
+{
+    return render(symbol, QSize(size, size), color, devicePixelRatio);
+}
+
+QIcon icon(const QString &symbol, const QColor &color)
+{
+    return QIcon(new TintedSymbolEngine(symbol, color));
+}
+
+} // namespace SymbolIcons
