@@ -569,7 +569,9 @@ void SyncManager::registerPresence(std::optional<SyncEngine> engine)
 {
     if (!engine)
         return;
-    runEngineJob([engine = std::move(*engine)]() mutable { engine.run(SyncEngine::Mode::Status); }, {});
+    // Show this Mac in the list as soon as it has announced itself.
+    runEngineJob([engine = std::move(*engine)]() mutable { engine.run(SyncEngine::Mode::Status); },
+                 [this] { refreshAll(); });
 }
 
 void SyncManager::setDisplayName(const QString &displayName, const QString &hostname)

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 using namespace SyncFormat;
@@ -23,6 +24,22 @@ const QString kTitle = QStringLiteral("Tandrill");
 QString lastPathComponent(const QString &path)
 {
     return QFileInfo(QDir::cleanPath(path)).fileName();
+}
+
+// Backups of one second are named "<stamp><suffix>.plist", then "<stamp><suffix>-2.plist", "-3", …:
+// the name without its counter, and the counter as a number (1 when there is none).
+std::pair<QString, int> backupNameOrder(const QString &name)
+{
+    QString base = name.chopped(QLatin1String(".plist").size());
+    int counter = 1;
+    const qsizetype dash = base.lastIndexOf(QLatin1Char('-'));
+    bool isNumber = false;
+    const int number = dash < 0 ? 0 : QStringView(base).mid(dash + 1).toInt(&isNumber);
+    if (isNumber && number >= 2) {
+        counter = number;
+        base.truncate(dash);
+    }
+    return {base, counter};
 }
 
 } // namespace
@@ -245,7 +262,10 @@ void SyncEngine::writeMeta(double mtime) const
 
 void SyncEngine::writeStatus(const QString &action) const
 {
-    SafeFile::writeAtomically(hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), remoteMTime()));
+    // "last_pulled" is the shared state this Mac last agreed with. Announcing presence agrees with
+    // nothing: it keeps the recorded value, or a launch would hide a conflict that arose meanwhile.
+    const double lastPulled = action == QLatin1String("online") ? readLastPulled() : remoteMTime();
+    SafeFile::writeAtomically(hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled));
 }
 
 void SyncEngine::log(const QString &message) const
@@ -280,9 +300,18 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
         return std::nullopt;
     const QString directory = backupsDirectory();
     ensureDirectory(directory);
-    const QString base = directory + QLatin1String("/com.apple.dock.") + backupStampText(now()) + suffix;
-    // A second backup within the same second gets "-2", "-3", … before the extension.
-    for (int attempt = 1; attempt < 1000; ++attempt) {
+    const QString baseName = QLatin1String("com.apple.dock.") + backupStampText(now()) + suffix;
+    const QString base = directory + QLatin1Char('/') + baseName;
+    // A second backup within the same second gets "-2", "-3", … before the extension. The counter
+    // goes on from the highest one there: a lower name freed by pruning would sort as the oldest.
+    int first = 1;
+    const QStringList taken =
+        QDir(directory).entryList({baseName + QLatin1String("*.plist")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : taken) {
+        if (const auto [takenBase, counter] = backupNameOrder(name); takenBase == baseName)
+            first = std::max(first, counter + 1);
+    }
+    for (int attempt = first; attempt < first + 1000; ++attempt) {
         const QString counter = attempt == 1 ? QString() : QLatin1Char('-') + QString::number(attempt);
         const QString name = base + counter + QLatin1String(".plist");
         const SafeFile::IoResult copied = SafeFile::copyExclusive(dock, name);
@@ -303,7 +332,7 @@ void SyncEngine::pruneBackups(int keep) const
         return;
     struct Entry {
         QString path;
-        QString name;
+        std::pair<QString, int> name;
         double mtime;
     };
     std::vector<Entry> entries;
@@ -311,11 +340,11 @@ void SyncEngine::pruneBackups(int keep) const
         if (QFileInfo(name).suffix() != QLatin1String("plist"))
             continue;
         const QString path = directory.filePath(name);
-        entries.push_back(
-            {path, name, SafeFile::modificationTime(path).value_or(-std::numeric_limits<double>::infinity())});
+        entries.push_back({path, backupNameOrder(name),
+                           SafeFile::modificationTime(path).value_or(-std::numeric_limits<double>::infinity())});
     }
     // Newest first. Backups of an unchanged Dock file share its modification time; their names
-    // carry the time they were taken, which then decides.
+    // carry the time they were taken, and their counters the order within one second.
     std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         return a.mtime != b.mtime ? a.mtime > b.mtime : a.name > b.name;
     });

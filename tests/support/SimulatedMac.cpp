@@ -62,6 +62,9 @@ EngineServices SimulatedMac::services()
 
 SyncEngine SimulatedMac::engine()
 {
+    // An empty folder would address files at the file system's root.
+    if (m_syncFolder.isEmpty())
+        qFatal("SimulatedMac %s has no sync folder", qPrintable(m_hostname));
     return SyncEngine(m_syncFolder, m_hostname, services());
 }
 

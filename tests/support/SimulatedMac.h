@@ -41,6 +41,7 @@ public:
 
     QString hostname() const { return m_hostname; }
     QString syncFolder() const { return m_syncFolder; }
+    void setSyncFolder(const QString &folder) { m_syncFolder = folder; }
     QString home() const { return m_home; }
     QString dockPath() const;
     QString backupsDirectory() const { return m_backups; }
