@@ -57,6 +57,21 @@ private:
         return mac;
     }
 
+    // A coordinator of the simulated Mac whose engine notifications pass through the gate.
+    static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateNotifier &gate)
+    {
+        CoordinatorServices services;
+        services.settings = &mac.settings();
+        services.hostName = [] { return QStringLiteral("Mac mini"); };
+        services.engine = mac.mac().services();
+        services.engine.notifier = &gate;
+        services.scheduler = &mac.scheduler();
+        auto manager = std::make_unique<SyncManager>(services);
+        while (manager->hasPendingWork())
+            QCoreApplication::processEvents();
+        return manager;
+    }
+
 private slots:
     void init()
     {
@@ -156,15 +171,8 @@ private slots:
         mac->settle();
         mac->stop();
 
-        CoordinatorServices services;
-        services.settings = &mac->settings();
-        services.hostName = [] { return QStringLiteral("Mac mini"); };
-        services.engine = mac->mac().services();
-        services.engine.notifier = &gate;
-        services.scheduler = &mac->scheduler();
-        SyncManager gated(services);
-        while (gated.hasPendingWork())
-            QCoreApplication::processEvents();
+        const auto managed = startGated(*mac, gate);
+        SyncManager &gated = *managed;
 
         gate.arm();
         gated.daemonTick();
@@ -198,15 +206,8 @@ private slots:
     {
         auto mac = setUpMac();
         GateNotifier gate;
-        CoordinatorServices services;
-        services.settings = &mac->settings();
-        services.hostName = [] { return QStringLiteral("Mac mini"); };
-        services.engine = mac->mac().services();
-        services.engine.notifier = &gate;
-        services.scheduler = &mac->scheduler();
-        SyncManager manager(services);
-        while (manager.hasPendingWork())
-            QCoreApplication::processEvents();
+        const auto managed = startGated(*mac, gate);
+        SyncManager &manager = *managed;
 
         manager.startDaemon();
         gate.arm();
