@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "LocalizationManager.h"
 #include "MainView.h"
 #include "OnboardingView.h"
 #include "SyncManager.h"
@@ -18,6 +19,11 @@ ContentView::ContentView(SyncManager *syncManager, LocalizationManager *locManag
     if (m_syncManager)
         connect(m_syncManager, &SyncManager::isOnboardingCompleteChanged, this, &ContentView::showCurrentState);
     showCurrentState();
+}
+
+QSize ContentView::minimumSizeHint() const
+{
+    return QWidget::minimumSizeHint().expandedTo(QSize(kMinimumWidth, kMinimumHeight));
 }
 
 void ContentView::showEvent(QShowEvent *event)

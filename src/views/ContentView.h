@@ -17,10 +17,14 @@ class ContentView : public QWidget {
 
 public:
     static constexpr int kFadeMilliseconds = 350;
+    static constexpr int kMinimumWidth = 520;
+    static constexpr int kMinimumHeight = 600;
 
     ContentView(SyncManager *syncManager, LocalizationManager *locManager, QString version, QWidget *parent = nullptr);
 
     QWidget *currentView() const { return m_current; }
+    // At least the window's minimum content size, and more when the content asks for it.
+    QSize minimumSizeHint() const override;
 
 signals:
     // Every time the content appears: at first and whenever the window is shown again.

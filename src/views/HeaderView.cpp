@@ -1,15 +1,15 @@
 #include "HeaderView.h"
 
+#include "LanguageButton.h"
 #include "LocalizationManager.h"
 #include "StateBadge.h"
 #include "SyncManager.h"
-#include "SystemColors.h"
 #include "TandrillIcon.h"
+#include "ViewStyle.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -17,21 +17,9 @@ constexpr int kIconSize = 52;
 
 QLabel *makeLabel(const QString &objectName, int pixelSize, QFont::Weight weight, QWidget *parent)
 {
-    auto *label = new QLabel(parent);
+    QLabel *label = ViewStyle::label(parent, pixelSize, weight);
     label->setObjectName(objectName);
-    label->setTextFormat(Qt::PlainText);
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    label->setFont(font);
     return label;
-}
-
-void setTextColor(QWidget *widget, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    widget->setPalette(palette);
 }
 } // namespace
 
@@ -40,18 +28,12 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
       m_title(makeLabel(QStringLiteral("headerTitle"), 26, QFont::Bold, this)),
       m_tagline(makeLabel(QStringLiteral("headerTagline"), 12, QFont::Medium, this)),
       m_stateLine(makeLabel(QStringLiteral("syncStateLine"), 11, QFont::Normal, this)),
-      m_languageButton(new QToolButton(this)), m_badge(new StateBadge(this))
+      m_languageButton(locManager ? new LanguageButton(locManager, this) : nullptr), m_badge(new StateBadge(this))
 {
     m_icon->setObjectName(QStringLiteral("headerIcon"));
     m_icon->setFixedSize(kIconSize, kIconSize);
     m_title->setText(QStringLiteral("Tandrill"));
 
-    m_languageButton->setObjectName(QStringLiteral("languageButton"));
-    m_languageButton->setAutoRaise(true);
-    m_languageButton->setCursor(Qt::PointingHandCursor);
-    QFont flagFont = m_languageButton->font();
-    flagFont.setPixelSize(20);
-    m_languageButton->setFont(flagFont);
     m_badge->setObjectName(QStringLiteral("stateBadge"));
 
     auto *texts = new QVBoxLayout;
@@ -62,7 +44,8 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
 
     auto *controls = new QHBoxLayout;
     controls->setSpacing(10);
-    controls->addWidget(m_languageButton, 0, Qt::AlignVCenter);
+    if (m_languageButton)
+        controls->addWidget(m_languageButton, 0, Qt::AlignVCenter);
     controls->addWidget(m_badge, 0, Qt::AlignVCenter);
 
     auto *row = new QHBoxLayout(this);
@@ -73,10 +56,6 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
     row->addStretch(1);
     row->addLayout(controls);
 
-    connect(m_languageButton, &QToolButton::clicked, this, [this] {
-        if (m_locManager)
-            m_locManager->toggle();
-    });
     if (m_syncManager) {
         connect(m_syncManager, &SyncManager::daemonRunningChanged, this, &HeaderView::refresh);
         connect(m_syncManager, &SyncManager::conflictDetectedChanged, this, &HeaderView::refresh);
@@ -102,21 +81,15 @@ void HeaderView::refresh()
 {
     const bool running = m_syncManager && m_syncManager->daemonRunning();
     const bool conflict = m_syncManager && m_syncManager->conflictDetected();
-    const QPalette &colors = palette();
-
     m_icon->setPixmap(TandrillIcon::pixmap(kIconSize, devicePixelRatioF()));
-    m_tagline->setText(
-        pick(QStringLiteral("Dein Dock. Auf allen Macs. Immer gleich."), QStringLiteral("Your Dock. On all Macs. Always in sync.")));
-    setTextColor(m_tagline, SystemColors::secondaryLabel(colors));
+    m_tagline->setText(pick(QStringLiteral("Dein Dock. Auf allen Macs. Immer gleich."),
+                            QStringLiteral("Your Dock. On all Macs. Always in sync.")));
+    ViewStyle::setTextColor(m_tagline, ViewStyle::secondaryText(this));
 
-    m_stateLine->setText(running ? pick(QStringLiteral("Automatische Synchronisation aktiv"), QStringLiteral("Auto sync active"))
-                                 : pick(QStringLiteral("Synchronisation gestoppt"), QStringLiteral("Sync stopped")));
-    setTextColor(m_stateLine, running ? SystemColors::green(colors) : SystemColors::orange(colors));
-
-    // The button names the language it switches to.
-    const bool german = m_locManager && m_locManager->lang() == QLatin1String("de");
-    m_languageButton->setText(german ? QStringLiteral("🇬🇧") : QStringLiteral("🇩🇪"));
-    m_languageButton->setToolTip(m_locManager ? m_locManager->switchTooltip() : QStringLiteral("Auf Deutsch wechseln"));
+    m_stateLine->setText(
+        running ? pick(QStringLiteral("Automatische Synchronisation aktiv"), QStringLiteral("Auto sync active"))
+                : pick(QStringLiteral("Synchronisation gestoppt"), QStringLiteral("Sync stopped")));
+    ViewStyle::setTextColor(m_stateLine, running ? ViewStyle::green() : ViewStyle::orange());
 
     if (conflict) {
         m_badge->setState(StateBadge::State::Conflict, pick(QStringLiteral("Konflikt"), QStringLiteral("Conflict")),

@@ -5,7 +5,7 @@
 
 class LocalizationManager;
 class QLabel;
-class QToolButton;
+class LanguageButton;
 class StateBadge;
 class SyncManager;
 
@@ -30,6 +30,6 @@ private:
     QLabel *m_title;
     QLabel *m_tagline;
     QLabel *m_stateLine;
-    QToolButton *m_languageButton;
+    LanguageButton *m_languageButton; // none without a language to switch
     StateBadge *m_badge;
 };

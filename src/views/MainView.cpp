@@ -5,10 +5,10 @@
 #include "LocalizationManager.h"
 #include "LogTab.h"
 #include "SettingsTab.h"
-#include "SystemColors.h"
+#include "SymbolIcons.h"
+#include "ViewStyle.h"
 
 #include <QFrame>
-#include <QIcon>
 #include <QLabel>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -25,8 +25,7 @@ QFrame *makeDivider(QWidget *parent)
 }
 } // namespace
 
-MainView::MainView(SyncManager *syncManager, LocalizationManager *locManager, const QString &version,
-                   QWidget *parent)
+MainView::MainView(SyncManager *syncManager, LocalizationManager *locManager, const QString &version, QWidget *parent)
     : QWidget(parent), m_locManager(locManager), m_tabs(new QTabWidget(this)), m_footer(new QLabel(this))
 {
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -35,24 +34,21 @@ MainView::MainView(SyncManager *syncManager, LocalizationManager *locManager, co
 
     m_tabs->setObjectName(QStringLiteral("mainTabs"));
     m_tabs->setDocumentMode(true);
-    m_tabs->addTab(new DashboardTab(syncManager, locManager, m_tabs), QIcon(QStringLiteral(":/tandrill/tab-dashboard.svg")),
-                   QString());
-    m_tabs->addTab(new LogTab(syncManager, locManager, m_tabs), QIcon(QStringLiteral(":/tandrill/tab-log.svg")),
-                   QString());
-    m_tabs->addTab(new SettingsTab(syncManager, locManager, m_tabs), QIcon(QStringLiteral(":/tandrill/tab-settings.svg")),
-                   QString());
+    const QColor symbolColor = ViewStyle::secondaryText(this);
+    m_tabs->addTab(new DashboardTab(syncManager, locManager, m_tabs),
+                   SymbolIcons::icon(QStringLiteral("square.grid.2x2"), symbolColor), QString());
+    m_tabs->addTab(new LogTab(syncManager, locManager, m_tabs),
+                   SymbolIcons::icon(QStringLiteral("doc.text"), symbolColor), QString());
+    m_tabs->addTab(new SettingsTab(syncManager, locManager, m_tabs),
+                   SymbolIcons::icon(QStringLiteral("gearshape"), symbolColor), QString());
     m_tabs->setCurrentIndex(0);
 
     m_footer->setObjectName(QStringLiteral("versionFooter"));
     m_footer->setTextFormat(Qt::PlainText);
+    m_footer->setFont(ViewStyle::font(11));
     m_footer->setAlignment(Qt::AlignCenter);
     m_footer->setContentsMargins(0, 10, 0, 10);
-    QFont footerFont = m_footer->font();
-    footerFont.setPixelSize(11);
-    m_footer->setFont(footerFont);
-    QPalette footerPalette = m_footer->palette();
-    footerPalette.setColor(QPalette::WindowText, SystemColors::tertiaryLabel(palette()));
-    m_footer->setPalette(footerPalette);
+    ViewStyle::setTextColor(m_footer, ViewStyle::tertiaryText(this));
     m_footer->setText(footerText(version));
 
     auto *tabArea = new QVBoxLayout;

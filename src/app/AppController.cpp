@@ -1,0 +1,86 @@
+#include "AppController.h"
+
+#include "AppcastUpdater.h"
+#include "BookmarkManager.h"
+#include "MainWindow.h"
+#include "MenuBarController.h"
+#include "Scheduler.h"
+#include "SyncManager.h"
+#include "platform/DockRestarter.h"
+#include "platform/HostName.h"
+#include "platform/LoginItem.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+namespace {
+void openUrl(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}
+} // namespace
+
+AppController::AppController(QObject *parent)
+    : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
+      m_dockRestarter(createSystemDockRestarter()),
+      m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
+      m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
+      m_updateDialog(&m_locManager, &openUrl)
+{
+    m_updater =
+        std::make_unique<AppcastUpdater>(QUrl(QStringLiteral(TANDRILL_APPCAST_URL)), version(), &m_updateDialog);
+
+    CoordinatorServices services;
+    services.settings = &m_settings;
+    services.hostName = &systemHostName;
+    services.engine = EngineServices::forCurrentUser();
+    services.engine.notifier = &m_notifications;
+    services.engine.dockRestarter = m_dockRestarter.get();
+    services.bookmarks = m_bookmarks.get();
+    services.loginItem = m_loginItem.get();
+    services.folderPicker = &m_folderPicker;
+    services.openFolder = [](const QString &folder) { openUrl(QUrl::fromLocalFile(folder)); };
+    services.scheduler = m_scheduler.get();
+    m_syncManager = std::make_unique<SyncManager>(std::move(services));
+
+    m_window = std::make_unique<MainWindow>(
+        m_syncManager.get(), &m_locManager, m_updater.get(), version(),
+        MainWindow::Shell{[] { return QSystemTrayIcon::isSystemTrayAvailable(); }, [this] { quit(); }});
+    m_folderPicker.setParentWindow(m_window.get());
+    m_updateDialog.setParentWindow(m_window.get());
+    connect(m_window.get(), &MainWindow::contentShown, this, &AppController::onContentShown);
+}
+
+AppController::~AppController()
+{
+    // The tray item and the window go before the coordinator they show.
+    m_menuBar.reset();
+    m_window.reset();
+}
+
+QString AppController::version()
+{
+    return QStringLiteral(TANDRILL_VERSION);
+}
+
+void AppController::showWindow()
+{
+    m_window->present();
+}
+
+void AppController::onContentShown()
+{
+    if (!m_menuBar) {
+        m_menuBar = std::make_unique<MenuBarController>(
+            m_syncManager.get(), &m_locManager,
+            MenuBarController::WindowActions{[this] { m_window->present(); }, [this] { quit(); }});
+    }
+    m_notifications.requestPermission();
+}
+
+void AppController::quit()
+{
+    QCoreApplication::quit();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+
+class ApplicationMenu;
+class ContentView;
+class LocalizationManager;
+class SyncManager;
+class UpdaterManager;
+
+// The one main window: the content view, the application menu and the window's size limits.
+// Closing it hides it and the app keeps running in the tray, unless the desktop has no tray to
+// bring it back from: then closing quits.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    struct Shell {
+        std::function<bool()> trayAvailable;
+        std::function<void()> quit;
+    };
+
+    MainWindow(SyncManager *syncManager, LocalizationManager *locManager, UpdaterManager *updater,
+               const QString &version, Shell shell, QWidget *parent = nullptr);
+
+    ContentView *contentView() const { return m_content; }
+    ApplicationMenu *applicationMenu() const { return m_applicationMenu; }
+
+    // Brings the window back and in front of the others.
+    void present();
+
+signals:
+    void contentShown();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showAbout();
+
+    LocalizationManager *m_locManager;
+    QString m_version;
+    Shell m_shell;
+    ContentView *m_content;
+    ApplicationMenu *m_applicationMenu;
+};

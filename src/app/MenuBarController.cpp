@@ -1,0 +1,209 @@
+#include "MenuBarController.h"
+
+#include "AppLog.h"
+#include "LocalizationManager.h"
+#include "MenuRowStyle.h"
+#include "StatusIcon.h"
+#include "SyncManager.h"
+#include "ViewStyle.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPalette>
+#include <QSystemTrayIcon>
+#include <QTextDocument>
+
+namespace {
+// Menu titles treat "&" as a mnemonic marker; text from the shared folder is shown as typed.
+QString plainTitle(QString text)
+{
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+// Tooltips guess their format; a host name like "<b>x</b>" must not turn into markup.
+QString plainToolTip(const QString &text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
+}
+} // namespace
+
+MenuBarController::MenuBarController(SyncManager *syncManager, LocalizationManager *locManager,
+                                     WindowActions windowActions, QObject *parent)
+    : QObject(parent), m_syncManager(syncManager), m_locManager(locManager), m_windowActions(std::move(windowActions)),
+      m_rowStyle(std::make_unique<MenuRowStyle>()), m_menu(std::make_unique<QMenu>()),
+      m_trayIcon(new QSystemTrayIcon(this))
+{
+    m_menu->setObjectName(QStringLiteral("trayMenu"));
+    m_menu->setToolTipsVisible(true);
+    m_menu->setStyle(m_rowStyle.get());
+    // Opening the menu always shows the current state.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
+        qCDebug(lcApp) << "tray menu opened";
+        rebuildMenu();
+    });
+    m_trayIcon->setContextMenu(m_menu.get());
+    // A click opens the menu, as the macOS status item does; trays send only a context request
+    // for the other button.
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            m_menu->popup(QCursor::pos());
+    });
+
+    if (m_syncManager) {
+        connect(m_syncManager, &SyncManager::daemonRunningChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::conflictDetectedChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::isSyncingChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::lastSyncLocalChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::connectedHostsChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::hostCustomNamesChanged, this, &MenuBarController::scheduleRefresh);
+    }
+    if (m_locManager)
+        connect(m_locManager, &LocalizationManager::langChanged, this, &MenuBarController::scheduleRefresh);
+
+    updateStatusButton();
+    rebuildMenu();
+    m_trayIcon->show();
+    qCDebug(lcApp) << "tray item created; system tray available:" << QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+MenuBarController::~MenuBarController()
+{
+    m_trayIcon->setContextMenu(nullptr);
+}
+
+QColor MenuBarController::colorFor(StatusMenuRow::Tint tint) const
+{
+    using Tint = StatusMenuRow::Tint;
+    const QPalette palette = QGuiApplication::palette();
+    switch (tint) {
+    case Tint::Orange:
+        return ViewStyle::orange();
+    case Tint::Green:
+        return ViewStyle::green();
+    case Tint::Red:
+        return ViewStyle::red();
+    case Tint::Secondary:
+        return ViewStyle::withOpacity(palette.color(QPalette::Active, QPalette::WindowText), 0.55);
+    case Tint::Plain:
+        break;
+    }
+    return palette.color(QPalette::Active, QPalette::WindowText);
+}
+
+void MenuBarController::scheduleRefresh()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &MenuBarController::refresh, Qt::QueuedConnection);
+}
+
+void MenuBarController::refresh()
+{
+    m_refreshPending = false;
+    if (!m_syncManager)
+        return;
+    updateStatusButton();
+    rebuildMenu();
+}
+
+StatusMenuState MenuBarController::currentState() const
+{
+    StatusMenuState state;
+    if (!m_syncManager)
+        return state;
+    state.conflictDetected = m_syncManager->conflictDetected();
+    state.daemonRunning = m_syncManager->daemonRunning();
+    state.isSyncing = m_syncManager->isSyncing();
+    state.lastSyncLocal = m_syncManager->lastSyncLocal();
+    state.connectedHosts = m_syncManager->connectedHosts();
+    state.hostCustomNames = m_syncManager->hostCustomNames();
+    return state;
+}
+
+void MenuBarController::updateStatusButton()
+{
+    if (!m_syncManager)
+        return;
+    const bool running = m_syncManager->daemonRunning();
+    const bool conflict = m_syncManager->conflictDetected();
+    m_titleColor = colorFor(StatusMenuModel::buttonTint(running, conflict));
+    m_trayIcon->setIcon(StatusIcon::render(m_titleColor));
+    m_trayIcon->setToolTip(StatusMenuModel::buttonToolTip(running, conflict, m_locManager));
+}
+
+void MenuBarController::rebuildMenu()
+{
+    if (!m_syncManager)
+        return;
+    ++m_rebuildCount;
+    m_menu->clear();
+    // The previous actions may still be inside their own trigger; they go once it returns.
+    if (m_menuActions)
+        m_menuActions->deleteLater();
+    m_menuActions = new QObject(this);
+
+    const QFont menuFont = m_menu->font();
+    for (const StatusMenuRow &row : StatusMenuModel::rows(currentState(), m_locManager)) {
+        if (row.kind == StatusMenuRow::Kind::Separator) {
+            m_menu->addSeparator();
+            continue;
+        }
+        auto *action = new QAction(plainTitle(row.title), m_menuActions);
+        if (!row.toolTip.isEmpty())
+            action->setToolTip(plainToolTip(row.toolTip));
+        action->setEnabled(row.enabled());
+        if (row.tint != StatusMenuRow::Tint::Plain)
+            action->setProperty(MenuRowStyle::kTintProperty, colorFor(row.tint));
+        if (row.fontPixelSize > 0) {
+            QFont font = menuFont;
+            font.setPixelSize(row.fontPixelSize);
+            font.setBold(row.bold);
+            action->setFont(font);
+        }
+        if (row.enabled()) {
+            const StatusMenuRow::Command command = row.command;
+            connect(action, &QAction::triggered, this, [this, command] { run(command); });
+        }
+        m_menu->addAction(action);
+    }
+}
+
+void MenuBarController::run(StatusMenuRow::Command command)
+{
+    using Command = StatusMenuRow::Command;
+    switch (command) {
+    case Command::Push:
+        if (m_syncManager)
+            m_syncManager->performSync(SyncEngine::Mode::Push);
+        break;
+    case Command::Pull:
+        if (m_syncManager)
+            m_syncManager->performSync(SyncEngine::Mode::Pull);
+        break;
+    case Command::Auto:
+        if (m_syncManager)
+            m_syncManager->performSync(SyncEngine::Mode::Auto);
+        break;
+    case Command::StartDaemon:
+        if (m_syncManager)
+            m_syncManager->startDaemon();
+        break;
+    case Command::StopDaemon:
+        if (m_syncManager)
+            m_syncManager->stopDaemon();
+        break;
+    case Command::OpenWindow:
+        if (m_windowActions.openWindow)
+            m_windowActions.openWindow();
+        break;
+    case Command::Quit:
+        if (m_windowActions.quit)
+            m_windowActions.quit();
+        break;
+    case Command::None:
+        break;
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "HostInfo.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+class LocalizationManager;
+
+// What the tray item shows, read from the coordinator when the menu is built.
+struct StatusMenuState {
+    bool conflictDetected = false;
+    bool daemonRunning = false;
+    bool isSyncing = false;
+    QString lastSyncLocal;
+    QList<HostInfo> connectedHosts;
+    QMap<QString, QString> hostCustomNames;
+};
+
+// One row of the tray menu, as a person sees it.
+struct StatusMenuRow {
+    enum class Kind { Item, Separator };
+    enum class Command { None, Push, Pull, Auto, StartDaemon, StopDaemon, OpenWindow, Quit };
+    enum class Tint { Plain, Orange, Green, Red, Secondary };
+
+    Kind kind = Kind::Item;
+    QString title;                   // plain text, shown as typed
+    QString toolTip;                 // plain text; empty for none
+    Command command = Command::None; // rows without a command are disabled
+    Tint tint = Tint::Plain;
+    int fontPixelSize = 0; // 0: the menu's own font
+    bool bold = false;
+
+    bool enabled() const { return command != Command::None; }
+};
+
+// The tray item's title colour, tooltip and menu rows for a state, in the current language.
+// A missing localization manager gives the German texts.
+class StatusMenuModel {
+public:
+    static QList<StatusMenuRow> rows(const StatusMenuState &state, const LocalizationManager *loc);
+
+    // Conflict before running before stopped.
+    static StatusMenuRow::Tint buttonTint(bool running, bool conflict);
+    static QString buttonToolTip(bool running, bool conflict, const LocalizationManager *loc);
+
+    static QString hostTitle(const HostInfo &host, const QMap<QString, QString> &customNames,
+                             const LocalizationManager *loc);
+    static QString hostToolTip(const HostInfo &host, const QMap<QString, QString> &customNames,
+                               const LocalizationManager *loc);
+};

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# The whole app on a virtual X display, with Debian's trayer as the tray host and dunst as the
+# notification daemon, both on a private session bus that activates nothing: the tray item
+# appears, its menu opens, the push item pushes the Dock file into the sync folder, dunst shows
+# the engine's notification, and the quit item ends the app.
+# Usage: endtoend.sh path/to/tandrill
+set -euo pipefail
+
+app="$(realpath "$1")"
+for tool in Xvfb trayer dunst dbus-run-session dbus-send xdotool xwininfo; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh test installs it)"; exit 1; }
+done
+
+if [[ "${TANDRILL_E2E_WORK:-}" == "" ]]; then
+    work="$(mktemp -d "${TMPDIR:-/tmp}/tandrill-e2e-XXXXXX")"
+    trap 'rm -rf "$work"' EXIT
+    cat >"$work/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=$work</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+    TANDRILL_E2E_WORK="$work" dbus-run-session --config-file="$work/bus.conf" -- bash "$0" "$app"
+    exit $?
+fi
+
+work="$TANDRILL_E2E_WORK"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    for log in app dunst trayer; do
+        echo "--- $log.log"
+        cat "$work/$log.log" 2>/dev/null || true
+    done
+    exit 1
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND until it succeeds or the time is up.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.2
+    done
+}
+
+bus_name_owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" | grep -q 'boolean true'
+}
+
+dunst_call() {
+    dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications "$@"
+}
+
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+export XDG_STATE_HOME="$HOME/.local/state" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME/Library/Preferences" "$XDG_CONFIG_HOME/Tandrill" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+trayer --edge top --align right --widthtype request --height 32 --transparent false >"$work/trayer.log" 2>&1 &
+pids+=($!)
+wait_for 10 xdotool search --class trayer || fail "trayer did not start"
+
+dunst >"$work/dunst.log" 2>&1 &
+pids+=($!)
+wait_for 10 bus_name_owned org.freedesktop.Notifications || fail "dunst did not take the notification service"
+
+# A set-up Mac: its Dock file and the sync folder, chosen earlier.
+folder="$work/iCloud/Tandrill"
+mkdir -p "$folder"
+printf 'dock-of-the-e2e-mac' >"$HOME/Library/Preferences/com.apple.dock.plist"
+cat >"$XDG_CONFIG_HOME/Tandrill/Tandrill.conf" <<EOF
+[General]
+TandrillFolderPath=$folder
+TandrillOnboardingComplete=true
+EOF
+
+QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="tandrill.app.debug=true" "$app" >"$work/app.log" 2>&1 &
+app_pid=$!
+pids+=("$app_pid")
+
+# The tray item: Qt's icon window, embedded deep in trayer's panel (top-level windows of the
+# app sit right under the root).
+find_tray_icon() {
+    tray_icon="$(xwininfo -root -tree | grep -E '^ {9,}0x[0-9a-f]+ "Tandrill": \("tandrill" "Tandrill"\)' |
+        awk '{ print $1; exit }')"
+    [[ -n "$tray_icon" ]]
+}
+tray_icon=""
+wait_for 20 find_tray_icon || fail "the tray item did not appear in trayer"
+find_tray_icon
+echo "tray item: window $tray_icon"
+
+menu_opened() {
+    (($(grep -c "tray menu opened" "$work/app.log" || true) > $1))
+}
+open_menu() {
+    local before
+    before="$(grep -c "tray menu opened" "$work/app.log" || true)"
+    xdotool mousemove --window "$tray_icon" 8 8 click 3
+    wait_for 10 menu_opened "$before"
+}
+
+open_menu || fail "the tray menu did not open"
+# The first enabled row is the push item.
+sleep 0.5
+xdotool key Down Return
+
+wait_for 20 cmp -s "$folder/com.apple.dock.plist" "$HOME/Library/Preferences/com.apple.dock.plist" ||
+    fail "the push item did not push the Dock file into the folder"
+echo "pushed: $(cat "$folder/tandrill-meta.txt" | tr '\n' ' ')"
+
+notification_shown() {
+    dunst_call org.freedesktop.DBus.Properties.Get string:org.dunstproject.cmd0 string:displayedLength |
+        grep -Eq 'uint32 [1-9]'
+}
+wait_for 20 notification_shown || fail "dunst shows no notification"
+dunst_call org.dunstproject.cmd0.NotificationCloseAll >/dev/null
+wait_for 10 sh -c "dbus-send --session --print-reply --dest=org.freedesktop.Notifications \
+    /org/freedesktop/Notifications org.dunstproject.cmd0.NotificationListHistory | grep -q 'Dock nach iCloud hochgeladen ✅'" ||
+    fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\""
+echo "dunst showed: Dock nach iCloud hochgeladen ✅"
+
+# Quit from the tray menu: the last row.
+open_menu || fail "the tray menu did not open a second time"
+sleep 0.5
+xdotool key Up Return
+for _ in $(seq 1 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$app_pid" 2>/dev/null; then
+    fail "the quit item did not end the app"
+fi
+status=0
+wait "$app_pid" || status=$?
+[[ $status -eq 0 ]] || fail "the app ended with status $status"
+echo "PASS"
