@@ -113,19 +113,27 @@ wait_for 20 find_tray_icon || fail "the tray item did not appear in trayer"
 find_tray_icon
 echo "tray item: window $tray_icon"
 
+visible_app_windows() {
+    xdotool search --onlyvisible --classname tandrill 2>/dev/null | wc -l
+}
+# The app logged the menu's opening and the menu's window is on screen.
 menu_opened() {
-    (($(grep -c "tray menu opened" "$work/app.log" || true) > $1))
+    (($(grep -c "tray menu opened" "$work/app.log" || true) > $1)) && (($(visible_app_windows) > $2))
 }
 open_menu() {
-    local before
+    local before windows
     before="$(grep -c "tray menu opened" "$work/app.log" || true)"
-    xdotool mousemove --window "$tray_icon" 8 8 click 3
-    wait_for 10 menu_opened "$before"
+    windows="$(visible_app_windows)"
+    # Right after a menu closed, X may still hold the pointer for it: click again then.
+    for _ in 1 2 3 4 5; do
+        xdotool mousemove --window "$tray_icon" 8 8 click 3
+        wait_for 2 menu_opened "$before" "$windows" && return 0
+    done
+    return 1
 }
 
 open_menu || fail "the tray menu did not open"
 # The first enabled row is the push item.
-sleep 0.5
 xdotool key Down Return
 
 wait_for 20 cmp -s "$folder/com.apple.dock.plist" "$HOME/Library/Preferences/com.apple.dock.plist" ||
@@ -145,7 +153,6 @@ echo "dunst showed: Dock nach iCloud hochgeladen ✅"
 
 # Quit from the tray menu: the last row.
 open_menu || fail "the tray menu did not open a second time"
-sleep 0.5
 xdotool key Up Return
 for _ in $(seq 1 100); do
     kill -0 "$app_pid" 2>/dev/null || break
