@@ -278,19 +278,27 @@ void SyncEngine::log(const QString &message) const
 
     // Keep the newest lines: 502 pieces are 501 lines plus the empty piece after the last line
     // feed, and are cut to 500 pieces. Only the tail is ever read; a log larger than that is cut
-    // to its complete lines within it. Lines are split as bytes, so one bad byte cannot stop the
-    // trimming and let the log grow without bound.
+    // to its complete lines within it. Line feeds are found as bytes, so one bad byte cannot stop
+    // the trimming and let the log grow without bound, and in place, so the trim every append at
+    // the cap does stays cheap.
     const auto tail = SafeFile::readRegularFileTail(path, kMaxLogReadBytes);
     if (!tail)
         return;
-    QList<QByteArray> pieces = tail->bytes.split('\n');
-    if (tail->truncated)
-        pieces.removeFirst();
-    else if (pieces.size() < 502)
+    const QByteArray &bytes = tail->bytes;
+    std::vector<qsizetype> feeds; // indexOf finds them with memchr
+    for (qsizetype feed = bytes.indexOf('\n'); feed >= 0; feed = bytes.indexOf('\n', feed + 1))
+        feeds.push_back(feed);
+    auto pieces = static_cast<qsizetype>(feeds.size()) + 1;
+    qsizetype start = 0;
+    if (tail->truncated) {
+        start = feeds.empty() ? bytes.size() : feeds.front() + 1;
+        --pieces;
+    } else if (pieces < 502) {
         return;
-    if (pieces.size() > 500)
-        pieces = pieces.mid(pieces.size() - 500);
-    SafeFile::writeAtomically(path, pieces.join('\n'));
+    }
+    if (pieces > 500) // the newest 500 pieces begin after the 500th line feed from the end
+        start = feeds[feeds.size() - 500] + 1;
+    SafeFile::writeAtomically(path, bytes.sliced(start));
 }
 
 std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
@@ -304,10 +312,13 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
     const QString base = directory + QLatin1Char('/') + baseName;
     // A second backup within the same second gets "-2", "-3", … before the extension. The counter
     // goes on from the highest one there: a lower name freed by pruning would sort as the oldest.
+    // Names are matched here, ignoring case as a QDir name filter would: such a filter compiles a
+    // regular expression on every call, which cost more than the rest of the backup.
     int first = 1;
-    const QStringList taken =
-        QDir(directory).entryList({baseName + QLatin1String("*.plist")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : taken) {
+    for (const QString &name : QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(baseName, Qt::CaseInsensitive) ||
+            !name.endsWith(QLatin1String(".plist"), Qt::CaseInsensitive))
+            continue;
         if (const auto [takenBase, counter] = backupNameOrder(name); takenBase == baseName)
             first = std::max(first, counter + 1);
     }

@@ -1,0 +1,36 @@
+#include "BenchRegistry.h"
+#include "RatioTableReporter.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+int main(int argc, char *argv[])
+{
+    // A temporary HOME and XDG directories before anything reads them: the benchmarks push, pull
+    // and back up Dock files, and must never reach the real ones.
+    TestEnvironment::isolate();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+    // The coordinator hands its results back through this thread's event loop.
+    QCoreApplication app(argc, argv);
+
+    registerBaselineBenchmarks();
+    registerEngineBenchmarks();
+    registerRefreshBenchmarks();
+
+    using Target = RatioTableReporter::Target;
+    const std::string unchanged = kRefreshUnchangedName;
+    RatioTableReporter reporter(kBaselineName, {{kPushName, Target::Kind::RatioToBaseline, 2.0},
+                                                {kPullName, Target::Kind::RatioToBaseline, 2.0},
+                                                {kAutoInSyncName, Target::Kind::RatioToBaseline, 2.0},
+                                                {unchanged + "/status_files:4", Target::Kind::Milliseconds, 0.2},
+                                                {unchanged + "/status_files:1000", Target::Kind::Milliseconds, 20.0}});
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Tandrill's start-up time and idle memory against a bare Qt Widgets app built in the same tree
+# (bench/bare_widgets_app.cpp), both offscreen, in a temporary home, under /usr/bin/time -v. Linux.
+#
+# Usage: bench/measure_app.sh [RUNS]          RUNS start-ups per app, medians shown (default 5)
+#   TANDRILL_APP=PATH    measure this binary instead of building build-bench/bin/tandrill
+#   TANDRILL_IDLE_MS=N   length of the idle runs (default 6000: past the first 5-second refresh)
+#
+# Start-up time: from launch to the event loop's first turn with the window shown, and exit. Both
+# apps get bench/QuitAfter.cpp preloaded, which quits TANDRILL_QUIT_AFTER_MS after that turn, so
+# neither needs to cooperate. Idle memory: the maximum resident set size of a run that idles.
+# The apps take turns run by run, so a change in the machine's load hits both alike. The bare app
+# showing one label is shown too: it is the first text that makes Qt load fonts.
+# Tandrill runs as set up: its settings name a shared folder of four Macs with a full log.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs="${1:-5}"
+idle_runs=$(((runs + 1) / 2))
+idle_ms="${TANDRILL_IDLE_MS:-6000}"
+build=build-bench
+
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTANDRILL_BUILD_TESTS=ON -DTANDRILL_BUILD_BENCH=ON
+fi
+cmake --build "$build" --target tandrill_bare_widgets_app tandrill_quit_after
+bare="$PWD/$build/bin/tandrill_bare_widgets_app"
+shim="$PWD/$build/lib/libtandrill_quit_after.so"
+app="${TANDRILL_APP:-}"
+if [[ -z "$app" ]]; then
+    app="$PWD/$build/bin/tandrill"
+    cmake --build "$build" --target tandrill || echo "Tandrill does not build right now." >&2
+fi
+
+# A home of its own: nothing here may read or write the real one.
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/tandrill-measure-XXXXXX")"
+bus_pid=""
+cleanup() {
+    if [[ -n "$bus_pid" ]]; then
+        kill "$bus_pid" 2>/dev/null || true
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+home="$scratch/home"
+export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
+export XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" XDG_RUNTIME_DIR="$scratch/runtime"
+export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='*.debug=false'
+mkdir -p "$home/Library/Preferences" "$XDG_CONFIG_HOME/Tandrill" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# A private session bus, as on a desktop; without dbus-daemon both apps run without one.
+unset DBUS_SESSION_BUS_ADDRESS
+if command -v dbus-daemon >/dev/null; then
+    read -r DBUS_SESSION_BUS_ADDRESS bus_pid < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 |
+        paste -sd ' ')
+    export DBUS_SESSION_BUS_ADDRESS
+fi
+
+folder="$scratch/iCloud/Dock Sync"
+mkdir -p "$folder"
+head -c 20480 /dev/urandom >"$home/Library/Preferences/com.apple.dock.plist"
+cp "$home/Library/Preferences/com.apple.dock.plist" "$folder/com.apple.dock.plist"
+mtime="$(stat -c %Y "$folder/com.apple.dock.plist")"
+printf 'mtime=%s\nhost=iMac\nupdated=2025-01-06 09:00:00' "$mtime" >"$folder/tandrill-meta.txt"
+for host in "$(hostname)" iMac Mac-mini MacBook-Air; do
+    printf 'hostname=%s\nlast_action=sync\nlast_time=2025-01-06 09:00:00\nlast_pulled=%s' "$host" "$mtime" \
+        >"$folder/status-${host// /_}.txt"
+done
+for ((i = 0; i < 500; i++)); do
+    printf '[2025-01-06 09:%02d:00] [iMac] AUTO: Lokal=%s  iCloud=%s (von: iMac)  MeinLetzterPull=%s\n' \
+        $((i % 60)) "$mtime" "$mtime" "$mtime"
+done >"$folder/tandrill.log"
+printf '[General]\nTandrillFolderPath=%s\nTandrillOnboardingComplete=true\n' "$folder" \
+    >"$XDG_CONFIG_HOME/Tandrill/Tandrill.conf"
+
+names=(bare label)
+binaries=("$bare" "$bare")
+settings=(TANDRILL_BARE_LABEL=0 TANDRILL_BARE_LABEL=1)
+if [[ -x "$app" ]]; then
+    names+=(app)
+    binaries+=("$app")
+    settings+=(TANDRILL_BARE_LABEL=0)
+else
+    echo "No app at $app: only the bare app is measured." >&2
+fi
+
+# One run of entry $1, quitting $2 ms after start: appends the microseconds from launch to exit to
+# $scratch/<name>.startup and the maximum resident set size in KiB to $scratch/<name>.memory.
+measure() {
+    local index="$1" quit_after="$2" report="$scratch/time.txt" start end rss
+    rm -f "$report"
+    start="$(date +%s%N)"
+    timeout $((quit_after / 1000 + 60)) /usr/bin/time -v -o "$report" \
+        env LD_PRELOAD="$shim" TANDRILL_QUIT_AFTER_MS="$quit_after" "${settings[$index]}" "${binaries[$index]}" \
+        >/dev/null 2>&1 || true
+    end="$(date +%s%N)"
+    rss="$(sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' "$report" 2>/dev/null)"
+    if [[ -z "$rss" ]] || grep -q 'terminated by signal' "$report"; then
+        echo "${names[$index]} did not quit by itself" >&2
+        return
+    fi
+    if [[ "$quit_after" -eq 0 ]]; then
+        echo $(((end - start) / 1000)) >>"$scratch/${names[$index]}.startup"
+    else
+        echo "$rss" >>"$scratch/${names[$index]}.memory"
+    fi
+}
+
+# The median of the numbers in file $1 divided by $2, with one decimal; "-" without numbers.
+median() {
+    [[ -s "$1" ]] || { echo "-"; return; }
+    sort -n "$1" | awk -v d="$2" '{ v[NR] = $1 } END {
+        m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / d }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2fx", a / b }'; }
+
+cpu="$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+echo "Machine: $(nproc) cores, $cpu; $runs start-ups and $idle_runs idle runs of $idle_ms ms per app"
+for index in "${!names[@]}"; do
+    measure "$index" 0 2>/dev/null # warms the page cache; not counted
+    rm -f "$scratch/${names[$index]}.startup"
+done
+for ((run = 0; run < runs; run++)); do
+    for index in "${!names[@]}"; do
+        measure "$index" 0
+    done
+done
+for ((run = 0; run < idle_runs; run++)); do
+    for index in "${!names[@]}"; do
+        measure "$index" "$idle_ms"
+    done
+done
+
+declare -A startup memory
+for name in bare label app; do
+    startup[$name]="$(median "$scratch/$name.startup" 1000)"
+    memory[$name]="$(median "$scratch/$name.memory" 1024)"
+done
+printf '\n%-30s %14s %18s\n' "" "start-up (ms)" "idle memory (MiB)"
+printf '%-30s %14s %18s\n' "bare Qt Widgets app" "${startup[bare]}" "${memory[bare]}"
+printf '%-30s %14s %18s\n' "bare app showing one label" "${startup[label]}" "${memory[label]}"
+printf '%-30s %14s %18s\n' "Tandrill" "${startup[app]}" "${memory[app]}"
+printf '%-30s %14s %18s\n' "Tandrill / bare app" "$(ratio "${startup[app]}" "${startup[bare]}")" \
+    "$(ratio "${memory[app]}" "${memory[bare]}")"
+printf '%-30s %14s %18s\n' "aim" "<= 2x" "<= 1.2x"
