@@ -29,9 +29,16 @@ QString fileSafeName(const QString &hostname)
     replaced.replace(QLatin1Char(' '), QLatin1Char('_'));
     QString safe;
     safe.reserve(replaced.size());
-    // Walk code points, not UTF-16 units, so letters outside the BMP are judged as a whole.
+    // Walk code points, not UTF-16 units, so letters outside the BMP are judged as a whole. A
+    // combining mark belongs to the letter before it: "ö" written as "o" + U+0308 keeps its accent.
+    bool afterLetter = false;
     for (const char32_t c : replaced.toUcs4()) {
-        const bool keep = QChar::isLetterOrNumber(c) || c == U'_' || c == U'-';
+        const QChar::Category category = QChar::category(c);
+        const bool mark = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+                          category == QChar::Mark_Enclosing;
+        if (!mark)
+            afterLetter = QChar::isLetterOrNumber(c);
+        const bool keep = mark ? afterLetter : afterLetter || c == U'_' || c == U'-';
         if (keep)
             safe.append(QString::fromUcs4(&c, 1));
     }

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "SimulatedMac.h"
+#include "TestFiles.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSettings>
+
+// Runs tandrill-cli as a separate process with the home and XDG directories of one simulated Mac.
+struct CliOutput {
+    int exitCode = -1; // -1 when the process did not end normally
+    QByteArray out;
+    QByteArray err;
+
+    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
+};
+
+class CliRunner {
+public:
+    explicit CliRunner(const SimulatedMac &mac) : m_environment(TestFiles::environmentOf(mac)) {}
+
+    CliOutput run(const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.start(QStringLiteral(TANDRILL_CLI_PATH), arguments);
+        CliOutput output;
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return output;
+        }
+        output.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        output.out = process.readAllStandardOutput();
+        output.err = process.readAllStandardError();
+        return output;
+    }
+
+    // The folder the app keeps in its settings, where the tool finds it without --folder.
+    void setAppFolder(const QString &folder) const
+    {
+        QSettings settings(m_environment.value(QStringLiteral("XDG_CONFIG_HOME")) +
+                               QLatin1String("/Tandrill/Tandrill.conf"),
+                           QSettings::IniFormat);
+        settings.setValue(QStringLiteral("TandrillFolderPath"), folder);
+    }
+
+private:
+    QProcessEnvironment m_environment;
+};

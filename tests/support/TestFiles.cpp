@@ -1,0 +1,64 @@
+#include "TestFiles.h"
+
+#include "SafeFile.h"
+#include "SimulatedMac.h"
+
+#include <QDir>
+
+#include <sys/stat.h>
+
+namespace TestFiles {
+
+QStringList entryNames(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QList<QByteArray> logLines(const QString &logFilePath)
+{
+    QList<QByteArray> lines = readBytes(logFilePath).split('\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QStringList logMessages(const QString &logFilePath)
+{
+    QStringList messages;
+    for (const QByteArray &line : logLines(logFilePath)) {
+        // "[yyyy-MM-dd HH:mm:ss] [" is 23 bytes; the host name ends at the next "] ".
+        const qsizetype end = line.indexOf("] ", 23);
+        messages.append(QString::fromUtf8(end < 0 ? line : line.mid(end + 2)));
+    }
+    return messages;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes, double mtime)
+{
+    writeBytes(path, bytes);
+    if (!SafeFile::setModificationTime(path, mtime))
+        qFatal("cannot set the modification time of %s", qPrintable(path));
+}
+
+bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+QProcessEnvironment environmentOf(const SimulatedMac &mac)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString home = mac.home();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QLatin1String("/.config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QLatin1String("/.local/share"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QLatin1String("/.cache"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home + QLatin1String("/.local/state"));
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    // The tool needs no display.
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return environment;
+}
+
+} // namespace TestFiles
