@@ -21,6 +21,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Tandrill");
 
+// Dock files are some kilobytes; anything far larger is not compared, only synced by time.
+constexpr qint64 kMaxComparedDockBytes = 16 * 1024 * 1024;
+
 QString lastPathComponent(const QString &path)
 {
     return QFileInfo(QDir::cleanPath(path)).fileName();
@@ -192,6 +195,18 @@ SyncEngine::Result SyncEngine::autoSync()
     }
     if (localWhole < remote) {
         log(QLatin1String("AUTO: iCloud-Dock ist aktueller (von ") + pusher + QStringLiteral(") → Pull"));
+        return pull();
+    }
+    // Equal times, yet the folder holds another Dock than the push its meta file records: the sync
+    // service delivered the two files apart, or kept each from a different Mac's push. Left alone,
+    // the Macs would stay apart for good. The Mac the meta file names restores its push; every
+    // other Mac takes the folder's copy.
+    if (sharedCopyContradicts(remote)) {
+        if (pusher == m_hostname) {
+            log(QStringLiteral("AUTO: iCloud-Dock ist nicht der eigene letzte Push → Push"));
+            return push();
+        }
+        log(QLatin1String("AUTO: iCloud-Dock weicht bei gleicher Zeit ab (von ") + pusher + QStringLiteral(") → Pull"));
         return pull();
     }
     log(QStringLiteral("AUTO: Dock ist bereits synchron"));
@@ -371,6 +386,27 @@ std::optional<QString> SyncEngine::replaceItem(const QString &source, const QStr
     if (result.ok())
         return std::nullopt;
     return result.description;
+}
+
+// The copy a push leaves carries the pushed Dock's time, which the meta file records. A copy with
+// another time was put there by someone else; it contradicts the meta file when its bytes also
+// differ from this Mac's Dock. An empty or unreadable copy is half-arrived and never counts.
+bool SyncEngine::sharedCopyContradicts(double remote) const
+{
+    const QString shared = folderFile(kDockFileName);
+    const auto sharedTime = SafeFile::modificationTime(shared);
+    if (!sharedTime || std::trunc(*sharedTime) == remote)
+        return false;
+    qint64 sharedSize = 0;
+    qint64 localSize = 0;
+    if (!SafeFile::statRegularFile(shared, &sharedSize).ok() || sharedSize == 0 ||
+        !SafeFile::statRegularFile(localDockPath(), &localSize).ok())
+        return false;
+    if (sharedSize != localSize)
+        return true;
+    const auto sharedBytes = SafeFile::readRegularFile(shared, kMaxComparedDockBytes);
+    const auto localBytes = SafeFile::readRegularFile(localDockPath(), kMaxComparedDockBytes);
+    return sharedBytes && localBytes && *sharedBytes != *localBytes;
 }
 
 QDateTime SyncEngine::now() const

@@ -69,6 +69,7 @@ public:
 
 private:
     QDateTime now() const;
+    bool sharedCopyContradicts(double remote) const;
     void notify(const QString &body) const;
     void removeOwnConflictMarker() const;
     Result pushFailed(const QString &description) const;
