@@ -27,8 +27,7 @@ constexpr std::array kMappings{
     SymbolMapping{QLatin1StringView("arrow.up.circle.fill"), QLatin1StringView("actions/22/cloud-upload.svg")},
     SymbolMapping{QLatin1StringView("arrow.up.to.line"), QLatin1StringView("actions/22/cloud-upload.svg")},
     SymbolMapping{QLatin1StringView("checkmark"), QLatin1StringView("actions/22/answer-correct.svg")},
-    SymbolMapping{QLatin1StringView("checkmark.circle.fill"), QLatin1StringView("emblems/22/emblem-success.svg"),
-                  true},
+    SymbolMapping{QLatin1StringView("checkmark.circle.fill"), QLatin1StringView("emblems/22/emblem-success.svg"), true},
     SymbolMapping{QLatin1StringView("clock"), QLatin1StringView("actions/22/clock.svg")},
     SymbolMapping{QLatin1StringView("clock.arrow.circlepath"), QLatin1StringView("actions/22/backup.svg")},
     SymbolMapping{QLatin1StringView("desktopcomputer"), QLatin1StringView("devices/symbolic/computer-symbolic.svg")},
@@ -68,8 +67,7 @@ const SymbolMapping *mappingFor(const QString &symbol)
 
 QString themeFile(QLatin1StringView relative)
 {
-    return QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                  QLatin1StringView("icons/breeze/") + relative);
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, QLatin1StringView("icons/breeze/") + relative);
 }
 
 QImage render(const QString &symbol, QSize size, const QColor &color, qreal devicePixelRatio)

@@ -11,13 +11,34 @@
 namespace ViewStyle {
 
 // The macOS system colours in light appearance.
-QColor blue() { return QColor(0, 122, 255); }
-QColor purple() { return QColor(175, 82, 222); }
-QColor teal() { return QColor(48, 176, 199); }
-QColor green() { return QColor(52, 199, 89); }
-QColor orange() { return QColor(255, 149, 0); }
-QColor red() { return QColor(255, 59, 48); }
-QColor gray() { return QColor(142, 142, 147); }
+QColor blue()
+{
+    return QColor(0, 122, 255);
+}
+QColor purple()
+{
+    return QColor(175, 82, 222);
+}
+QColor teal()
+{
+    return QColor(48, 176, 199);
+}
+QColor green()
+{
+    return QColor(52, 199, 89);
+}
+QColor orange()
+{
+    return QColor(255, 149, 0);
+}
+QColor red()
+{
+    return QColor(255, 59, 48);
+}
+QColor gray()
+{
+    return QColor(142, 142, 147);
+}
 
 QColor withOpacity(QColor color, qreal opacity)
 {
@@ -91,14 +112,14 @@ void makeProminent(QPushButton *button, const QColor &tint, int pixelSize)
             .arg(color.blue())
             .arg(color.alphaF(), 0, 'f', 2);
     };
-    button->setStyleSheet(QStringLiteral("QPushButton { color: white; background-color: %1; border: none;"
-                                         " border-radius: 5px; padding: 4px 12px; }"
-                                         "QPushButton:hover { background-color: %2; }"
-                                         "QPushButton:pressed { background-color: %3; }"
-                                         "QPushButton:disabled { background-color: %4;"
-                                         " color: rgba(255, 255, 255, 0.8); }")
-                              .arg(rgba(tint), rgba(tint.lighter(108)), rgba(tint.darker(115)),
-                                   rgba(withOpacity(tint, 0.35))));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; background-color: %1; border: none;"
+                       " border-radius: 5px; padding: 4px 12px; }"
+                       "QPushButton:hover { background-color: %2; }"
+                       "QPushButton:pressed { background-color: %3; }"
+                       "QPushButton:disabled { background-color: %4;"
+                       " color: rgba(255, 255, 255, 0.8); }")
+            .arg(rgba(tint), rgba(tint.lighter(108)), rgba(tint.darker(115)), rgba(withOpacity(tint, 0.35))));
 }
 
 void makeBorderless(QAbstractButton *button)

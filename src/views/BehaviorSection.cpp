@@ -1,0 +1,109 @@
+#include "BehaviorSection.h"
+
+#include "HeadingLabel.h"
+#include "LocalizedText.h"
+#include "SymbolView.h"
+#include "SyncManager.h"
+#include "ToggleSwitch.h"
+#include "ViewStyle.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent)
+    : RoundedPanel(parent), m_syncManager(syncManager), m_locManager(locManager),
+      m_heading(new HeadingLabel(QStringLiteral("gearshape.2"), this)), m_launchAtLogin(new ToggleSwitch(this)),
+      m_launchTitle(ViewStyle::label(this, 12)), m_launchSubtitle(ViewStyle::label(this, 10)),
+      m_approvalHint(new QWidget(this)), m_approvalText(ViewStyle::label(m_approvalHint, 10)),
+      m_syncOnStart(new ToggleSwitch(this)), m_syncTitle(ViewStyle::label(this, 12)),
+      m_syncSubtitle(ViewStyle::label(this, 10))
+{
+    setObjectName(QStringLiteral("behaviorSection"));
+    setFill(ViewStyle::groupBoxFill(this));
+    setRadius(8);
+    m_launchAtLogin->setObjectName(QStringLiteral("launchAtLoginSwitch"));
+    connect(m_launchAtLogin, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setLaunchAtLogin);
+    m_syncOnStart->setObjectName(QStringLiteral("syncOnStartSwitch"));
+    connect(m_syncOnStart, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSyncOnStart);
+    m_launchRow = switchRow(m_launchAtLogin, m_launchTitle, m_launchSubtitle);
+    m_syncRow = switchRow(m_syncOnStart, m_syncTitle, m_syncSubtitle);
+
+    m_approvalHint->setObjectName(QStringLiteral("approvalHint"));
+    m_approvalText->setObjectName(QStringLiteral("approvalHintText"));
+    m_approvalText->setWordWrap(true);
+    ViewStyle::setTextColor(m_approvalText, ViewStyle::secondaryText(this));
+    auto *hintRow = new QHBoxLayout(m_approvalHint);
+    hintRow->setContentsMargins(0, 0, 0, 0);
+    hintRow->setSpacing(6);
+    hintRow->addWidget(
+        new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 11, ViewStyle::orange(), m_approvalHint));
+    hintRow->addWidget(m_approvalText, 1);
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setStyleSheet(QStringLiteral("color: rgba(128, 128, 128, 0.3);"));
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(QMargins() + RoundedPanel::kGroupBoxPadding);
+    column->setSpacing(10);
+    column->addWidget(m_heading);
+    column->addWidget(m_launchRow);
+    column->addWidget(m_approvalHint);
+    column->addWidget(divider);
+    column->addWidget(m_syncRow);
+
+    connect(m_syncManager, &SyncManager::launchAtLoginChanged, this, &BehaviorSection::redraw);
+    connect(m_syncManager, &SyncManager::syncOnStartChanged, this, &BehaviorSection::redraw);
+    connect(m_locManager, &LocalizationManager::langChanged, this, &BehaviorSection::retranslate);
+    retranslate();
+    redraw();
+}
+
+QWidget *BehaviorSection::switchRow(ToggleSwitch *toggle, QLabel *title, QLabel *subtitle)
+{
+    auto *row = new QWidget(this);
+    title->setParent(row);
+    subtitle->setParent(row);
+    toggle->setParent(row);
+    subtitle->setWordWrap(true);
+    ViewStyle::setTextColor(subtitle, ViewStyle::secondaryText(this));
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(title);
+    texts->addWidget(subtitle);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    layout->addLayout(texts, 1);
+    layout->addWidget(toggle, 0, Qt::AlignVCenter);
+    return row;
+}
+
+void BehaviorSection::redraw()
+{
+    m_launchAtLogin->setChecked(m_syncManager->launchAtLogin());
+    m_syncOnStart->setChecked(m_syncManager->syncOnStart());
+    // Asked on every draw: the user may approve or refuse in the system settings at any time.
+    m_approvalHint->setVisible(m_syncManager->loginItemRequiresApproval());
+}
+
+void BehaviorSection::retranslate()
+{
+    m_heading->setText(localized(m_locManager, "Verhalten", "Behavior"));
+    m_launchTitle->setText(localized(m_locManager, "Beim Systemstart öffnen", "Launch at Login"));
+    m_launchSubtitle->setText(localized(m_locManager, "Tandrill automatisch starten wenn du dich anmeldest",
+                                        "Automatically launch Tandrill when you log in"));
+    m_launchRow->setToolTip(localized(m_locManager, "Tandrill als Anmeldeobjekt in macOS registrieren",
+                                      "Register Tandrill as a login item in macOS"));
+    m_approvalText->setText(localized(m_locManager,
+                                      "Bitte in Systemeinstellungen → Allgemein → Anmeldeobjekte bestätigen.",
+                                      "Please confirm in System Settings → General → Login Items."));
+    m_syncTitle->setText(localized(m_locManager, "Sync bei App-Start", "Sync on App Launch"));
+    m_syncSubtitle->setText(localized(m_locManager, "Beim Öffnen von Tandrill automatisch einmal synchronisieren",
+                                      "Automatically sync once when Tandrill opens"));
+    m_syncRow->setToolTip(localized(m_locManager, "Startet beim Öffnen einen automatischen Sync-Durchlauf",
+                                    "Runs an auto sync when the app opens"));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "RoundedPanel.h"
+
+class HeadingLabel;
+class LocalizationManager;
+class QLabel;
+class SyncManager;
+class ToggleSwitch;
+
+// The settings' "Behavior" box: launch at login (with the hint when the system still waits for
+// the user's approval) and one automatic sync when the app opens.
+class BehaviorSection : public RoundedPanel {
+    Q_OBJECT
+
+public:
+    BehaviorSection(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent = nullptr);
+
+    // Reads both switches and asks the login item's status again.
+    void redraw();
+
+private:
+    QWidget *switchRow(ToggleSwitch *toggle, QLabel *title, QLabel *subtitle);
+    void retranslate();
+
+    SyncManager *m_syncManager;
+    LocalizationManager *m_locManager;
+    HeadingLabel *m_heading;
+    ToggleSwitch *m_launchAtLogin;
+    QLabel *m_launchTitle;
+    QLabel *m_launchSubtitle;
+    QWidget *m_launchRow = nullptr;
+    QWidget *m_approvalHint;
+    QLabel *m_approvalText;
+    ToggleSwitch *m_syncOnStart;
+    QLabel *m_syncTitle;
+    QLabel *m_syncSubtitle;
+    QWidget *m_syncRow = nullptr;
+};

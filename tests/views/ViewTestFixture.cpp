@@ -1,0 +1,87 @@
+#include "ViewTestFixture.h"
+
+#include "SyncFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+ViewTestFixture::ViewTestFixture(const QString &root, const QString &hostname)
+    : m_root(root), m_folder(root + QLatin1String("/iCloud/Dock Sync")), m_hostname(hostname),
+      m_harness(std::make_unique<CoordinatorHarness>(hostname, root))
+{
+    QDir().mkpath(root);
+    m_harness->mac().writeDock("<dock of " + hostname.toUtf8() + ">", 1'700'000'000.0);
+    m_loc = std::make_unique<LocalizationManager>(&m_harness->settings());
+}
+
+ViewTestFixture::~ViewTestFixture()
+{
+    m_harness->stop();
+}
+
+SyncManager &ViewTestFixture::startSetUp()
+{
+    m_harness->storeSetUp(m_folder);
+    SyncManager &manager = m_harness->start();
+    m_harness->settle();
+    return manager;
+}
+
+SyncManager &ViewTestFixture::startFresh()
+{
+    SyncManager &manager = m_harness->start();
+    m_harness->settle();
+    return manager;
+}
+
+void ViewTestFixture::writeStatus(const QString &hostname, const QString &action, const QString &time)
+{
+    QDir().mkpath(m_folder);
+    const QString content = QLatin1String("hostname=") + hostname + QLatin1String("\nlast_action=") + action +
+                            QLatin1String("\nlast_time=") + time + QLatin1String("\nlast_pulled=0\n");
+    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname),
+               content.toUtf8());
+}
+
+void ViewTestFixture::writeMeta(const QString &host, const QString &updated)
+{
+    QDir().mkpath(m_folder);
+    const QString content =
+        QLatin1String("host=") + host + QLatin1String("\nupdated=") + updated + QLatin1String("\nmtime=1700000000\n");
+    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::kMetaFileName, content.toUtf8());
+}
+
+void ViewTestFixture::writeLog(const QStringList &lines)
+{
+    QDir().mkpath(m_folder);
+    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::kLogFileName,
+               (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+void ViewTestFixture::writeConflictMarker()
+{
+    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, m_hostname),
+               "conflict\n");
+}
+
+void ViewTestFixture::refresh()
+{
+    manager().refreshAll();
+    settle();
+}
+
+void ViewTestFixture::settle()
+{
+    m_harness->settle();
+    QCoreApplication::processEvents();
+}
+
+bool showView(QWidget *view, QSize size)
+{
+    view->resize(size);
+    view->show();
+    const bool exposed = QTest::qWaitForWindowExposed(view);
+    QCoreApplication::processEvents();
+    return exposed;
+}

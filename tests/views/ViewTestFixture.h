@@ -1,0 +1,49 @@
+#pragma once
+
+#include "CoordinatorHarness.h"
+#include "LocalizationManager.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+// This Mac's coordinator (fake services, virtual time) and the language, for driving the real
+// views offscreen; other Macs appear in the sync folder through the files they would leave.
+class ViewTestFixture {
+public:
+    explicit ViewTestFixture(const QString &root, const QString &hostname = QStringLiteral("Studio"));
+    ~ViewTestFixture();
+
+    CoordinatorHarness &harness() { return *m_harness; }
+    SyncManager &manager() { return m_harness->manager(); }
+    LocalizationManager &loc() { return *m_loc; }
+    QString folder() const { return m_folder; }
+    QString hostname() const { return m_hostname; }
+
+    SyncManager &startSetUp(); // set up with the folder, started and settled
+    SyncManager &startFresh(); // first launch: no set-up yet
+
+    void writeStatus(const QString &hostname, const QString &action, const QString &time);
+    void writeMeta(const QString &host, const QString &updated);
+    void writeLog(const QStringList &lines);
+    void writeConflictMarker();
+    void refresh(); // refreshAll and wait for the folder reads
+    void settle();
+
+private:
+    QString m_root;
+    QString m_folder;
+    QString m_hostname;
+    std::unique_ptr<CoordinatorHarness> m_harness;
+    std::unique_ptr<LocalizationManager> m_loc;
+};
+
+// Shows a widget offscreen at a window size and waits until it is laid out.
+[[nodiscard]] bool showView(QWidget *view, QSize size = QSize(560, 760));
+
+template <typename T> T *childNamed(const QObject *root, const char *name)
+{
+    return root->findChild<T *>(QString::fromLatin1(name));
+}
