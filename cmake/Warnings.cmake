@@ -2,7 +2,7 @@
 add_library(tandrill_options INTERFACE)
 target_compile_options(tandrill_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-    -Woverloaded-virtual -Wconversion -Wsign-conversion -Wnull-dereference -Wformat=2
+    -Woverloaded-virtual -Wconversion -Wsign-conversion -Wformat=2
     -Wimplicit-fallthrough)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(tandrill_options INTERFACE -Wduplicated-cond -Wlogical-op)

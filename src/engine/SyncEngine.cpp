@@ -179,7 +179,10 @@ SyncEngine::Result SyncEngine::autoSync()
     // right after its own push is in sync.
     const double localWhole = std::trunc(local);
 
-    if (lastPulled > 0 && lastPulled < localWhole && lastPulled < remote && pusher != m_hostname) {
+    // Both sides holding the same time is no conflict, whatever this Mac last recorded: a status
+    // write lost after a pull would otherwise ask the user to choose between two equal Docks.
+    if (lastPulled > 0 && lastPulled < localWhole && lastPulled < remote && pusher != m_hostname &&
+        localWhole != remote) {
         log(QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert"));
         notify(QStringLiteral("⚠️ Konflikt erkannt — bitte Push oder Pull manuell wählen"));
         SafeFile::writeAtomically(hostFileURL(kConflictPrefix), QByteArray());

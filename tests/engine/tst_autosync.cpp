@@ -119,6 +119,10 @@ private slots:
         QTest::newRow("P > L: no conflict")
             << 3000.25 << QByteArray("mtime=3500\nhost=Other") << QByteArray("3200") << Kind::Pulled
             << autoLine("3000", "3500", "Other", "3200") << pullLine("Other") << QStringList{kPulled};
+        QTest::newRow("L = R with P behind both: in sync, no conflict")
+            << 2500.5 << other << QByteArray("2000") << Kind::InSync << autoLine("2500", "2500", "Other", "2000")
+            << QStringLiteral("AUTO: Dock ist bereits synchron")
+            << QStringList{QStringLiteral("Dock bereits synchron ✅")};
         QTest::newRow("last push was this Mac's: no conflict")
             << 3000.25 << QByteArray("mtime=2500\nhost=Lab's MacBook Pro") << QByteArray("2000") << Kind::Pushed
             << autoLine("3000", "2500", "Lab's MacBook Pro", "2000") << kLocalNewer << QStringList{kPushed};
