@@ -20,25 +20,6 @@ using Kind = SyncEngine::Result::Kind;
 
 namespace {
 
-QString kindName(Kind kind)
-{
-    switch (kind) {
-    case Kind::Error:
-        return QStringLiteral("error");
-    case Kind::Pushed:
-        return QStringLiteral("pushed");
-    case Kind::Pulled:
-        return QStringLiteral("pulled");
-    case Kind::InSync:
-        return QStringLiteral("inSync");
-    case Kind::Conflict:
-        return QStringLiteral("conflict");
-    case Kind::StatusWritten:
-        return QStringLiteral("statusWritten");
-    }
-    return {};
-}
-
 // Every file below a folder with its bytes, keyed by relative path.
 QMap<QString, QByteArray> folderContents(const QString &folder)
 {
@@ -99,7 +80,7 @@ public:
         const SyncEngine::Result result = mac.run(mode);
         static const char *const names[] = {"auto", "push", "pull", "status"};
         m_trace.append(mac.hostname() + QLatin1String(": ") + QLatin1String(names[static_cast<int>(mode)]) +
-                       QLatin1String(" -> ") + kindName(result.kind()) + QLatin1Char(' ') + result.message() +
+                       QLatin1String(" -> ") + result.name() + QLatin1Char(' ') + result.message() +
                        QLatin1String(" [dock ") + QString::fromUtf8(mac.dockBytes()) + QLatin1Char(']') + seen);
         if (!mac.hasDock() || mac.dockBytes().isEmpty())
             m_dockEverLost = true;
