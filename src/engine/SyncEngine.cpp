@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -114,8 +115,12 @@ SyncEngine::Result SyncEngine::push()
     // The copy keeps the Dock file's modification time, so the shared copy and the meta file agree.
     if (const auto failure = replaceItem(localDockPath(), folderFile(kDockFileName)))
         return pushFailed(*failure);
-    writeMeta(localDockMTime());
-    writeStatus(QStringLiteral("push"));
+    // The status records the meta file's time; when this push just wrote it, that is known.
+    const double pushedTime = localDockMTime();
+    if (writeMeta(pushedTime))
+        writeStatus(QStringLiteral("push"), readNumber(QString::fromLatin1(wholeNumberText(pushedTime))));
+    else
+        writeStatus(QStringLiteral("push"));
     removeOwnConflictMarker();
     log(QStringLiteral("PUSH: Erfolgreich hochgeladen"));
     notify(QStringLiteral("Dock nach iCloud hochgeladen ✅"));
@@ -273,25 +278,34 @@ double SyncEngine::readLastPulled() const
     return it == values->cend() ? 0 : readNumber(*it);
 }
 
-void SyncEngine::writeMeta(double mtime) const
+bool SyncEngine::writeMeta(double mtime) const
 {
-    SafeFile::writeAtomically(folderFile(kMetaFileName), metaContent(mtime, m_hostname, now()));
+    return SafeFile::writeAtomically(folderFile(kMetaFileName), metaContent(mtime, m_hostname, now())).ok();
 }
 
 void SyncEngine::writeStatus(const QString &action) const
 {
     // "last_pulled" is the shared state this Mac last agreed with. Announcing presence agrees with
     // nothing: it keeps the recorded value, or a launch would hide a conflict that arose meanwhile.
-    const double lastPulled = action == QLatin1String("online") ? readLastPulled() : remoteMTime();
+    writeStatus(action, action == QLatin1String("online") ? readLastPulled() : remoteMTime());
+}
+
+void SyncEngine::writeStatus(const QString &action, double lastPulled) const
+{
     SafeFile::writeAtomically(hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled));
 }
 
 void SyncEngine::log(const QString &message) const
 {
     const QByteArray line = logLine(now(), m_hostname, message);
-    ensureDirectory(m_syncFolderPath);
     const QString path = folderFile(kLogFileName);
-    if (!SafeFile::append(path, line).ok())
+    // The folder is made only when it is missing, not checked before every line.
+    SafeFile::IoResult appended = SafeFile::append(path, line);
+    if (appended.errorCode == ENOENT) {
+        ensureDirectory(m_syncFolderPath);
+        appended = SafeFile::append(path, line);
+    }
+    if (!appended.ok())
         return;
 
     // Keep the newest lines: 502 pieces are 501 lines plus the empty piece after the last line

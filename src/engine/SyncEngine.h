@@ -57,8 +57,9 @@ public:
     std::optional<QString> readMeta(const QString &key) const;
     double remoteMTime() const;
     double readLastPulled() const;
-    void writeMeta(double mtime) const;
+    bool writeMeta(double mtime) const; // false when the file could not be written
     void writeStatus(const QString &action) const;
+    void writeStatus(const QString &action, double lastPulled) const;
     void log(const QString &message) const;
     // Copies the Dock file into the backups and prunes them; the error text on failure.
     std::optional<QString> backupLocalDock(const QString &suffix) const;
