@@ -5,12 +5,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
 #include <memory>
 
 // This Mac's coordinator (fake services, virtual time) and the language, for driving the real
 // views offscreen; other Macs appear in the sync folder through the files they would leave.
+// The "lang" column every view test runs in: German and English.
+inline void addLanguageColumn()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::newRow("German") << QStringLiteral("de");
+    QTest::newRow("English") << QStringLiteral("en");
+}
+
 class ViewTestFixture {
 public:
     explicit ViewTestFixture(const QString &root, const QString &hostname = QStringLiteral("Studio"));

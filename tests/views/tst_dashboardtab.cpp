@@ -52,13 +52,6 @@ private:
 
     ViewTestFixture &fixture() { return *m_fixture; }
 
-    void addLanguageColumn()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::newRow("German") << QStringLiteral("de");
-        QTest::newRow("English") << QStringLiteral("en");
-    }
-
 private slots:
     void init()
     {

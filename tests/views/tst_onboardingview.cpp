@@ -43,13 +43,6 @@ private:
         return QDir::homePath() + QLatin1String("/Library/Mobile Documents/com~apple~CloudDocs/") + name;
     }
 
-    void addLanguageColumn()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::newRow("German") << QStringLiteral("de");
-        QTest::newRow("English") << QStringLiteral("en");
-    }
-
 private slots:
     void init()
     {
