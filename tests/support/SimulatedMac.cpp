@@ -51,7 +51,7 @@ EngineServices SimulatedMac::services()
     EngineServices services;
     services.homeDirectory = m_home;
     services.backupsDirectory = m_backups;
-    services.notifier = &m_notifier;
+    services.notices = noticesTo(&m_notifier);
     services.dockRestarter = &m_dock;
     if (m_now) {
         const QDateTime now = *m_now;
