@@ -52,6 +52,7 @@ EngineServices SimulatedMac::services()
     services.homeDirectory = m_home;
     services.backupsDirectory = m_backups;
     services.notices = noticesTo(&m_notifier);
+    services.createSyncFolder = true; // as the command-line tool given --folder
     services.dockRestarter = &m_dock;
     if (m_now) {
         const QDateTime now = *m_now;
