@@ -150,10 +150,10 @@ std::optional<BackupName> parseBackupName(QStringView fileName)
     if (const qsizetype dash = rest.lastIndexOf(QLatin1Char('-')); dash >= 0) {
         const QStringView digits = rest.sliced(dash + 1);
         // Bounded before it is read, so counting on from it cannot overflow.
-        if (!allDigits(digits) || digits.size() > 9 || digits.startsWith(QLatin1Char('0')))
+        if (!allDigits(digits) || digits.size() > 10 || digits.startsWith(QLatin1Char('0')))
             return std::nullopt;
         name.counter = digits.toLongLong();
-        if (name.counter < 2)
+        if (name.counter < 2 || name.counter > kMaxBackupCounter)
             return std::nullopt;
         rest = rest.first(dash);
     }
