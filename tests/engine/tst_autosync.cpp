@@ -233,7 +233,9 @@ private slots:
     {
         const QString nested = m_root->path() + QLatin1String("/new/Dock Sync");
         m_mac->writeDock(kLocal, 3000.25);
-        SyncEngine engine(nested, kHost, m_mac->services());
+        EngineServices services = m_mac->services();
+        services.createSyncFolder = true; // only a folder the user named is ever made
+        SyncEngine engine(nested, kHost, services);
         QCOMPARE(engine.run(SyncEngine::Mode::Auto), SyncEngine::Result::pushed());
         QCOMPARE(readBytes(nested + QLatin1String("/com.apple.dock.plist")), kLocal);
         QCOMPARE(logMessages(nested + QLatin1String("/tandrill.log")).value(1), kFirst);

@@ -117,7 +117,9 @@ private slots:
     void logIntoMissingFolder()
     {
         const QString nested = m_root->path() + QLatin1String("/not/yet/there");
-        SyncEngine(nested, kHost, m_mac->services()).log(QStringLiteral("x"));
+        EngineServices services = m_mac->services();
+        services.createSyncFolder = true; // only a folder the user named is ever made
+        SyncEngine(nested, kHost, services).log(QStringLiteral("x"));
         QCOMPARE(readBytes(nested + QLatin1String("/tandrill.log")), newLine(QStringLiteral("x")));
     }
 

@@ -52,7 +52,6 @@ EngineServices SimulatedMac::services()
     services.homeDirectory = m_home;
     services.backupsDirectory = m_backups;
     services.notices = noticesTo(&m_notifier);
-    services.createSyncFolder = true; // as the command-line tool given --folder
     services.dockRestarter = &m_dock;
     if (m_now) {
         const QDateTime now = *m_now;
@@ -66,7 +65,9 @@ SyncEngine SimulatedMac::engine()
     // An empty folder would address files at the file system's root.
     if (m_syncFolder.isEmpty())
         qFatal("SimulatedMac %s has no sync folder", qPrintable(m_hostname));
-    return SyncEngine(m_syncFolder, m_hostname, services());
+    EngineServices explicitFolder = services();
+    explicitFolder.createSyncFolder = true; // as the command-line tool given --folder
+    return SyncEngine(m_syncFolder, m_hostname, explicitFolder);
 }
 
 SyncEngine::Result SimulatedMac::run(SyncEngine::Mode mode)
