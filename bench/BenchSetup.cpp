@@ -129,7 +129,7 @@ QString BenchFolder::logPath() const
 SyncEngine BenchFolder::engine()
 {
     EngineServices services = m_mac.services();
-    services.notifier = nullptr;
+    services.notices = {};
     return SyncEngine(m_folder, m_mac.hostname(), services);
 }
 

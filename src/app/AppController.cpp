@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QMutexLocker>
 #include <QSystemTrayIcon>
 #include <QUrl>
 
@@ -29,6 +30,11 @@ AppController::AppController(QObject *parent)
       m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
       m_updateDialog(&m_locManager, &openUrl)
 {
+    m_noticeLanguage = m_locManager.lang();
+    connect(&m_locManager, &LocalizationManager::langChanged, this, [this](const QString &lang) {
+        const QMutexLocker lock(&m_noticeLanguageMutex);
+        m_noticeLanguage = lang;
+    });
     m_updater =
         std::make_unique<AppcastUpdater>(QUrl(QStringLiteral(TANDRILL_APPCAST_URL)), version(), &m_updateDialog);
 
@@ -36,7 +42,11 @@ AppController::AppController(QObject *parent)
     services.settings = &m_settings;
     services.hostName = &systemHostName;
     services.engine = EngineServices::forCurrentUser();
-    services.engine.notifier = &m_notifications;
+    // Notices come from the engine's worker thread; they are worded in the language of that moment.
+    services.engine.notices = noticesTo(&m_notifications, [this] {
+        const QMutexLocker lock(&m_noticeLanguageMutex);
+        return m_noticeLanguage;
+    });
     services.engine.dockRestarter = m_dockRestarter.get();
     services.bookmarks = m_bookmarks.get();
     services.loginItem = m_loginItem.get();

@@ -5,6 +5,7 @@
 #include "NotificationManager.h"
 #include "UpdateDialog.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QSettings>
 
@@ -46,6 +47,10 @@ private:
 
     QSettings m_settings;
     NotificationManager m_notifications;
+    // The engine words its notices on its worker thread, in the language it reads from here; both
+    // outlive the coordinator, whose end waits for the engine's last job.
+    QMutex m_noticeLanguageMutex;
+    QString m_noticeLanguage;
     std::unique_ptr<DockRestarter> m_dockRestarter;
     std::unique_ptr<BookmarkManager> m_bookmarks;
     std::unique_ptr<LoginItem> m_loginItem;

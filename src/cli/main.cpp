@@ -2,6 +2,7 @@
 
 #include "HostInfo.h"
 #include "LogEntry.h"
+#include "SafeFile.h"
 #include "SyncEngine.h"
 #include "SyncFormat.h"
 #include "platform/DockRestarter.h"
@@ -46,6 +47,27 @@ void write(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
+// Text from the shared folder (host names, log lines, file names in messages) may hold terminal
+// control sequences. Plain output shows each control or line-breaking character as U+FFFD, and
+// bidirectional overrides too, so no line can move the cursor, recolour or reorder what follows.
+// JSON output keeps every character: the encoder escapes them.
+QString plainText(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        const bool control = category == QChar::Other_Control || category == QChar::Separator_Line ||
+                             category == QChar::Separator_Paragraph || (c >= 0x202A && c <= 0x202E) ||
+                             (c >= 0x2066 && c <= 0x2069);
+        if (control)
+            shown.append(QChar(QChar::ReplacementCharacter));
+        else
+            shown.append(QString::fromUcs4(&c, 1));
+    }
+    return shown;
+}
+
 void writeJson(const QJsonDocument &document)
 {
     write(stdout, QString::fromUtf8(document.toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
@@ -57,13 +79,27 @@ int usageError(const QString &message)
     return UsageError;
 }
 
-int runEngine(SyncEngine::Mode mode, const QString &folder, const QString &host, bool json)
+int folderMissing(const QString &folder, bool json)
+{
+    const QString message = QLatin1String("Sync-Ordner nicht gefunden: ") + folder;
+    if (json) {
+        writeJson(QJsonDocument(
+            QJsonObject{{QStringLiteral("result"), QStringLiteral("error")}, {QStringLiteral("message"), message}}));
+    } else {
+        write(stderr, plainText(message) + QLatin1Char('\n'));
+    }
+    return Failure;
+}
+
+int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, const QString &host, bool json)
 {
     CollectingNotifier notifier;
     const std::unique_ptr<DockRestarter> dock = createSystemDockRestarter();
     EngineServices services = EngineServices::forCurrentUser();
-    services.notifier = &notifier;
+    services.notices = noticesTo(&notifier); // German, as the JSON output has always carried them
     services.dockRestarter = dock.get();
+    // A folder named on the command line may be new; the app's configured folder is never remade.
+    services.createSyncFolder = folderGiven;
 
     SyncEngine engine(folder, host, services);
     const SyncEngine::Result result = engine.run(mode);
@@ -75,9 +111,9 @@ int runEngine(SyncEngine::Mode mode, const QString &folder, const QString &host,
                                             {QStringLiteral("notifications"), QJsonArray::fromStringList(bodies)}}));
     } else {
         for (const QString &body : bodies)
-            write(stdout, body + QLatin1Char('\n'));
+            write(stdout, plainText(body) + QLatin1Char('\n'));
         if (result.kind() == SyncEngine::Result::Kind::Error)
-            write(stderr, result.message() + QLatin1Char('\n'));
+            write(stderr, plainText(result.message()) + QLatin1Char('\n'));
     }
     switch (result.kind()) {
     case SyncEngine::Result::Kind::Error:
@@ -91,6 +127,8 @@ int runEngine(SyncEngine::Mode mode, const QString &folder, const QString &host,
 
 int listHosts(const QString &folder, const QString &host, bool json)
 {
+    if (!SafeFile::isDirectory(folder))
+        return folderMissing(folder, json);
     const QList<HostInfo> hosts = readHostRegistry(folder, host).value_or(QList<HostInfo>());
     if (json) {
         QJsonArray array;
@@ -104,7 +142,8 @@ int listHosts(const QString &folder, const QString &host, bool json)
         return Success;
     }
     for (const HostInfo &info : hosts) {
-        write(stdout, info.hostname + QLatin1Char('\t') + info.lastAction + QLatin1Char('\t') + info.lastTime +
+        write(stdout, plainText(info.hostname) + QLatin1Char('\t') + plainText(info.lastAction) + QLatin1Char('\t') +
+                          plainText(info.lastTime) +
                           (info.isThisMac ? QStringLiteral("\tthis Mac\n") : QStringLiteral("\n")));
     }
     return Success;
@@ -112,6 +151,8 @@ int listHosts(const QString &folder, const QString &host, bool json)
 
 int showLog(const QString &folder, int limit, bool json)
 {
+    if (!SafeFile::isDirectory(folder))
+        return folderMissing(folder, json);
     const QList<LogEntry> entries = readLogTail(folder + QLatin1Char('/') + SyncFormat::kLogFileName, limit);
     if (json) {
         QJsonArray array;
@@ -125,7 +166,7 @@ int showLog(const QString &folder, int limit, bool json)
         return Success;
     }
     for (const LogEntry &entry : entries)
-        write(stdout, entry.raw + QLatin1Char('\n'));
+        write(stdout, plainText(entry.raw) + QLatin1Char('\n'));
     return Success;
 }
 
@@ -207,5 +248,5 @@ int main(int argc, char *argv[])
                                   : command == QLatin1String("pull") ? SyncEngine::Mode::Pull
                                   : command == QLatin1String("auto") ? SyncEngine::Mode::Auto
                                                                      : SyncEngine::Mode::Status;
-    return runEngine(mode, folder, host, json);
+    return runEngine(mode, folder, !parser.value(folderOption).isEmpty(), host, json);
 }

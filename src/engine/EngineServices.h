@@ -1,23 +1,27 @@
 #pragma once
 
+#include "SyncNotice.h"
+
 #include <QDateTime>
 #include <QString>
 
 #include <functional>
 
 class DockRestarter;
-class Notifier;
 
 // What the engine needs of its surroundings. The application passes the real ones; tests pass
 // a temporary home, a recording notifier, a stand-in Dock and a clock of their own.
 struct EngineServices {
     QString homeDirectory;    // the Dock file is homeDirectory + "/Library/Preferences/com.apple.dock.plist"
-    QString backupsDirectory; // local backups of the Dock file
-    Notifier *notifier = nullptr;
+    QString backupsDirectory; // local backups of the Dock file; the log's lock file lies beside it
+    NoticeHandler notices;    // what happened, for the user (noticesTo words it); none when empty
     DockRestarter *dockRestarter = nullptr;
     std::function<QDateTime()> now; // local wall-clock time; the system clock when empty
+    // A missing sync folder fails every operation. Only a folder the user has just named (the
+    // command-line tool's --folder) may be created; a configured one that vanished never is.
+    bool createSyncFolder = false;
 
-    // The process's own home and the standard backups location; no notifier, no Dock restarter.
+    // The process's own home and the standard backups location; no notices, no Dock restarter.
     static EngineServices forCurrentUser();
     static QString standardBackupsDirectory();
 };

@@ -1,8 +1,11 @@
 #include "SafeFile.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -10,6 +13,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -71,9 +75,10 @@ private:
 };
 
 // O_NONBLOCK keeps open() itself from hanging on a FIFO; fstat then rejects everything but files.
+// O_NOFOLLOW refuses a link planted in place of the file.
 int openRegularForReading(const QString &path, struct stat *info)
 {
-    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return -1;
     if (::fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
@@ -139,10 +144,23 @@ double mtimeOf(const struct stat &info)
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
+double ctimeOf(const struct stat &info)
+{
+#ifdef __APPLE__
+    const timespec &ts = info.st_ctimespec;
+#else
+    const timespec &ts = info.st_ctim;
+#endif
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
 // Streams the open source into fd, then gives it the wanted mtime and the source's permissions.
-bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, std::optional<double> mtime)
+// A source that grows past maxBytes while it is copied fails with EFBIG.
+bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, std::optional<double> mtime,
+                  std::optional<qint64> maxBytes)
 {
     std::array<char, 64 * 1024> buffer{};
+    qint64 copied = 0;
     for (;;) {
         const ssize_t n = ::read(sourceFd, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
@@ -151,6 +169,11 @@ bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, std::opti
             return false;
         if (n == 0)
             break;
+        copied += n;
+        if (maxBytes && copied > *maxBytes) {
+            errno = EFBIG;
+            return false;
+        }
         if (!writeFully(fd, buffer.data(), n))
             return false;
     }
@@ -166,23 +189,48 @@ struct TempFile {
     QByteArray path;
 };
 
+constexpr QLatin1StringView kTempMarker{".tmp-"};
+constexpr qsizetype kTempRandomLength = 6; // mkostemp's XXXXXX
+
 TempFile createTempBeside(const QString &target)
 {
     const QFileInfo info(target);
-    QByteArray pattern =
-        encoded(info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".tmp-XXXXXX"));
+    QByteArray pattern = encoded(info.absolutePath() + QLatin1String("/.") + info.fileName() + kTempMarker +
+                                 QString(kTempRandomLength, QLatin1Char('X')));
     TempFile temp;
     temp.fd = Fd(::mkostemp(pattern.data(), O_CLOEXEC));
     temp.path = pattern;
     return temp;
 }
 
+// A source refused before anything is written, by its size.
+std::optional<IoResult> refusedSource(const QString &source, const struct stat &info, const CopyOptions &options)
+{
+    if (options.refuseEmptySource && info.st_size == 0)
+        return IoResult{ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
+    if (options.maxBytes && info.st_size > *options.maxBytes)
+        return IoResult::failure(EFBIG, source, *options.maxBytes);
+    return std::nullopt;
+}
+
 } // namespace
 
 IoResult IoResult::failure(int code, const QString &path)
 {
-    return {code ? code : EIO, QFileInfo(path).fileName() + QLatin1String(": ") +
-                                   QString::fromLocal8Bit(std::strerror(code ? code : EIO))};
+    const int error = code ? code : EIO;
+    const QString name = QFileInfo(path).fileName();
+    // O_NOFOLLOW reports a link as a loop; say what it is.
+    if (error == ELOOP)
+        return {error, name + QStringLiteral(": ist ein symbolischer Link und nicht verfügbar")};
+    return {error, name + QLatin1String(": ") + QString::fromLocal8Bit(std::strerror(error))};
+}
+
+IoResult IoResult::failure(int code, const QString &path, qint64 maxBytes)
+{
+    if (code != EFBIG)
+        return failure(code, path);
+    return {code, QFileInfo(path).fileName() + QStringLiteral(": Die Datei ist größer als ") +
+                      QString::number(maxBytes / (1024 * 1024)) + QLatin1String(" MiB")};
 }
 
 std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes)
@@ -245,8 +293,8 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
     Fd sourceFd(openRegularForReading(source, &sourceInfo));
     if (!sourceFd.valid())
         return IoResult::failure(errno, source);
-    if (options.refuseEmptySource && sourceInfo.st_size == 0)
-        return {ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
+    if (const auto refused = refusedSource(source, sourceInfo, options))
+        return *refused;
 
     if (faultInjected(Step::Create, destination))
         return IoResult::failure(errno, destination);
@@ -254,10 +302,11 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
     if (!temp.fd.valid())
         return IoResult::failure(errno, destination);
     if (faultInjected(Step::Write, destination) ||
-        !copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime)) {
+        !copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime, options.maxBytes)) {
         const int error = errno;
         ::unlink(temp.path.constData());
-        return IoResult::failure(error, destination);
+        return error == EFBIG ? IoResult::failure(error, source, options.maxBytes.value_or(0))
+                              : IoResult::failure(error, destination);
     }
     if (options.refuseEmptySource && ::lseek(temp.fd.get(), 0, SEEK_END) == 0) {
         ::unlink(temp.path.constData());
@@ -273,22 +322,26 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
     return {};
 }
 
-IoResult copyExclusive(const QString &source, const QString &destination)
+IoResult copyExclusive(const QString &source, const QString &destination, const CopyOptions &options)
 {
     struct stat sourceInfo {};
     Fd sourceFd(openRegularForReading(source, &sourceInfo));
     if (!sourceFd.valid())
         return IoResult::failure(errno, source);
+    if (const auto refused = refusedSource(source, sourceInfo, options))
+        return *refused;
     if (faultInjected(Step::Create, destination))
         return IoResult::failure(errno, destination);
     const QByteArray target = encoded(destination);
-    Fd fd(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    Fd fd(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid())
         return IoResult::failure(errno, destination);
-    if (faultInjected(Step::Write, destination) || !copyContents(sourceFd.get(), sourceInfo, fd.get(), std::nullopt)) {
+    if (faultInjected(Step::Write, destination) ||
+        !copyContents(sourceFd.get(), sourceInfo, fd.get(), options.modificationTime, options.maxBytes)) {
         const int error = errno;
         ::unlink(target.constData());
-        return IoResult::failure(error, destination);
+        return error == EFBIG ? IoResult::failure(error, source, options.maxBytes.value_or(0))
+                              : IoResult::failure(error, destination);
     }
     return {};
 }
@@ -297,7 +350,7 @@ IoResult append(const QString &path, const QByteArray &bytes)
 {
     if (faultInjected(Step::Create, path))
         return IoResult::failure(errno, path);
-    Fd fd(::open(encoded(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
+    Fd fd(::open(encoded(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!fd.valid())
         return IoResult::failure(errno, path);
     struct stat info {};
@@ -308,10 +361,61 @@ IoResult append(const QString &path, const QByteArray &bytes)
     return {};
 }
 
+ExclusiveLock::ExclusiveLock(const QString &lockFilePath)
+{
+    if (lockFilePath.isEmpty())
+        return;
+    const QByteArray path = encoded(lockFilePath);
+    constexpr int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    m_fd = ::open(path.constData(), flags, 0600);
+    if (m_fd < 0 && errno == ENOENT && QDir().mkpath(QFileInfo(lockFilePath).absolutePath()))
+        m_fd = ::open(path.constData(), flags, 0600);
+    if (m_fd < 0)
+        return;
+    int locked = -1;
+    do
+        locked = ::flock(m_fd, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+ExclusiveLock::~ExclusiveLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // closing the last descriptor releases the lock
+}
+
+int removeStaleTempFiles(const QString &directory, const QStringList &targetNames, double olderThanSeconds)
+{
+    const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    int removed = 0;
+    const QStringList names = QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QString &name : names) {
+        const bool ours = std::any_of(targetNames.begin(), targetNames.end(), [&name](const QString &target) {
+            const qsizetype length = 1 + target.size() + kTempMarker.size() + kTempRandomLength;
+            return name.size() == length && name.startsWith(QLatin1Char('.')) &&
+                   QStringView(name).sliced(1).startsWith(QString(target + kTempMarker));
+        });
+        if (!ours)
+            continue;
+        const QByteArray path = encoded(directory + QLatin1Char('/') + name);
+        struct stat info {};
+        // The status change time, not the mtime: a copy in progress carries its source's old mtime.
+        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) || now - ctimeOf(info) < olderThanSeconds)
+            continue;
+        if (::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 std::optional<double> modificationTime(const QString &path)
 {
     struct stat info {};
-    if (::stat(encoded(path).constData(), &info) != 0)
+    if (::lstat(encoded(path).constData(), &info) != 0)
         return std::nullopt;
     return mtimeOf(info);
 }
@@ -319,7 +423,7 @@ std::optional<double> modificationTime(const QString &path)
 std::optional<Stamp> stamp(const QString &path)
 {
     struct stat info {};
-    if (::stat(encoded(path).constData(), &info) != 0)
+    if (::lstat(encoded(path).constData(), &info) != 0)
         return std::nullopt;
     return Stamp{static_cast<qint64>(info.st_size), mtimeOf(info), static_cast<quint64>(info.st_ino),
                  static_cast<quint64>(info.st_dev), S_ISREG(info.st_mode)};
@@ -328,16 +432,16 @@ std::optional<Stamp> stamp(const QString &path)
 bool setModificationTime(const QString &path, double seconds)
 {
     const std::array<timespec, 2> times{timespec{0, UTIME_NOW}, toTimespec(seconds)};
-    return ::utimensat(AT_FDCWD, encoded(path).constData(), times.data(), 0) == 0;
+    return ::utimensat(AT_FDCWD, encoded(path).constData(), times.data(), AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 IoResult statRegularFile(const QString &path, qint64 *size)
 {
     struct stat info {};
-    if (::stat(encoded(path).constData(), &info) != 0)
+    if (::lstat(encoded(path).constData(), &info) != 0)
         return IoResult::failure(errno, path);
     if (!S_ISREG(info.st_mode))
-        return IoResult::failure(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, path);
+        return IoResult::failure(S_ISDIR(info.st_mode) ? EISDIR : S_ISLNK(info.st_mode) ? ELOOP : EINVAL, path);
     if (size)
         *size = info.st_size;
     return {};
@@ -346,7 +450,19 @@ IoResult statRegularFile(const QString &path, qint64 *size)
 bool isRegularFile(const QString &path)
 {
     struct stat info {};
-    return ::stat(encoded(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    return ::lstat(encoded(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isSymbolicLink(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(encoded(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool isDirectory(const QString &path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::stat(encoded(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool exists(const QString &path)

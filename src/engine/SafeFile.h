@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -12,6 +13,12 @@
 // something that is not a file at all, or written by another Mac at the same moment. So every
 // read here is bounded and only ever opens regular files (a FIFO or device would block forever),
 // and every write goes to a temporary file beside the target that is renamed over it at the end.
+//
+// Anyone who can write to the shared folder can also plant a symbolic link there, and some sync
+// services carry links between Macs. So no operation here follows a link in the last component
+// of a path: a link in place of a file is refused (ELOOP) as not available, and is replaced, not
+// written through, by an atomic write. Links in the directories above are the user's own choice
+// (the shared folder itself may be one) and are followed.
 namespace SafeFile {
 
 struct IoResult {
@@ -20,6 +27,7 @@ struct IoResult {
 
     bool ok() const { return errorCode == 0; }
     static IoResult failure(int code, const QString &path);
+    static IoResult failure(int code, const QString &path, qint64 maxBytes); // names the limit for EFBIG
 };
 
 struct Tail {
@@ -39,17 +47,38 @@ IoResult writeAtomically(const QString &path, const QByteArray &bytes);
 struct CopyOptions {
     bool refuseEmptySource = false;
     std::optional<double> modificationTime; // the copy's mtime; by default the source's
+    std::optional<qint64> maxBytes;         // a larger source is refused (EFBIG) and nothing is written
 };
 
 // Copies source into a temporary file beside destination and renames it over destination, so the
 // destination is always either the old file or the complete new one.
 IoResult copyReplacing(const QString &source, const QString &destination, const CopyOptions &options = {});
 
-// Copies source to a destination that must not exist yet (EEXIST when it does).
-IoResult copyExclusive(const QString &source, const QString &destination);
+// Copies source to a destination that must not exist yet (EEXIST when it does, a link included).
+IoResult copyExclusive(const QString &source, const QString &destination, const CopyOptions &options = {});
 
 // Appends bytes to a regular file, creating it when missing.
 IoResult append(const QString &path, const QByteArray &bytes);
+
+// An advisory lock (flock) on a local lock file, held for the object's life; writers of one file
+// on one machine take it around their append and trim so none of them loses the other's lines.
+// Without the lock file (it cannot be created) the holder goes on unlocked.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(const QString &lockFilePath);
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock &) = delete;
+    ExclusiveLock &operator=(const ExclusiveLock &) = delete;
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// Removes the temporary files that writes to one of targetNames in directory leave when they are
+// killed halfway ("." + name + ".tmp-" + six characters), once they have not been touched for
+// olderThanSeconds. Returns how many were removed.
+int removeStaleTempFiles(const QString &directory, const QStringList &targetNames, double olderThanSeconds);
 
 // What identifies one version of a file cheaply: a change of any field means new content.
 struct Stamp {
@@ -66,12 +95,14 @@ std::optional<Stamp> stamp(const QString &path);
 std::optional<double> modificationTime(const QString &path);
 bool setModificationTime(const QString &path, double seconds);
 
-// Success when path names a regular file (links followed); its size goes to *size.
+// Success when path names a regular file (a link is not one); its size goes to *size.
 IoResult statRegularFile(const QString &path, qint64 *size = nullptr);
 
-bool isRegularFile(const QString &path);
-bool exists(const QString &path); // anything at path, a dangling link included
-bool remove(const QString &path);
+bool isRegularFile(const QString &path); // a link is not one
+bool isSymbolicLink(const QString &path);
+bool isDirectory(const QString &path); // links followed: for folders the user chose
+bool exists(const QString &path);      // anything at path, a dangling link included
+bool remove(const QString &path);      // removes a link itself, never its target
 
 // Test seam. A full disk, an I/O error or a folder vanishing halfway through a write cannot be
 // produced on demand (least of all as root, where permissions do not stop anything), so tests

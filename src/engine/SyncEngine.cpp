@@ -3,7 +3,6 @@
 #include "SafeFile.h"
 #include "SyncFormat.h"
 #include "platform/DockRestarter.h"
-#include "platform/Notifier.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,15 +11,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
 
 using namespace SyncFormat;
 
 namespace {
-
-const QString kTitle = QStringLiteral("Tandrill");
 
 // Dock files are some kilobytes; anything far larger is not compared, only synced by time.
 constexpr qint64 kMaxComparedDockBytes = 16 * 1024 * 1024;
@@ -30,21 +26,8 @@ QString lastPathComponent(const QString &path)
     return QFileInfo(QDir::cleanPath(path)).fileName();
 }
 
-// Backups of one second are named "<stamp><suffix>.plist", then "<stamp><suffix>-2.plist", "-3", …:
-// the name without its counter, and the counter as a number (1 when there is none).
-std::pair<QString, int> backupNameOrder(const QString &name)
-{
-    QString base = name.chopped(QLatin1String(".plist").size());
-    int counter = 1;
-    const qsizetype dash = base.lastIndexOf(QLatin1Char('-'));
-    bool isNumber = false;
-    const int number = dash < 0 ? 0 : QStringView(base).mid(dash + 1).toInt(&isNumber);
-    if (isNumber && number >= 2) {
-        counter = number;
-        base.truncate(dash);
-    }
-    return {base, counter};
-}
+// A temporary file a killed write left behind is stale once it has not been touched for this long.
+constexpr double kStaleTempSeconds = 60;
 
 } // namespace
 
@@ -85,12 +68,17 @@ QString SyncEngine::Result::name() const
 }
 
 SyncEngine::SyncEngine(QString syncFolderPath, QString hostname, EngineServices services)
-    : m_syncFolderPath(std::move(syncFolderPath)), m_hostname(std::move(hostname)), m_services(std::move(services))
+    : m_syncFolderPath(std::move(syncFolderPath)), m_hostname(cleanHostName(hostname)), m_services(std::move(services))
 {}
 
 SyncEngine::Result SyncEngine::run(Mode mode)
 {
-    ensureDirectory(m_syncFolderPath);
+    // A sync folder that vanished (renamed, not mounted) is never made again: this Mac would go on
+    // alone in an empty folder at the old place, cut off from the others, and call that success.
+    if (m_services.createSyncFolder && !SafeFile::isDirectory(m_syncFolderPath))
+        ensureDirectory(m_syncFolderPath);
+    if (!SafeFile::isDirectory(m_syncFolderPath))
+        return folderMissing(mode);
     ensureDirectory(backupsDirectory());
     switch (mode) {
     case Mode::Auto:
@@ -100,7 +88,11 @@ SyncEngine::Result SyncEngine::run(Mode mode)
     case Mode::Pull:
         return pull();
     case Mode::Status:
-        writeStatus(QStringLiteral("online"));
+        if (const auto failure = writeStatus(QStringLiteral("online"))) {
+            const QString message = QLatin1String("STATUS FEHLER: Status-Datei nicht geschrieben: ") + *failure;
+            log(message);
+            return Result::error(message);
+        }
         log(QStringLiteral("STATUS: Präsenz registriert"));
         return Result::statusWritten();
     }
@@ -115,15 +107,19 @@ SyncEngine::Result SyncEngine::push()
     // The copy keeps the Dock file's modification time, so the shared copy and the meta file agree.
     if (const auto failure = replaceItem(localDockPath(), folderFile(kDockFileName)))
         return pushFailed(*failure);
-    // The status records the meta file's time; when this push just wrote it, that is known.
+    // A copy without its meta file is not a push: the next automatic run elsewhere would take the
+    // old meta time for the truth and undo it. So both files and the status must be written.
     const double pushedTime = localDockMTime();
-    if (writeMeta(pushedTime))
-        writeStatus(QStringLiteral("push"), readNumber(QString::fromLatin1(wholeNumberText(pushedTime))));
-    else
-        writeStatus(QStringLiteral("push"));
+    if (const auto failure = writeMeta(pushedTime))
+        return pushFailed(QLatin1String("Meta-Datei nicht geschrieben: ") + *failure);
+    // The status records the meta file's time, which this push just wrote.
+    if (const auto failure =
+            writeStatus(QStringLiteral("push"), readNumber(QString::fromLatin1(wholeNumberText(pushedTime)))))
+        return pushFailed(QLatin1String("Status-Datei nicht geschrieben: ") + *failure);
     removeOwnConflictMarker();
+    removeStaleTempFiles();
     log(QStringLiteral("PUSH: Erfolgreich hochgeladen"));
-    notify(QStringLiteral("Dock nach iCloud hochgeladen ✅"));
+    notify({SyncNotice::Kind::Pushed, {}});
     return Result::pushed();
 }
 
@@ -134,7 +130,7 @@ SyncEngine::Result SyncEngine::pull()
     const QString shared = folderFile(kDockFileName);
     if (!SafeFile::exists(shared)) {
         log(QStringLiteral("PULL: Keine Konfiguration in iCloud gefunden"));
-        notify(QStringLiteral("⚠️ Keine Dock-Konfiguration im Sync-Ordner gefunden"));
+        notify({SyncNotice::Kind::NothingToPull, {}});
         return Result::error(QStringLiteral("Keine gemeinsame Konfiguration vorhanden"));
     }
     // A shared copy that is not a file, or is empty, is half-arrived or evicted: applying it would
@@ -163,10 +159,12 @@ SyncEngine::Result SyncEngine::pull()
         return pullFailed(*failure);
     if (m_services.dockRestarter)
         m_services.dockRestarter->restartDock();
-    writeStatus(QStringLiteral("pull"));
+    // Without its status the pull is not recorded: the next automatic run would see a conflict.
+    if (const auto failure = writeStatus(QStringLiteral("pull")))
+        return pullFailed(QStringLiteral("Dock übernommen, aber Status-Datei nicht geschrieben: ") + *failure);
     removeOwnConflictMarker();
     log(QStringLiteral("PULL: Dock aktualisiert und neu gestartet"));
-    notify(QStringLiteral("Dock von iCloud geladen ✅"));
+    notify({SyncNotice::Kind::Pulled, {}});
     return Result::pulled();
 }
 
@@ -189,7 +187,7 @@ SyncEngine::Result SyncEngine::autoSync()
     if (lastPulled > 0 && lastPulled < localWhole && lastPulled < remote && pusher != m_hostname &&
         localWhole != remote) {
         log(QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert"));
-        notify(QStringLiteral("⚠️ Konflikt erkannt — bitte Push oder Pull manuell wählen"));
+        notify({SyncNotice::Kind::Conflict, {}});
         SafeFile::writeAtomically(hostFileURL(kConflictPrefix), QByteArray());
         return Result::conflict();
     }
@@ -219,7 +217,7 @@ SyncEngine::Result SyncEngine::autoSync()
     }
     log(QStringLiteral("AUTO: Dock ist bereits synchron"));
     writeStatus(QStringLiteral("sync"));
-    notify(QStringLiteral("Dock bereits synchron ✅"));
+    notify({SyncNotice::Kind::InSync, {}});
     return Result::inSync();
 }
 
@@ -278,30 +276,45 @@ double SyncEngine::readLastPulled() const
     return it == values->cend() ? 0 : readNumber(*it);
 }
 
-bool SyncEngine::writeMeta(double mtime) const
+std::optional<QString> SyncEngine::writeMeta(double mtime) const
 {
-    return SafeFile::writeAtomically(folderFile(kMetaFileName), metaContent(mtime, m_hostname, now())).ok();
+    const SafeFile::IoResult written =
+        SafeFile::writeAtomically(folderFile(kMetaFileName), metaContent(mtime, m_hostname, now()));
+    return written.ok() ? std::nullopt : std::optional(written.description);
 }
 
-void SyncEngine::writeStatus(const QString &action) const
+std::optional<QString> SyncEngine::writeStatus(const QString &action) const
 {
     // "last_pulled" is the shared state this Mac last agreed with. Announcing presence agrees with
     // nothing: it keeps the recorded value, or a launch would hide a conflict that arose meanwhile.
-    writeStatus(action, action == QLatin1String("online") ? readLastPulled() : remoteMTime());
+    return writeStatus(action, action == QLatin1String("online") ? readLastPulled() : remoteMTime());
 }
 
-void SyncEngine::writeStatus(const QString &action, double lastPulled) const
+std::optional<QString> SyncEngine::writeStatus(const QString &action, double lastPulled) const
 {
-    SafeFile::writeAtomically(hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled));
+    const SafeFile::IoResult written =
+        SafeFile::writeAtomically(hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled));
+    return written.ok() ? std::nullopt : std::optional(written.description);
+}
+
+QString SyncEngine::logLockPath() const
+{
+    if (backupsDirectory().isEmpty())
+        return {};
+    return QFileInfo(backupsDirectory()).absolutePath() + QLatin1String("/tandrill-log.lock");
 }
 
 void SyncEngine::log(const QString &message) const
 {
     const QByteArray line = logLine(now(), m_hostname, message);
     const QString path = folderFile(kLogFileName);
-    // The folder is made only when it is missing, not checked before every line.
+    // Writers on this Mac take turns, so a trim never drops a line another one appended meanwhile.
+    // The lock file is local: a lock in the shared folder would hold the other Macs up, or be
+    // carried to them half-made.
+    const SafeFile::ExclusiveLock lock(logLockPath());
     SafeFile::IoResult appended = SafeFile::append(path, line);
-    if (appended.errorCode == ENOENT) {
+    // Only a folder the user has just named may be made here; the folder is checked only then.
+    if (appended.errorCode == ENOENT && m_services.createSyncFolder) {
         ensureDirectory(m_syncFolderPath);
         appended = SafeFile::append(path, line);
     }
@@ -339,25 +352,26 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
     if (!SafeFile::exists(dock))
         return std::nullopt;
     const QString directory = backupsDirectory();
+    // A link in place of the backups folder would put the copies, and the pruning, somewhere else.
+    if (SafeFile::isSymbolicLink(directory))
+        return SafeFile::IoResult::failure(ELOOP, directory).description;
     ensureDirectory(directory);
-    const QString baseName = QLatin1String("com.apple.dock.") + backupStampText(now()) + suffix;
-    const QString base = directory + QLatin1Char('/') + baseName;
+    BackupName name{backupStampText(now()), suffix, 1};
     // A second backup within the same second gets "-2", "-3", … before the extension. The counter
     // goes on from the highest one there: a lower name freed by pruning would sort as the oldest.
-    // Names are matched here, ignoring case as a QDir name filter would: such a filter compiles a
-    // regular expression on every call, which cost more than the rest of the backup.
-    int first = 1;
-    for (const QString &name : QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!name.startsWith(baseName, Qt::CaseInsensitive) ||
-            !name.endsWith(QLatin1String(".plist"), Qt::CaseInsensitive))
-            continue;
-        if (const auto [takenBase, counter] = backupNameOrder(name); takenBase == baseName)
-            first = std::max(first, counter + 1);
+    // Names are parsed by hand: a QDir name filter compiles a regular expression on every call,
+    // which cost more than the rest of the backup.
+    for (const QString &entry : QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const auto taken = parseBackupName(entry);
+        if (taken && taken->stamp == name.stamp && taken->suffix == name.suffix)
+            name.counter = std::max(name.counter, taken->counter + 1);
     }
-    for (int attempt = first; attempt < first + 1000; ++attempt) {
-        const QString counter = attempt == 1 ? QString() : QLatin1Char('-') + QString::number(attempt);
-        const QString name = base + counter + QLatin1String(".plist");
-        const SafeFile::IoResult copied = SafeFile::copyExclusive(dock, name);
+    const SafeFile::CopyOptions options{false, std::nullopt, kMaxDockFileBytes};
+    for (const qint64 first = name.counter; name.counter < first + 1000; ++name.counter) {
+        if (name.counter > kMaxBackupCounter)
+            break;
+        const SafeFile::IoResult copied =
+            SafeFile::copyExclusive(dock, directory + QLatin1Char('/') + backupFileName(name), options);
         if (copied.ok()) {
             pruneBackups();
             return std::nullopt;
@@ -365,41 +379,36 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
         if (copied.errorCode != EEXIST)
             return copied.description;
     }
-    return SafeFile::IoResult::failure(EEXIST, base).description;
+    return SafeFile::IoResult::failure(EEXIST, directory + QLatin1Char('/') + backupFileName(name)).description;
 }
 
 void SyncEngine::pruneBackups(int keep) const
 {
-    const QDir directory(backupsDirectory());
-    if (!directory.exists())
+    const QString directory = backupsDirectory();
+    if (!SafeFile::isDirectory(directory) || SafeFile::isSymbolicLink(directory))
         return;
-    struct Entry {
-        QString path;
-        std::pair<QString, int> name;
-        double mtime;
-    };
-    std::vector<Entry> entries;
-    for (const QString &name : directory.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
-        if (QFileInfo(name).suffix() != QLatin1String("plist"))
-            continue;
-        const QString path = directory.filePath(name);
-        entries.push_back({path, backupNameOrder(name),
-                           SafeFile::modificationTime(path).value_or(-std::numeric_limits<double>::infinity())});
+    // Only this scheme's regular files count and go: anything else in the folder is the user's,
+    // and a link there is removed by nobody, let alone followed.
+    std::vector<std::pair<BackupName, QString>> backups;
+    for (const QString &entry : QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString path = directory + QLatin1Char('/') + entry;
+        if (auto name = parseBackupName(entry); name && SafeFile::isRegularFile(path))
+            backups.emplace_back(std::move(*name), path);
     }
-    // Newest first. Backups of an unchanged Dock file share its modification time; their names
-    // carry the time they were taken, and their counters the order within one second.
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.mtime != b.mtime ? a.mtime > b.mtime : a.name > b.name;
-    });
-    for (size_t i = static_cast<size_t>(std::max(keep, 0)); i < entries.size(); ++i)
-        SafeFile::remove(entries[i].path);
+    // Newest first by when they were taken, as their names say: a backup keeps the modification
+    // time of the Dock file it copied, which says nothing about when it was made.
+    std::sort(backups.begin(), backups.end(),
+              [](const auto &a, const auto &b) { return isNewerBackup(a.first, b.first); });
+    for (size_t i = static_cast<size_t>(std::max(keep, 0)); i < backups.size(); ++i)
+        SafeFile::remove(backups[i].second);
 }
 
 std::optional<QString> SyncEngine::replaceItem(const QString &source, const QString &destination,
                                                std::optional<double> modificationTime, bool refuseEmptySource)
 {
+    // Only Dock files are replaced here; none of them is anywhere near this large.
     const SafeFile::IoResult result =
-        SafeFile::copyReplacing(source, destination, {refuseEmptySource, modificationTime});
+        SafeFile::copyReplacing(source, destination, {refuseEmptySource, modificationTime, kMaxDockFileBytes});
     if (result.ok())
         return std::nullopt;
     return result.description;
@@ -431,10 +440,10 @@ QDateTime SyncEngine::now() const
     return m_services.now ? m_services.now() : QDateTime::currentDateTime();
 }
 
-void SyncEngine::notify(const QString &body) const
+void SyncEngine::notify(const SyncNotice &notice) const
 {
-    if (m_services.notifier)
-        m_services.notifier->send(body, kTitle);
+    if (m_services.notices)
+        m_services.notices(notice);
 }
 
 void SyncEngine::removeOwnConflictMarker() const
@@ -442,11 +451,31 @@ void SyncEngine::removeOwnConflictMarker() const
     SafeFile::remove(hostFileURL(kConflictPrefix));
 }
 
+// A push killed halfway leaves its temporary files in the shared folder, where every Mac would
+// keep them for ever. Whoever pushes next clears the stale ones of the files a push writes.
+void SyncEngine::removeStaleTempFiles() const
+{
+    SafeFile::removeStaleTempFiles(m_syncFolderPath,
+                                   {kDockFileName, kMetaFileName, kLogFileName, hostFileName(kStatusPrefix, m_hostname),
+                                    hostFileName(kConflictPrefix, m_hostname)},
+                                   kStaleTempSeconds);
+}
+
+SyncEngine::Result SyncEngine::folderMissing(Mode mode) const
+{
+    const QString message = QLatin1String("Sync-Ordner nicht gefunden: ") + m_syncFolderPath;
+    // Nothing is logged: the log lives in the folder that is missing.
+    if (mode != Mode::Status)
+        notify({SyncNotice::Kind::FolderMissing, m_syncFolderPath});
+    return Result::error(message);
+}
+
 SyncEngine::Result SyncEngine::pushFailed(const QString &description) const
 {
     const QString message = QLatin1String("PUSH FEHLER: ") + description;
     log(message);
-    notify(QStringLiteral("❌ Push fehlgeschlagen"));
+    removeStaleTempFiles();
+    notify({SyncNotice::Kind::PushFailed, message});
     return Result::error(message);
 }
 
@@ -454,6 +483,6 @@ SyncEngine::Result SyncEngine::pullFailed(const QString &description) const
 {
     const QString message = QLatin1String("PULL FEHLER: ") + description;
     log(message);
-    notify(QStringLiteral("❌ Pull fehlgeschlagen"));
+    notify({SyncNotice::Kind::PullFailed, message});
     return Result::error(message);
 }

@@ -37,6 +37,7 @@ public:
         QString m_message;
     };
 
+    // The host name is used as cleaned for files (SyncFormat::cleanHostName).
     SyncEngine(QString syncFolderPath, QString hostname, EngineServices services);
 
     QString syncFolderPath() const { return m_syncFolderPath; }
@@ -57,10 +58,11 @@ public:
     std::optional<QString> readMeta(const QString &key) const;
     double remoteMTime() const;
     double readLastPulled() const;
-    bool writeMeta(double mtime) const; // false when the file could not be written
-    void writeStatus(const QString &action) const;
-    void writeStatus(const QString &action, double lastPulled) const;
-    void log(const QString &message) const;
+    // The writers give the error text when the file could not be written.
+    std::optional<QString> writeMeta(double mtime) const;
+    std::optional<QString> writeStatus(const QString &action) const;
+    std::optional<QString> writeStatus(const QString &action, double lastPulled) const;
+    void log(const QString &message) const; // best effort: a line that cannot be written is lost
     // Copies the Dock file into the backups and prunes them; the error text on failure.
     std::optional<QString> backupLocalDock(const QString &suffix) const;
     void pruneBackups(int keep = 10) const;
@@ -71,8 +73,11 @@ public:
 private:
     QDateTime now() const;
     bool sharedCopyContradicts(double remote) const;
-    void notify(const QString &body) const;
+    void notify(const SyncNotice &notice) const;
     void removeOwnConflictMarker() const;
+    void removeStaleTempFiles() const;
+    QString logLockPath() const;
+    Result folderMissing(Mode mode) const;
     Result pushFailed(const QString &description) const;
     Result pullFailed(const QString &description) const;
 

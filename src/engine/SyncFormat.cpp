@@ -1,7 +1,9 @@
 #include "SyncFormat.h"
 
+#include <QCryptographicHash>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,11 +23,88 @@ locale_t cLocale()
     return locale;
 }
 
+constexpr qsizetype kMaxFileNameBytes = 255;
+// Room for the longest prefix and suffix of a host file ("conflict-", ".txt") and for the name of
+// the temporary file an atomic write makes beside it ("." before, ".tmp-XXXXXX" after).
+constexpr qsizetype kMaxSafeNameBytes = kMaxFileNameBytes - 9 - 4 - 12;
+
+bool isLineBreakOrControl(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Control || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph;
+}
+
+QString shortHash(const QString &text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(8));
+}
+
+// The longest start of text, whole code points, of at most maxBytes in UTF-8.
+QString utf8Prefix(const QString &text, qsizetype maxBytes)
+{
+    QString prefix;
+    qsizetype bytes = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const qsizetype width = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (bytes + width > maxBytes)
+            break;
+        bytes += width;
+        prefix.append(QString::fromUcs4(&c, 1));
+    }
+    return prefix;
+}
+
+bool allDigits(QStringView text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(),
+                                          [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+// "" or one or more "_" + ASCII letters.
+bool isBackupSuffix(QStringView suffix)
+{
+    if (suffix.isEmpty())
+        return true;
+    if (!suffix.startsWith(QLatin1Char('_')) || suffix.endsWith(QLatin1Char('_')))
+        return false;
+    QChar previous;
+    for (const QChar c : suffix) {
+        const bool letter =
+            (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+        if (!letter && !(c == QLatin1Char('_') && previous != QLatin1Char('_')))
+            return false;
+        previous = c;
+    }
+    return true;
+}
+
 } // namespace
+
+QString withoutControlCharacters(const QString &text)
+{
+    // Most texts have none; they are returned as they are.
+    const QList<uint> codePoints = text.toUcs4();
+    if (std::none_of(codePoints.begin(), codePoints.end(), [](uint c) { return isLineBreakOrControl(c); }))
+        return text;
+    QString clean;
+    clean.reserve(text.size());
+    for (const char32_t c : codePoints) {
+        if (!isLineBreakOrControl(c))
+            clean.append(QString::fromUcs4(&c, 1));
+    }
+    return clean;
+}
+
+QString cleanHostName(const QString &hostname)
+{
+    return withoutControlCharacters(hostname);
+}
 
 QString fileSafeName(const QString &hostname)
 {
-    QString replaced = hostname;
+    const QString cleaned = cleanHostName(hostname);
+    QString replaced = cleaned;
     replaced.replace(QLatin1Char(' '), QLatin1Char('_'));
     QString safe;
     safe.reserve(replaced.size());
@@ -42,12 +121,61 @@ QString fileSafeName(const QString &hostname)
         if (keep)
             safe.append(QString::fromUcs4(&c, 1));
     }
+    if (safe.isEmpty())
+        return QLatin1String("Mac-") + shortHash(cleaned);
+    if (safe.toUtf8().size() > kMaxSafeNameBytes)
+        return utf8Prefix(safe, kMaxSafeNameBytes - 9) + QLatin1Char('-') + shortHash(safe);
     return safe;
 }
 
 QString hostFileName(QLatin1StringView prefix, const QString &hostname)
 {
     return prefix + fileSafeName(hostname) + kHostFileSuffix;
+}
+
+std::optional<BackupName> parseBackupName(QStringView fileName)
+{
+    static constexpr QLatin1StringView head{"com.apple.dock."};
+    static constexpr QLatin1StringView tail{".plist"};
+    if (fileName.size() < head.size() + tail.size() || !fileName.startsWith(head) || !fileName.endsWith(tail))
+        return std::nullopt;
+    QStringView middle = fileName.sliced(head.size(), fileName.size() - head.size() - tail.size());
+    // yyyyMMdd_HHmmss
+    if (middle.size() < 15 || !allDigits(middle.first(8)) || middle[8] != QLatin1Char('_') ||
+        !allDigits(middle.sliced(9, 6)))
+        return std::nullopt;
+    BackupName name;
+    name.stamp = middle.first(15).toString();
+    QStringView rest = middle.sliced(15);
+    if (const qsizetype dash = rest.lastIndexOf(QLatin1Char('-')); dash >= 0) {
+        const QStringView digits = rest.sliced(dash + 1);
+        // Bounded before it is read, so counting on from it cannot overflow.
+        if (!allDigits(digits) || digits.size() > 10 || digits.startsWith(QLatin1Char('0')))
+            return std::nullopt;
+        name.counter = digits.toLongLong();
+        if (name.counter < 2 || name.counter > kMaxBackupCounter)
+            return std::nullopt;
+        rest = rest.first(dash);
+    }
+    if (!isBackupSuffix(rest))
+        return std::nullopt;
+    name.suffix = rest.toString();
+    return name;
+}
+
+QString backupFileName(const BackupName &name)
+{
+    const QString counter = name.counter > 1 ? QLatin1Char('-') + QString::number(name.counter) : QString();
+    return QLatin1String("com.apple.dock.") + name.stamp + name.suffix + counter + QLatin1String(".plist");
+}
+
+bool isNewerBackup(const BackupName &a, const BackupName &b)
+{
+    if (a.stamp != b.stamp)
+        return a.stamp > b.stamp;
+    if (a.counter != b.counter)
+        return a.counter > b.counter;
+    return a.suffix > b.suffix;
 }
 
 std::optional<KeyValues> parseKeyValues(const QByteArray &bytes)
@@ -104,19 +232,21 @@ QString backupStampText(const QDateTime &time)
 
 QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now)
 {
-    return "mtime=" + wholeNumberText(mtime) + "\nhost=" + hostname.toUtf8() +
+    return "mtime=" + wholeNumberText(mtime) + "\nhost=" + cleanHostName(hostname).toUtf8() +
            "\nupdated=" + timestampText(now).toUtf8();
 }
 
 QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled)
 {
-    return "hostname=" + hostname.toUtf8() + "\nlast_action=" + action.toUtf8() +
+    return "hostname=" + cleanHostName(hostname).toUtf8() + "\nlast_action=" + action.toUtf8() +
            "\nlast_time=" + timestampText(now).toUtf8() + "\nlast_pulled=" + wholeNumberText(lastPulled);
 }
 
 QByteArray logLine(const QDateTime &now, const QString &hostname, const QString &message)
 {
-    return "[" + timestampText(now).toUtf8() + "] [" + hostname.toUtf8() + "] " + message.toUtf8() + "\n";
+    // A message can carry text read from the shared folder; one line feed ends it, and only one.
+    return "[" + timestampText(now).toUtf8() + "] [" + cleanHostName(hostname).toUtf8() + "] " +
+           withoutControlCharacters(message).toUtf8() + "\n";
 }
 
 QString roundedText(double value)

@@ -21,12 +21,37 @@ inline constexpr QLatin1StringView kHostFileSuffix{".txt"};
 inline constexpr qint64 kMaxKeyValueFileBytes = 64 * 1024;
 inline constexpr qint64 kMaxLogReadBytes = 1024 * 1024;
 
-// The host name as it appears in file names: spaces become "_", then only Unicode letters,
-// numbers, "_" and "-" remain.
+// Real Dock files are well under 1 MiB; a larger one is refused by push, pull and the backups.
+inline constexpr qint64 kMaxDockFileBytes = 16 * 1024 * 1024;
+
+// The text without control characters (C0, C1) and line or paragraph separators.
+QString withoutControlCharacters(const QString &text);
+
+// The host name as it goes into file contents and log lines: control characters and line
+// separators dropped, so a name cannot add lines to the meta, status or log file.
+QString cleanHostName(const QString &hostname);
+
+// The host name as it appears in file names: of the cleaned name, spaces become "_", then only
+// Unicode letters, numbers, "_" and "-" remain. A name with nothing left becomes "Mac-" + a short
+// hash of the cleaned name, so two such Macs never share a status file; a name too long for a
+// file name keeps its first part and a hash of the whole. Always non-empty.
 QString fileSafeName(const QString &hostname);
 
-// "status-" / "conflict-" + safe name + ".txt"
+// "status-" / "conflict-" + safe name + ".txt", at most 255 bytes in UTF-8.
 QString hostFileName(QLatin1StringView prefix, const QString &hostname);
+
+// Local backups of the Dock file: "com.apple.dock." + "yyyyMMdd_HHmmss" + suffix + ".plist", the
+// suffix empty or made of "_word" parts ("_vor_pull"); a second backup of the same second and
+// suffix has "-2", "-3", … before ".plist".
+struct BackupName {
+    QString stamp;  // "yyyyMMdd_HHmmss", when the backup was taken
+    QString suffix; // "", "_vor_pull", …
+    qint64 counter = 1;
+};
+inline constexpr qint64 kMaxBackupCounter = 1000000000;
+std::optional<BackupName> parseBackupName(QStringView fileName); // none: not a backup of this scheme
+QString backupFileName(const BackupName &name);
+bool isNewerBackup(const BackupName &a, const BackupName &b); // a was taken after b
 
 using KeyValues = QHash<QString, QString>;
 

@@ -101,6 +101,7 @@ private slots:
     {
         const QString appFolder = m_root->path() + QLatin1String("/iCloud Drive/Dock Sync ✅");
         m_cli->setAppFolder(appFolder);
+        QVERIFY(QDir().mkpath(appFolder)); // the app's folder is never made by the tool
         QCOMPARE(m_cli->run({QStringLiteral("--host"), QStringLiteral("Mac A"), QStringLiteral("status")}).exitCode, 0);
         QVERIFY(QFileInfo::exists(appFolder + QLatin1String("/status-Mac_A.txt")));
 
@@ -273,6 +274,7 @@ private slots:
 
     void logWithoutFile()
     {
+        QVERIFY(QDir().mkpath(folder()));
         const CliOutput json = run({QStringLiteral("log"), QStringLiteral("--json")});
         QCOMPARE(json.exitCode, 0);
         QCOMPARE(json.out, QByteArray("[]\n"));

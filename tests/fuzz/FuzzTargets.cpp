@@ -89,7 +89,8 @@ bool isKeptInFileName(char32_t c)
 void checkSafeName(const QString &hostname)
 {
     const QString safe = SyncFormat::fileSafeName(hostname);
-    require(safe.size() <= hostname.size(), "the safe name is longer than the host name");
+    require(!safe.isEmpty() && SyncFormat::hostFileName(SyncFormat::kConflictPrefix, hostname).toUtf8().size() <= 255,
+            "the safe name is empty or too long for a file name");
     for (const char32_t c : safe.toUcs4())
         require(isKeptInFileName(c), "the safe name keeps a character outside letters, numbers, '_' and '-'");
     require(!safe.contains(QLatin1Char('/')) && !safe.contains(QLatin1Char('.')) && !safe.contains(QChar(0)),

@@ -51,7 +51,7 @@ EngineServices SimulatedMac::services()
     EngineServices services;
     services.homeDirectory = m_home;
     services.backupsDirectory = m_backups;
-    services.notifier = &m_notifier;
+    services.notices = noticesTo(&m_notifier);
     services.dockRestarter = &m_dock;
     if (m_now) {
         const QDateTime now = *m_now;
@@ -65,7 +65,9 @@ SyncEngine SimulatedMac::engine()
     // An empty folder would address files at the file system's root.
     if (m_syncFolder.isEmpty())
         qFatal("SimulatedMac %s has no sync folder", qPrintable(m_hostname));
-    return SyncEngine(m_syncFolder, m_hostname, services());
+    EngineServices explicitFolder = services();
+    explicitFolder.createSyncFolder = true; // as the command-line tool given --folder
+    return SyncEngine(m_syncFolder, m_hostname, explicitFolder);
 }
 
 SyncEngine::Result SimulatedMac::run(SyncEngine::Mode mode)

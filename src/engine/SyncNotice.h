@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Notifier;
+
+// What the engine tells the user, as a value: the app words it in the interface language, the
+// command-line tool in German. The shared log keeps its own German lines.
+struct SyncNotice {
+    enum class Kind {
+        Pushed,
+        PushFailed,
+        Pulled,
+        PullFailed,
+        NothingToPull, // the sync folder holds no Dock copy
+        Conflict,
+        InSync,
+        FolderMissing, // the sync folder is not there
+    };
+
+    Kind kind;
+    QString detail; // the error or path behind a failure, for whoever wants it; not part of the text
+
+    bool operator==(const SyncNotice &) const = default;
+};
+
+using NoticeHandler = std::function<void(const SyncNotice &)>;
+
+inline constexpr QLatin1StringView kNoticeTitle{"Tandrill"};
+
+// The notification text: English for "en", German for every other code.
+QString noticeText(const SyncNotice &notice, QStringView language);
+
+// Words every notice in the language that language() gives at that moment (German when it is
+// empty) and posts it through notifier with the title "Tandrill". Notices come from the engine's
+// worker thread, so language must be safe to call there.
+NoticeHandler noticesTo(Notifier *notifier, std::function<QString()> language = {});

@@ -1,0 +1,233 @@
+// A shared folder arranged against this Mac. Nothing outside the folder, the backups and the Dock
+// changes, nothing outside is copied in, the failure is named, and without the plant the Macs converge.
+
+#include "../cli/CliRunner.h"
+#include "HostInfo.h"
+#include "SafeFile.h"
+#include "SyncFormat.h"
+#include "TestEnvironment.h"
+#include "TestMain.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <thread>
+#include <unistd.h>
+
+using namespace TestFiles;
+using Kind = SyncEngine::Result::Kind;
+using namespace Qt::StringLiterals;
+
+namespace {
+enum class Plant { LinkOutside, LinkDock, LinkDangling, Directory, Sparse, LinkedBackups, Vanished };
+QByteArray dockOf(int size)
+{
+    return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>persistent-apps</key><array/><key>tilesize"
+           "</key><integer>" +
+           QByteArray::number(size) + "</integer></dict></plist>";
+}
+bool link(const QString &target, const QString &at)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()) == 0;
+}
+void row(QStringView tag, Plant plant, QStringView name, QStringView command, QStringView failure = {})
+{
+    QTest::newRow(qPrintable(tag.toString())) << plant << name.toString() << command.toString() << failure.toString();
+}
+} // namespace
+
+class TestHostileFolder : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<SimulatedMac> m_a, m_b;
+    QString m_folder, m_secret;
+
+private slots:
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        m_folder = m_root->path() + QLatin1String("/Dock Sync");
+        m_secret = m_root->path() + QLatin1String("/outside/history");
+        QVERIFY(QDir().mkpath(m_folder) && QDir().mkpath(QFileInfo(m_secret).absolutePath()));
+        writeFile(m_secret, "SECRET line\n", 1000);
+        m_a = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), m_folder, m_root->path());
+        m_b = std::make_unique<SimulatedMac>(QStringLiteral("Mac B"), m_folder, m_root->path());
+        m_a->writeDock(dockOf(48), 2000);
+        m_b->writeDock(dockOf(64), 1000);
+        QCOMPARE(m_b->run(SyncEngine::Mode::Push).kind(), Kind::Pushed);
+    }
+
+    void plantedArrangement_data()
+    {
+        QTest::addColumn<Plant>("plant");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("failure"); // empty: the command succeeds around the plant
+        const QStringList shared{u"tandrill.log"_s, u"tandrill-meta.txt"_s, u"status-Mac_A.txt"_s,
+                                 u"conflict-Mac_A.txt"_s};
+        for (const auto &[plant, to] : {std::pair{Plant::LinkOutside, u"outside"_s},
+                                        {Plant::LinkDock, u"the Dock"_s},
+                                        {Plant::LinkDangling, u"nowhere"_s}}) {
+            for (const QString &name : shared)
+                row(QString(name + u" linked to "_s + to), plant, name, u"push");
+            row(QString(u"log linked to "_s + to + u", read"_s), plant, u"tandrill.log", u"log");
+            row(QString(u"copy linked to "_s + to), plant, u"com.apple.dock.plist", u"pull", u"symbolischer Link");
+        }
+        row(u"backups linked to Preferences", Plant::LinkedBackups, u"", u"push",
+            u"Backups: ist ein symbolischer Link");
+        row(u"directory as meta", Plant::Directory, u"tandrill-meta.txt", u"push", u"Meta-Datei nicht geschrieben");
+        row(u"directory as status, push", Plant::Directory, u"status-Mac_A.txt", u"push", u"Status-Datei nicht");
+        row(u"directory as status, pull", Plant::Directory, u"status-Mac_A.txt", u"pull", u"Dock übernommen, aber");
+        row(u"directory as status, status", Plant::Directory, u"status-Mac_A.txt", u"status", u"STATUS FEHLER");
+        row(u"200 MiB shared copy", Plant::Sparse, u"com.apple.dock.plist", u"pull", u"größer als 16 MiB");
+        row(u"200 MiB local Dock", Plant::Sparse, u"", u"push", u"größer als 16 MiB");
+        row(u"vanished folder", Plant::Vanished, u"", u"push", u"Sync-Ordner nicht gefunden");
+    }
+    void plantedArrangement()
+    {
+        QFETCH(Plant, plant);
+        QFETCH(QString, name);
+        QFETCH(QString, command);
+        QFETCH(QString, failure);
+        const QString planted = name.isEmpty() ? m_a->dockPath() : m_folder + QLatin1Char('/') + name;
+        const QString preferences = QFileInfo(m_a->dockPath()).absolutePath();
+        const QString moved = m_folder + QLatin1String(" moved");
+        const CliRunner cli(*m_a);
+        QStringList arguments{u"--folder"_s, m_folder, u"--host"_s, u"Mac A"_s, u"--json"_s, command};
+        const QStringList targets{m_secret, m_a->dockPath(), m_secret + u".new"_s};
+        if (plant <= Plant::LinkDangling) {
+            QFile::remove(planted);
+            QVERIFY(link(targets[static_cast<int>(plant)], planted));
+        } else if (plant == Plant::Directory) {
+            QFile::remove(planted);
+            QVERIFY(QDir().mkpath(planted + QLatin1String("/x")));
+        } else if (plant == Plant::Sparse) {
+            QVERIFY(::truncate(QFile::encodeName(planted).constData(), 200LL * 1024 * 1024) == 0);
+        } else if (plant == Plant::LinkedBackups) {
+            QVERIFY(QDir().mkpath(QFileInfo(m_a->backupsDirectory()).absolutePath()));
+            QVERIFY(link(preferences, m_a->backupsDirectory()));
+        } else {
+            cli.setAppFolder(m_folder); // the app's folder, renamed away
+            arguments = arguments.mid(2);
+            QVERIFY(QDir().rename(m_folder, moved));
+        }
+        const auto secret = SafeFile::stamp(m_secret);
+        const auto dock = SafeFile::stamp(m_a->dockPath());
+
+        const CliOutput output = cli.run(arguments);
+        QCOMPARE(output.exitCode, failure.isEmpty() ? 0 : 1);
+        if (command != QLatin1String("log"))
+            QVERIFY2(output.json()[QLatin1String("message")].toString().contains(failure), output.out);
+        QVERIFY(!output.out.contains("SECRET"));
+        QCOMPARE(SafeFile::stamp(m_secret), secret);
+        if (!failure.startsWith(QStringLiteral("Dock übernommen"))) // that pull applied the Dock, then failed
+            QCOMPARE(SafeFile::stamp(m_a->dockPath()), dock);
+        QCOMPARE(entryNames(QFileInfo(m_secret).absolutePath()), QStringList{u"history"_s});
+        QCOMPARE(entryNames(preferences), QStringList{u"com.apple.dock.plist"_s});
+        QCOMPARE(QFileInfo::exists(m_folder), plant != Plant::Vanished);
+        for (const QString &root : {m_folder, m_a->backupsDirectory()}) {
+            for (QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System); it.hasNext();) {
+                const QFileInfo file(it.next());
+                if (!file.isSymLink() && file.filePath() != planted)
+                    QVERIFY(file.size() < 100000 && !readBytes(file.filePath()).contains("SECRET"));
+            }
+        }
+
+        // The plant removed, the next normal runs converge.
+        if (plant == Plant::Sparse)
+            writeFile(planted, dockOf(name.isEmpty() ? 48 : 64), name.isEmpty() ? 2000 : 1000);
+        else if (plant == Plant::Directory)
+            QVERIFY(QDir(planted).removeRecursively());
+        else if (plant == Plant::Vanished)
+            QVERIFY(QDir().rename(moved, m_folder));
+        else // a push may have removed the link already
+            QFile::remove(plant == Plant::LinkedBackups ? m_a->backupsDirectory() : planted);
+        QCOMPARE(cli.run({u"--folder"_s, m_folder, u"--host"_s, u"Mac A"_s, u"push"_s}).exitCode, 0);
+        QVERIFY(m_b->run(SyncEngine::Mode::Auto).kind() != Kind::Error);
+        QCOMPARE(m_b->dockBytes(), m_a->dockBytes());
+    }
+
+    void hostileHostNames_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("control characters add no line") << QStringList{u"A\nmtime=4102444800"_s, u"\x1b[31mRed\r"_s};
+        QTest::newRow("300 letters") << QStringList{QString(300, QChar(0xe4))};
+        QTest::newRow("nothing safe in them") << QStringList{u""_s, u"🍎"_s, u"🍏"_s, u"/"_s, u".."_s};
+    }
+    void hostileHostNames()
+    {
+        QFETCH(QStringList, names);
+        for (const QString &name : names)
+            QCOMPARE(SyncEngine(m_folder, name, m_a->services()).run(SyncEngine::Mode::Push).kind(), Kind::Pushed);
+        const QStringList statusFiles = QDir(m_folder).entryList({QStringLiteral("status-*")});
+        QCOMPARE(statusFiles.size(), names.size() + 1); // and Mac B's
+        for (const QString &file : statusFiles)
+            QVERIFY(file.toUtf8().size() <= 255 && readBytes(m_folder + QLatin1Char('/') + file).count('\n') == 3);
+        const QByteArray meta = readBytes(m_folder + QLatin1String("/tandrill-meta.txt"));
+        QVERIFY(meta.startsWith("mtime=2000\n") && meta.count('\n') == 2);
+        QCOMPARE(readHostRegistry(m_folder, names.last())->size(), names.size() + 1);
+    }
+
+    // Text another Mac wrote reaches the terminal as text only; JSON keeps it exact.
+    void plainOutputShowsNoControls()
+    {
+        const QByteArray evil = QByteArrayLiteral("Evil\x1b]0;owned\x07\xc2\x9b\x32J\xe2\x80\xae");
+        writeBytes(m_folder + QLatin1String("/status-Evil.txt"), "hostname=" + evil + "\nlast_action=push");
+        writeBytes(m_folder + QLatin1String("/tandrill.log"), "[2025-01-01 00:00:00] [" + evil + "] x\n");
+        for (const QString &command : {u"hosts"_s, u"log"_s}) {
+            const CliRunner cli(*m_a);
+            const QByteArray shown = u"Evil\ufffd]0;owned\ufffd\ufffd2J\ufffd"_s.toUtf8();
+            QVERIFY(cli.run({u"--folder"_s, m_folder, command}).out.contains(shown));
+            const QByteArray exact =
+                QJsonDocument(QJsonArray{QString::fromUtf8(evil)}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
+            QVERIFY(cli.run({u"--folder"_s, m_folder, u"--json"_s, command}).out.contains(exact));
+        }
+    }
+
+    // Backups go by the time in their names, then the counter; nothing else there is counted or removed.
+    void pruningByName()
+    {
+        const QString backups = m_a->backupsDirectory() + QLatin1Char('/');
+        const QString now = QStringLiteral("com.apple.dock.20260101_120000");
+        QStringList kept{now + u"-999999999.plist"_s, now + u"-1000000000.plist"_s}, dated;
+        const QStringList foreign{now + u"-2147483648.plist"_s, now + u"_x_.plist"_s, u"notes.plist"_s};
+        for (int day = 10; day <= 19; ++day)
+            dated << QStringLiteral("com.apple.dock.202501%1_000000.plist").arg(day);
+        QVERIFY(QDir().mkpath(backups) && link(m_secret, backups + u"com.apple.dock.20200101_000000.plist"_s));
+        for (const QString &name : foreign + dated + kept.mid(0, 1))
+            writeFile(backups + name, "backup", 3000); // newer than the Dock file they copied
+        m_a->setNow(QDateTime(QDate(2026, 1, 1), QTime(12, 0)));
+        QCOMPARE(m_a->engine().backupLocalDock(QString()), std::nullopt);
+        kept += foreign + dated.mid(2) + QStringList{u"com.apple.dock.20200101_000000.plist"_s};
+        kept.sort();
+        QCOMPARE(entryNames(backups), kept);
+        QCOMPARE(readBytes(m_secret), "SECRET line\n");
+    }
+
+    // Writers on one Mac take turns: at the cap, a trim never drops a line appended meanwhile.
+    void concurrentAppendsKeepEveryLine()
+    {
+        QByteArray old;
+        for (int i = 0; i < 480; ++i)
+            old += "[2025-01-01 00:00:00] [Old] line " + QByteArray::number(i) + "\n";
+        writeBytes(m_folder + QLatin1String("/tandrill.log"), old);
+        const EngineServices services = m_a->services();
+        std::vector<std::thread> writers;
+        for (int w = 0; w < 4; ++w) {
+            writers.emplace_back([this, services, w] {
+                for (int i = 0; i < 10; ++i)
+                    SyncEngine(m_folder, QStringLiteral("A"), services).log(QStringLiteral("w%1 %2").arg(w).arg(i));
+            });
+        }
+        for (std::thread &writer : writers)
+            writer.join();
+        const QStringList messages = logMessages(m_folder + QLatin1String("/tandrill.log"));
+        QVERIFY(messages.size() == 499 || messages.size() == 500);
+        for (int line = 0; line < 40; ++line)
+            QVERIFY(messages.contains(QStringLiteral("w%1 %2").arg(line / 10).arg(line % 10)));
+    }
+};
+
+TANDRILL_TEST_CLASS(TestHostileFolder)
+#include "tst_hostilefolder.moc"
