@@ -86,7 +86,14 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     outer->addWidget(scroll);
 
     SyncManager *mgr = m_syncManager;
-    connect(mgr, &SyncManager::conflictDetectedChanged, m_banner, &QWidget::setVisible);
+    connect(mgr, &SyncManager::conflictDetectedChanged, this, [this, scroll](bool conflict) {
+        m_banner->setVisible(conflict);
+        // The banner appears above the Macs: bring it into view whole, wherever the view was
+        // scrolled to, once the layout has made room for it.
+        if (conflict)
+            QMetaObject::invokeMethod(
+                this, [scroll, banner = m_banner] { scroll->ensureWidgetVisible(banner, 0, 0); }, Qt::QueuedConnection);
+    });
     connect(mgr, &SyncManager::connectedHostsChanged, this, &DashboardTab::renderHosts);
     connect(mgr, &SyncManager::lastSyncLocalChanged, this, &DashboardTab::renderStatusCards);
     connect(mgr, &SyncManager::lastSyncRemoteChanged, this, &DashboardTab::renderStatusCards);
