@@ -322,7 +322,7 @@ void SyncManager::storeFolderPath(const QString &path)
     m_services.settings->setValue(kFolderKey, path);
 }
 
-void SyncManager::createSyncFolder()
+void SyncManager::createSyncFolder(std::function<void()> then)
 {
     // A new folder, or the same one after a reset: everything shown must be read anew.
     FolderSnapshotReader *reader = m_reader.get();
@@ -331,7 +331,12 @@ void SyncManager::createSyncFolder()
     const QString folder = m_syncFolderPath;
     ++m_folderJobs;
     m_folderWorker->run<bool>(
-        this, [folder] { return QDir().mkpath(folder); }, [this](bool) { --m_folderJobs; });
+        this, [folder] { return QDir().mkpath(folder); },
+        [this, then = std::move(then)](bool) {
+            --m_folderJobs;
+            if (then)
+                then();
+        });
 }
 
 void SyncManager::completeSetup(const QString &folder)
@@ -341,8 +346,8 @@ void SyncManager::completeSetup(const QString &folder)
     storeFolderPath(QDir::cleanPath(folder));
     m_services.settings->setValue(kOnboardingKey, true);
     setIsOnboardingComplete(true);
-    createSyncFolder();
-    registerPresence(makeEngine());
+    // The engine only works in a folder that is there: announce this Mac once it exists.
+    createSyncFolder([this] { registerPresence(makeEngine()); });
     refreshAll();
     // The wizard promises that syncing runs in the background from here on.
     if (!m_daemonRunning)

@@ -199,7 +199,7 @@ private:
     void setConnectedHosts(const QList<HostInfo> &hosts);
     void storeHostCustomNames();
     void storeFolderPath(const QString &path);
-    void createSyncFolder();
+    void createSyncFolder(std::function<void()> then = {});
     void runEngineJob(std::function<void()> job, std::function<void()> done);
 
     CoordinatorServices m_services;

@@ -50,7 +50,7 @@ std::unique_ptr<QSettings> LocalizationTest::freshSettings()
 void LocalizationTest::freshInstallIsGermanAndStoresNothing()
 {
     auto settings = freshSettings();
-    LocalizationManager loc(settings.get(), QLocale(QLocale::German));
+    LocalizationManager loc(settings.get());
     QCOMPARE(loc.lang(), QStringLiteral("de"));
     QCOMPARE(loc.pick(QStringLiteral("Beenden"), QStringLiteral("Quit")), QStringLiteral("Beenden"));
     QVERIFY(!settings->contains(LocalizationManager::kLanguageKey));
