@@ -1,11 +1,9 @@
-#include "DashboardTab.h"
 #include "LogTab.h"
 #include "SimulatedMac.h"
 #include "StatusMenuModel.h"
 #include "TestMain.h"
 #include "ViewTestFixture.h"
 
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -79,58 +77,12 @@ private slots:
                 ++syncRows;
                 QCOMPARE(row.enabled(), hasFolder);
                 QVERIFY(!row.toolTip.isEmpty());
-            } else if (row.command == Command::OpenWindow || row.command == Command::Quit) {
-                QVERIFY(row.enabled());
             }
         }
         QCOMPARE(syncRows, 4);
     }
 };
 
-// In a dark appearance the names and the folder notice stay readable on the dark background.
-class DarkAppearanceTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void cleanup() { QApplication::setPalette(QPalette()); }
-
-    void textStaysReadable_data()
-    {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
-    }
-
-    void textStaysReadable()
-    {
-        QFETCH(bool, dark);
-        if (dark) {
-            QPalette palette;
-            palette.setColor(QPalette::Window, QColor(30, 30, 30));
-            palette.setColor(QPalette::WindowText, QColor(235, 235, 235));
-            palette.setColor(QPalette::Base, QColor(20, 20, 20));
-            palette.setColor(QPalette::Text, QColor(235, 235, 235));
-            QApplication::setPalette(palette);
-        }
-        QTemporaryDir root;
-        ViewTestFixture fixture(root.path());
-        fixture.writeStatus(QStringLiteral("Air"), QStringLiteral("push"), QStringLiteral("2024-05-01 10:00:00"));
-        SyncManager &manager = fixture.startSetUp();
-        DashboardTab tab(&manager, &fixture.loc());
-        QVERIFY(showView(&tab));
-        const QColor background = tab.palette().color(QPalette::Window);
-        const auto contrast = [&background](const QWidget *text) {
-            return std::abs(text->palette().color(QPalette::WindowText).lightness() - background.lightness());
-        };
-        const QList<QWidget *> names = tab.findChildren<QWidget *>(QStringLiteral("hostDisplayName"));
-        QVERIFY(!names.isEmpty());
-        for (const QWidget *name : names)
-            QVERIFY(contrast(name) >= 120);
-        QVERIFY(contrast(childNamed<QLabel>(&tab, "folderMissingTitle")) >= 60);
-    }
-};
-
 TANDRILL_TEST_CLASS(ClearLogAsksTest)
 TANDRILL_TEST_CLASS(TrayRowsWithoutFolderTest)
-TANDRILL_TEST_CLASS(DarkAppearanceTest)
 #include "tst_askfirst.moc"

@@ -95,39 +95,6 @@ private slots:
         QVERIFY(!manager.syncFolderMissing());
     }
 
-    void aFolderThatComesBackClearsTheNotice()
-    {
-        ViewTestFixture fixture(m_root->path());
-        SyncManager &manager = fixture.startSetUp();
-        QVERIFY(QDir(fixture.folder()).removeRecursively());
-        fixture.harness().advance(SyncManager::kRefreshPeriod);
-        QVERIFY(manager.syncFolderMissing());
-        QVERIFY(QDir().mkpath(fixture.folder())); // the cloud drive is mounted again
-        fixture.harness().advance(SyncManager::kRefreshPeriod);
-        QVERIFY(!manager.syncFolderMissing());
-    }
-
-    void switchingToAnEmptyFolderForgetsTheOldOne()
-    {
-        ViewTestFixture fixture(m_root->path());
-        fixture.writeStatus(QStringLiteral("Air"), QStringLiteral("push"), QStringLiteral("2024-05-01 10:00:00"));
-        fixture.writeMeta(QStringLiteral("Air"), QStringLiteral("2024-05-01 10:00:00"));
-        fixture.writeLog({QStringLiteral("[2024-05-01 10:00:00] [Air] PUSH: one")});
-        SyncManager &manager = fixture.startSetUp();
-        QVERIFY(!manager.connectedHosts().isEmpty());
-        const QString empty = m_root->path() + QLatin1String("/Other");
-        QDir().mkpath(empty);
-
-        manager.changeSyncFolder(empty);
-        // At once, before the new folder has been read.
-        QVERIFY(manager.connectedHosts().isEmpty());
-        QVERIFY(manager.logLines().isEmpty());
-        QCOMPARE(manager.remoteHostname(), QStringLiteral("—"));
-        fixture.settle();
-        for (const HostInfo &host : manager.connectedHosts())
-            QCOMPARE(host.hostname, fixture.hostname());
-    }
-
 private:
     std::unique_ptr<QTemporaryDir> m_root;
 };

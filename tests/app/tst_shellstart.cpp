@@ -1,9 +1,7 @@
 #include "AppController.h"
 #include "LocalizationManager.h"
-#include "LogTab.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
-#include "SettingsTab.h"
 #include "SingleInstance.h"
 #include "TestEnvironment.h"
 #include "TestMain.h"
@@ -12,7 +10,6 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,20 +34,6 @@ private slots:
         QVERIFY(!login.claim(false));
         QTest::qWait(50);
         QCOMPARE(shows.size(), 1);
-    }
-
-    void aSocketLeftBehindDoesNotBlockTheNextStart()
-    {
-        const QString name = TestEnvironment::root() + QLatin1String("/runtime/instance-stale");
-        {
-            SingleInstance gone(name);
-            QVERIFY(gone.claim(true));
-        }
-        QFile stale(name); // what a crashed run leaves: a socket file nobody listens on
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.close();
-        SingleInstance next(name);
-        QVERIFY(next.claim(true));
     }
 };
 
@@ -83,27 +66,6 @@ private slots:
         open->trigger();
         QVERIFY(app.hasWindow());
         QVERIFY(QTest::qWaitForWindowExposed(app.window()));
-    }
-
-    void tabsAreBuiltWhenFirstShown()
-    {
-        QTemporaryDir folder;
-        QSettings settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill"));
-        settings.setValue(QStringLiteral("TandrillFolderPath"), folder.path());
-        settings.setValue(QStringLiteral("TandrillOnboardingComplete"), true);
-        settings.sync();
-
-        AppController app;
-        app.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(app.window()));
-        QVERIFY(app.window()->findChildren<LogTab *>().isEmpty());
-        QVERIFY(app.window()->findChildren<SettingsTab *>().isEmpty());
-
-        auto *tabs = app.window()->findChild<QTabWidget *>(QStringLiteral("mainTabs"));
-        QVERIFY(tabs);
-        tabs->setCurrentIndex(2);
-        QTRY_COMPARE(app.window()->findChildren<SettingsTab *>().size(), 1);
-        QVERIFY(app.window()->findChildren<LogTab *>().isEmpty());
     }
 };
 
