@@ -5,6 +5,7 @@
 # Usage: bench/measure_app.sh [RUNS]          RUNS start-ups per app, medians shown (default 5)
 #   TANDRILL_APP=PATH    measure this binary instead of building build-bench/bin/tandrill
 #   TANDRILL_IDLE_MS=N   length of the idle runs (default 6000: past the first 5-second refresh)
+#   TANDRILL_BENCH_BUILD=DIR  the Release build to use (default build-bench)
 #
 # Start-up time: from launch to the event loop's first turn with the window shown, and exit. Both
 # apps get bench/QuitAfter.cpp preloaded, which quits TANDRILL_QUIT_AFTER_MS after that turn, so
@@ -21,7 +22,7 @@ cd "$(dirname "$0")/.."
 runs="${1:-5}"
 idle_runs=$(((runs + 1) / 2))
 idle_ms="${TANDRILL_IDLE_MS:-6000}"
-build=build-bench
+build="${TANDRILL_BENCH_BUILD:-build-bench}"
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTANDRILL_BUILD_TESTS=ON -DTANDRILL_BUILD_BENCH=ON
