@@ -30,6 +30,13 @@ MainWindow::MainWindow(SyncManager *syncManager, LocalizationManager *locManager
     connect(m_content, &ContentView::shown, this, &MainWindow::contentShown);
 }
 
+MainWindow::~MainWindow()
+{
+    // Quitting from the tray ends the app with the window still open.
+    if (isVisible())
+        storeGeometry();
+}
+
 QSize MainWindow::defaultSize() const
 {
     QSize wanted = sizeHint().expandedTo(minimumSizeHint());

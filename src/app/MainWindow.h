@@ -32,6 +32,8 @@ public:
     // Large enough for the Dashboard with four Macs without scrolling, within the screen.
     QSize defaultSize() const;
 
+    ~MainWindow() override;
+
     ContentView *contentView() const { return m_content; }
     ApplicationMenu *applicationMenu() const { return m_applicationMenu; }
 
