@@ -23,7 +23,7 @@ void openUrl(const QUrl &url)
 }
 } // namespace
 
-AppController::AppController(QObject *parent)
+AppController::AppController(StartMode mode, QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
       m_dockRestarter(createSystemDockRestarter()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
@@ -55,12 +55,32 @@ AppController::AppController(QObject *parent)
     services.scheduler = m_scheduler.get();
     m_syncManager = std::make_unique<SyncManager>(std::move(services));
 
-    m_window = std::make_unique<MainWindow>(
-        m_syncManager.get(), &m_locManager, m_updater.get(), version(),
-        MainWindow::Shell{[] { return QSystemTrayIcon::isSystemTrayAvailable(); }, [this] { quit(); }});
-    m_folderPicker.setParentWindow(m_window.get());
-    m_updateDialog.setParentWindow(m_window.get());
-    connect(m_window.get(), &MainWindow::contentShown, this, &AppController::onContentShown);
+    if (mode == StartMode::TrayOnly)
+        ensureTray();
+}
+
+MainWindow *AppController::window()
+{
+    if (!m_window) {
+        m_window = std::make_unique<MainWindow>(
+            m_syncManager.get(), &m_locManager, m_updater.get(), version(),
+            MainWindow::Shell{[] { return QSystemTrayIcon::isSystemTrayAvailable(); }, [this] { quit(); }},
+            &m_settings);
+        m_folderPicker.setParentWindow(m_window.get());
+        m_updateDialog.setParentWindow(m_window.get());
+        connect(m_window.get(), &MainWindow::contentShown, this, &AppController::onContentShown);
+    }
+    return m_window.get();
+}
+
+void AppController::ensureTray()
+{
+    if (m_menuBar)
+        return;
+    m_menuBar = std::make_unique<MenuBarController>(
+        m_syncManager.get(), &m_locManager,
+        MenuBarController::WindowActions{[this] { showWindow(); }, [this] { quit(); }});
+    m_notifications.requestPermission();
 }
 
 AppController::~AppController()
@@ -77,17 +97,12 @@ QString AppController::version()
 
 void AppController::showWindow()
 {
-    m_window->present();
+    window()->present();
 }
 
 void AppController::onContentShown()
 {
-    if (!m_menuBar) {
-        m_menuBar = std::make_unique<MenuBarController>(
-            m_syncManager.get(), &m_locManager,
-            MenuBarController::WindowActions{[this] { m_window->present(); }, [this] { quit(); }});
-    }
-    m_notifications.requestPermission();
+    ensureTray();
 }
 
 void AppController::quit()

@@ -22,17 +22,22 @@ class UpdaterManager;
 
 // The running app: it owns the coordinator, the language and the updater for the life of the
 // process, wires the system's services into them, and hands them to the window and the tray
-// item through their constructors. The tray item comes to life when the window first shows.
+// item through their constructors. The window is built when it is first shown; the tray item
+// comes to life with it, or at once when the app starts in the tray only (a login start).
 class AppController : public QObject {
     Q_OBJECT
 
 public:
-    explicit AppController(QObject *parent = nullptr);
+    enum class StartMode { Window, TrayOnly };
+
+    explicit AppController(StartMode mode = StartMode::Window, QObject *parent = nullptr);
     ~AppController() override;
 
     void showWindow();
 
-    MainWindow *window() const { return m_window.get(); }
+    // The main window, built on first use; hasWindow() tells whether it exists yet.
+    MainWindow *window();
+    bool hasWindow() const { return m_window != nullptr; }
     MenuBarController *menuBarController() const { return m_menuBar.get(); }
     SyncManager *syncManager() const { return m_syncManager.get(); }
     LocalizationManager *localization() { return &m_locManager; }
@@ -43,6 +48,7 @@ public:
 
 private:
     void onContentShown();
+    void ensureTray();
     void quit();
 
     QSettings m_settings;

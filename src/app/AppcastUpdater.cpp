@@ -11,7 +11,7 @@
 
 AppcastUpdater::AppcastUpdater(QUrl feed, QString currentVersion, UpdatePresenter *presenter, QObject *parent)
     : UpdaterManager(parent), m_feed(std::move(feed)), m_currentVersion(std::move(currentVersion)),
-      m_presenter(presenter), m_network(new QNetworkAccessManager(this))
+      m_presenter(presenter)
 {
     setCanCheckForUpdates(m_feed.isValid() && !m_feed.isEmpty());
 }
@@ -31,6 +31,9 @@ void AppcastUpdater::checkForUpdates()
     request.setTransferTimeout(kTimeoutMilliseconds);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader, QString(QStringLiteral("Tandrill/") + m_currentVersion));
+    // Made on the first check: most runs never check, and the network stack is costly to start.
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
     m_reply = m_network->get(request);
     connect(m_reply, &QNetworkReply::finished, this, [this, reply = m_reply.data()] { finish(reply); });
 }

@@ -30,6 +30,6 @@ private:
     QUrl m_feed;
     QString m_currentVersion;
     UpdatePresenter *m_presenter;
-    QNetworkAccessManager *m_network;
+    QNetworkAccessManager *m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
 };

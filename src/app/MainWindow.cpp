@@ -8,11 +8,14 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
 
 MainWindow::MainWindow(SyncManager *syncManager, LocalizationManager *locManager, UpdaterManager *updater,
-                       const QString &version, Shell shell, QWidget *parent)
-    : QMainWindow(parent), m_locManager(locManager), m_version(version), m_shell(std::move(shell)),
-      m_content(new ContentView(syncManager, locManager, version, this)), m_applicationMenu(nullptr)
+                       const QString &version, Shell shell, QSettings *settings, QWidget *parent)
+    : QMainWindow(parent), m_settings(settings), m_locManager(locManager), m_version(version),
+      m_shell(std::move(shell)), m_content(new ContentView(syncManager, locManager, version, this)),
+      m_applicationMenu(nullptr)
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Tandrill"));
@@ -27,8 +30,48 @@ MainWindow::MainWindow(SyncManager *syncManager, LocalizationManager *locManager
     connect(m_content, &ContentView::shown, this, &MainWindow::contentShown);
 }
 
+MainWindow::~MainWindow()
+{
+    // Quitting from the tray ends the app with the window still open.
+    if (isVisible())
+        storeGeometry();
+}
+
+QSize MainWindow::defaultSize() const
+{
+    QSize wanted = sizeHint().expandedTo(minimumSizeHint());
+    if (const QScreen *display = screen()) {
+        const QSize available = display->availableGeometry().size();
+        wanted = wanted.boundedTo(available - QSize(40, 40));
+    }
+    return wanted;
+}
+
+void MainWindow::placeOnFirstShow()
+{
+    if (m_placed)
+        return;
+    m_placed = true;
+    const QByteArray stored = m_settings ? m_settings->value(kGeometryKey).toByteArray() : QByteArray();
+    if (stored.isEmpty() || !restoreGeometry(stored))
+        resize(defaultSize());
+}
+
+void MainWindow::storeGeometry()
+{
+    if (m_settings && m_placed)
+        m_settings->setValue(kGeometryKey, saveGeometry());
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    storeGeometry();
+    QMainWindow::hideEvent(event);
+}
+
 void MainWindow::present()
 {
+    placeOnFirstShow();
     if (isMinimized())
         showNormal();
     else
@@ -39,6 +82,7 @@ void MainWindow::present()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    storeGeometry();
     event->accept();
     if (!m_shell.trayAvailable || !m_shell.trayAvailable()) {
         if (m_shell.quit)

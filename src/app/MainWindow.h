@@ -7,6 +7,7 @@
 class ApplicationMenu;
 class ContentView;
 class LocalizationManager;
+class QSettings;
 class SyncManager;
 class UpdaterManager;
 
@@ -22,8 +23,16 @@ public:
         std::function<void()> quit;
     };
 
+    static constexpr QLatin1StringView kGeometryKey{"TandrillWindowGeometry"};
+
+    // `settings` (may be null) remembers the window's size and place between launches.
     MainWindow(SyncManager *syncManager, LocalizationManager *locManager, UpdaterManager *updater,
-               const QString &version, Shell shell, QWidget *parent = nullptr);
+               const QString &version, Shell shell, QSettings *settings = nullptr, QWidget *parent = nullptr);
+
+    // Large enough for the Dashboard with four Macs without scrolling, within the screen.
+    QSize defaultSize() const;
+
+    ~MainWindow() override;
 
     ContentView *contentView() const { return m_content; }
     ApplicationMenu *applicationMenu() const { return m_applicationMenu; }
@@ -36,10 +45,15 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void showAbout();
+    void placeOnFirstShow();
+    void storeGeometry();
 
+    QSettings *m_settings;
+    bool m_placed = false;
     LocalizationManager *m_locManager;
     QString m_version;
     Shell m_shell;

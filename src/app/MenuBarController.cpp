@@ -58,6 +58,7 @@ MenuBarController::MenuBarController(SyncManager *syncManager, LocalizationManag
         connect(m_syncManager, &SyncManager::lastSyncLocalChanged, this, &MenuBarController::scheduleRefresh);
         connect(m_syncManager, &SyncManager::connectedHostsChanged, this, &MenuBarController::scheduleRefresh);
         connect(m_syncManager, &SyncManager::hostCustomNamesChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::syncFolderPathChanged, this, &MenuBarController::scheduleRefresh);
     }
     if (m_locManager)
         connect(m_locManager, &LocalizationManager::langChanged, this, &MenuBarController::scheduleRefresh);
@@ -120,6 +121,7 @@ StatusMenuState MenuBarController::currentState() const
     state.lastSyncLocal = m_syncManager->lastSyncLocal();
     state.connectedHosts = m_syncManager->connectedHosts();
     state.hostCustomNames = m_syncManager->hostCustomNames();
+    state.hasSyncFolder = !m_syncManager->syncFolderPath().isEmpty();
     return state;
 }
 

@@ -92,6 +92,19 @@ QList<StatusMenuRow> StatusMenuModel::rows(const StatusMenuState &state, const L
                           QStringLiteral("Enable automatic background sync")),
                      Command::StartDaemon);
 
+    if (!state.hasSyncFolder) {
+        // Before the set-up these rows would do nothing; say so instead of failing silently.
+        const QString why = text(QStringLiteral("Noch kein Sync-Ordner gewählt – richte Tandrill im Fenster ein."),
+                                 QStringLiteral("No sync folder chosen yet – set up Tandrill in its window."));
+        for (Row &row : rows) {
+            if (row.command == Command::Push || row.command == Command::Pull || row.command == Command::Auto ||
+                row.command == Command::StartDaemon) {
+                row.unavailable = true;
+                row.toolTip = why;
+            }
+        }
+    }
+
     if (!state.connectedHosts.isEmpty()) {
         rows << separator();
         rows << label(text(QStringLiteral("Verbundene Macs:"), QStringLiteral("Connected Macs:")), QString(),

@@ -16,6 +16,7 @@ struct StatusMenuState {
     QString lastSyncLocal;
     QList<HostInfo> connectedHosts;
     QMap<QString, QString> hostCustomNames;
+    bool hasSyncFolder = true; // without one, the sync rows are shown disabled and say why
 };
 
 // One row of the tray menu, as a person sees it.
@@ -31,8 +32,9 @@ struct StatusMenuRow {
     Tint tint = Tint::Plain;
     int fontPixelSize = 0; // 0: the menu's own font
     bool bold = false;
+    bool unavailable = false; // a command that cannot run now; its tooltip says why
 
-    bool enabled() const { return command != Command::None; }
+    bool enabled() const { return command != Command::None && !unavailable; }
 };
 
 // The tray item's title colour, tooltip and menu rows for a state, in the current language.

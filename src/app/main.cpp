@@ -1,4 +1,5 @@
 #include "AppController.h"
+#include "SingleInstance.h"
 
 #include <QApplication>
 
@@ -12,7 +13,15 @@ int main(int argc, char *argv[])
     // The app lives on in the tray when its window is closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    AppController controller;
-    controller.showWindow();
+    // A login start stays in the tray; any other start shows the window.
+    const bool trayOnly = QApplication::arguments().contains(QStringLiteral("--background"));
+    SingleInstance instance;
+    if (!instance.claim(!trayOnly))
+        return 0; // the running app shows its window instead
+
+    AppController controller(trayOnly ? AppController::StartMode::TrayOnly : AppController::StartMode::Window);
+    QObject::connect(&instance, &SingleInstance::showRequested, &controller, &AppController::showWindow);
+    if (!trayOnly)
+        controller.showWindow();
     return QApplication::exec();
 }

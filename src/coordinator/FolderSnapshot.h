@@ -27,6 +27,7 @@ struct FolderSnapshot {
     bool conflictMarker = false;
     bool readHosts = false;
     std::optional<QList<HostInfo>> hosts; // none: unchanged, or the folder cannot be listed
+    bool folderExists = true;
 };
 
 // Reads the sync folder for the coordinator's refresh, on its worker thread only. It remembers

@@ -10,6 +10,7 @@
 #include "platform/LoginItem.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
@@ -41,16 +42,37 @@ QString startText(SyncEngine::Mode mode)
     return QString();
 }
 
-QString endText(const SyncEngine::Result &result)
+QString endText(const SyncStatus &status)
 {
-    switch (result.kind()) {
-    case SyncEngine::Result::Kind::Conflict:
+    switch (status.outcome) {
+    case SyncStatus::Outcome::Conflict:
         return QStringLiteral("⚠ Konflikt");
-    case SyncEngine::Result::Kind::Error:
-        return QStringLiteral("⚠ ") + result.message();
-    default:
-        return QStringLiteral("✓ Fertig");
+    case SyncStatus::Outcome::Error:
+        return QStringLiteral("⚠ ") + status.errorMessage;
+    case SyncStatus::Outcome::FolderMissing:
+        return QStringLiteral("⚠ Sync-Ordner nicht gefunden");
+    case SyncStatus::Outcome::Done:
+        break;
     }
+    return QStringLiteral("✓ Fertig");
+}
+
+SyncStatus finished(SyncEngine::Mode mode, const SyncEngine::Result &result)
+{
+    SyncStatus status{SyncStatus::Phase::Finished, mode, SyncStatus::Outcome::Done, {}};
+    if (result.kind() == SyncEngine::Result::Kind::Conflict)
+        status.outcome = SyncStatus::Outcome::Conflict;
+    else if (result.kind() == SyncEngine::Result::Kind::Error) {
+        status.outcome = SyncStatus::Outcome::Error;
+        status.errorMessage = result.message();
+    }
+    return status;
+}
+
+// Asked on the worker threads only: the folder may sit on a drive that is slow to answer.
+bool folderPresent(const QString &folder)
+{
+    return QFileInfo(folder).isDir();
 }
 
 // Display names as stored: a UTF-8 JSON object of strings. None when the data is anything else.
@@ -198,10 +220,19 @@ TANDRILL_SETTER(setLastSyncRemote, const QString &, m_lastSyncRemote, lastSyncRe
 TANDRILL_SETTER(setRemoteHostname, const QString &, m_remoteHostname, remoteHostnameChanged)
 TANDRILL_SETTER(setIsSyncing, bool, m_isSyncing, isSyncingChanged)
 TANDRILL_SETTER(setStatusMessage, const QString &, m_statusMessage, statusMessageChanged)
+TANDRILL_SETTER(setSyncFolderMissing, bool, m_syncFolderMissing, syncFolderMissingChanged)
 TANDRILL_SETTER(setSyncFolderPath, const QString &, m_syncFolderPath, syncFolderPathChanged)
 TANDRILL_SETTER(setIsOnboardingComplete, bool, m_isOnboardingComplete, isOnboardingCompleteChanged)
 TANDRILL_SETTER(setConflictDetected, bool, m_conflictDetected, conflictDetectedChanged)
 #undef TANDRILL_SETTER
+
+void SyncManager::setSyncStatus(const SyncStatus &status)
+{
+    if (status == m_syncStatus)
+        return;
+    m_syncStatus = status;
+    emit syncStatusChanged();
+}
 
 void SyncManager::setLogLines(const QList<LogEntry> &lines)
 {
@@ -291,7 +322,7 @@ void SyncManager::storeFolderPath(const QString &path)
     m_services.settings->setValue(kFolderKey, path);
 }
 
-void SyncManager::createSyncFolder()
+void SyncManager::createSyncFolder(std::function<void()> then)
 {
     // A new folder, or the same one after a reset: everything shown must be read anew.
     FolderSnapshotReader *reader = m_reader.get();
@@ -300,7 +331,12 @@ void SyncManager::createSyncFolder()
     const QString folder = m_syncFolderPath;
     ++m_folderJobs;
     m_folderWorker->run<bool>(
-        this, [folder] { return QDir().mkpath(folder); }, [this](bool) { --m_folderJobs; });
+        this, [folder] { return QDir().mkpath(folder); },
+        [this, then = std::move(then)](bool) {
+            --m_folderJobs;
+            if (then)
+                then();
+        });
 }
 
 void SyncManager::completeSetup(const QString &folder)
@@ -310,9 +346,12 @@ void SyncManager::completeSetup(const QString &folder)
     storeFolderPath(QDir::cleanPath(folder));
     m_services.settings->setValue(kOnboardingKey, true);
     setIsOnboardingComplete(true);
-    createSyncFolder();
-    registerPresence(makeEngine());
+    // The engine only works in a folder that is there: announce this Mac once it exists.
+    createSyncFolder([this] { registerPresence(makeEngine()); });
     refreshAll();
+    // The wizard promises that syncing runs in the background from here on.
+    if (!m_daemonRunning)
+        startDaemon();
 }
 
 void SyncManager::changeSyncFolder(const QString &folder)
@@ -322,8 +361,36 @@ void SyncManager::changeSyncFolder(const QString &folder)
         m_services.bookmarks->saveBookmark(folder);
     }
     storeFolderPath(QDir::cleanPath(folder));
+    // Nothing of the old folder may linger while the new one is read: an empty folder has no
+    // Macs, no log and no shared Dock.
+    forgetFolderState();
     createSyncFolder();
     refreshAll();
+}
+
+void SyncManager::forgetFolderState()
+{
+    ++m_conflictGeneration;
+    setConnectedHosts({});
+    setLogLines({});
+    setConflictDetected(false);
+    setLastSyncRemote(kEmDash);
+    setRemoteHostname(kEmDash);
+    setSyncFolderMissing(false);
+}
+
+bool SyncManager::followMovedFolder()
+{
+    if (!m_services.bookmarks)
+        return false;
+    const std::optional<QString> resolved = m_services.bookmarks->resolveBookmark();
+    if (!resolved || resolved->isEmpty() || QDir::cleanPath(*resolved) == m_syncFolderPath)
+        return false;
+    storeFolderPath(QDir::cleanPath(*resolved));
+    FolderSnapshotReader *reader = m_reader.get();
+    m_folderWorker->post([reader] { reader->invalidate(); });
+    refreshAll();
+    return true;
 }
 
 void SyncManager::resetAllSettings()
@@ -356,6 +423,8 @@ void SyncManager::resetAllSettings()
     setLastSyncRemote(kEmDash);
     setRemoteHostname(kEmDash);
     setStatusMessage(QString());
+    setSyncStatus({});
+    setSyncFolderMissing(false);
 }
 
 void SyncManager::openBackupFolder()
@@ -393,20 +462,51 @@ void SyncManager::performSync(SyncEngine::Mode mode)
         return;
     setIsSyncing(true);
     setStatusMessage(startText(mode));
+    setSyncStatus({SyncStatus::Phase::Running, mode, SyncStatus::Outcome::Done, {}});
     if (mode == SyncEngine::Mode::Push || mode == SyncEngine::Mode::Pull)
         dismissConflict();
+    runSync(std::move(*engine), mode, true);
+}
 
+void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFollowFolder)
+{
+    // A vanished folder is never created again here: the engine runs only against a folder that
+    // is there, otherwise the sync fails and the bookmark gets one chance to find the folder.
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
-    runEngineJob([engine = std::move(*engine), mode, result]() mutable { *result = engine.run(mode); },
-                 [this, result] {
-                     setIsSyncing(false);
-                     const SyncEngine::Result &outcome = **result;
-                     setStatusMessage(endText(outcome));
-                     if (outcome.kind() == SyncEngine::Result::Kind::Conflict)
-                         setConflictDetected(true);
-                     refreshAll();
-                     m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setStatusMessage(QString()); });
-                 });
+    runEngineJob(
+        [engine = std::move(engine), mode, result]() mutable {
+            if (folderPresent(engine.syncFolderPath()))
+                *result = engine.run(mode);
+        },
+        [this, mode, result, mayFollowFolder] {
+            if (!*result) {
+                setSyncFolderMissing(true);
+                if (mayFollowFolder && followMovedFolder()) {
+                    if (std::optional<SyncEngine> moved = makeEngine()) {
+                        runSync(std::move(*moved), mode, false);
+                        return;
+                    }
+                }
+                finishSync({SyncStatus::Phase::Finished, mode, SyncStatus::Outcome::FolderMissing, {}});
+                return;
+            }
+            setSyncFolderMissing(false);
+            finishSync(finished(mode, **result));
+        });
+}
+
+void SyncManager::finishSync(const SyncStatus &status)
+{
+    setIsSyncing(false);
+    setStatusMessage(endText(status));
+    setSyncStatus(status);
+    if (status.outcome == SyncStatus::Outcome::Conflict)
+        setConflictDetected(true);
+    refreshAll();
+    m_services.scheduler->singleShot(kStatusClearDelay, this, [this] {
+        setStatusMessage(QString());
+        setSyncStatus({});
+    });
 }
 
 bool SyncManager::conflictMarkerExists()
@@ -459,14 +559,21 @@ void SyncManager::daemonTick()
     if (!engine || m_isSyncing || m_daemonRunQueued)
         return;
     m_daemonRunQueued = true;
+    auto missing = std::make_shared<bool>(false);
     runEngineJob(
-        [engine = std::move(*engine)]() mutable {
-            SyncEngine::ensureDirectory(engine.syncFolderPath());
+        [engine = std::move(*engine), missing]() mutable {
+            if (!folderPresent(engine.syncFolderPath())) {
+                *missing = true;
+                return;
+            }
             SyncEngine::ensureDirectory(engine.backupsDirectory());
             engine.autoSync();
         },
-        [this] {
+        [this, missing] {
             m_daemonRunQueued = false;
+            setSyncFolderMissing(*missing);
+            if (*missing)
+                followMovedFolder();
             if (m_isOnboardingComplete)
                 refreshAll();
         });
@@ -528,7 +635,12 @@ void SyncManager::startRefresh()
     const quint64 generation = m_conflictGeneration;
     FolderSnapshotReader *reader = m_reader.get();
     m_folderWorker->run<FolderSnapshot>(
-        this, [reader, request] { return reader->read(request); },
+        this,
+        [reader, request] {
+            FolderSnapshot snapshot = reader->read(request);
+            snapshot.folderExists = request.folder.isEmpty() || folderPresent(request.folder);
+            return snapshot;
+        },
         [this, generation, folder = request.folder](FolderSnapshot snapshot) {
             m_refreshInFlight = false;
             // A folder change or reset while the read was running makes its result meaningless.
@@ -547,6 +659,7 @@ void SyncManager::applySnapshot(const FolderSnapshot &snapshot, quint64 conflict
             setConnectedHosts({});
         return;
     }
+    setSyncFolderMissing(!snapshot.folderExists);
     if (snapshot.syncInfo) {
         if (snapshot.syncInfo->remoteHostname)
             setRemoteHostname(*snapshot.syncInfo->remoteHostname);
@@ -570,8 +683,12 @@ void SyncManager::registerPresence(std::optional<SyncEngine> engine)
     if (!engine)
         return;
     // Show this Mac in the list as soon as it has announced itself.
-    runEngineJob([engine = std::move(*engine)]() mutable { engine.run(SyncEngine::Mode::Status); },
-                 [this] { refreshAll(); });
+    runEngineJob(
+        [engine = std::move(*engine)]() mutable {
+            if (folderPresent(engine.syncFolderPath()))
+                engine.run(SyncEngine::Mode::Status);
+        },
+        [this] { refreshAll(); });
 }
 
 void SyncManager::setDisplayName(const QString &displayName, const QString &hostname)

@@ -25,6 +25,20 @@ struct FolderSnapshot;
 
 using HostNameMap = QMap<QString, QString>;
 
+// What the line under the sync buttons reports, as a value: the views word it in the interface
+// language. `statusMessage` keeps the fixed texts for the log-like places that show them as is.
+struct SyncStatus {
+    enum class Phase { Idle, Running, Finished };
+    enum class Outcome { Done, Conflict, Error, FolderMissing };
+
+    Phase phase = Phase::Idle;
+    SyncEngine::Mode mode = SyncEngine::Mode::Auto;
+    Outcome outcome = Outcome::Done;
+    QString errorMessage; // the engine's own words, with Outcome::Error
+
+    bool operator==(const SyncStatus &) const = default;
+};
+
 // Everything the coordinator needs of the system, injected so that tests can run several
 // coordinators side by side, each with its own settings, home, host name and virtual clock.
 struct CoordinatorServices {
@@ -51,6 +65,8 @@ class SyncManager : public QObject {
     Q_PROPERTY(QList<LogEntry> logLines READ logLines NOTIFY logLinesChanged)
     Q_PROPERTY(bool isSyncing READ isSyncing NOTIFY isSyncingChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(SyncStatus syncStatus READ syncStatus NOTIFY syncStatusChanged)
+    Q_PROPERTY(bool syncFolderMissing READ syncFolderMissing NOTIFY syncFolderMissingChanged)
     Q_PROPERTY(QString syncFolderPath READ syncFolderPath NOTIFY syncFolderPathChanged)
     Q_PROPERTY(bool isOnboardingComplete READ isOnboardingComplete NOTIFY isOnboardingCompleteChanged)
     Q_PROPERTY(bool conflictDetected READ conflictDetected NOTIFY conflictDetectedChanged)
@@ -76,6 +92,10 @@ public:
     QList<LogEntry> logLines() const { return m_logLines; }
     bool isSyncing() const { return m_isSyncing; }
     QString statusMessage() const { return m_statusMessage; }
+    SyncStatus syncStatus() const { return m_syncStatus; }
+    // The set-up folder is gone (renamed, or its cloud drive not mounted). It is never created
+    // again behind the user's back: syncs fail until it is back or another one is chosen.
+    bool syncFolderMissing() const { return m_syncFolderMissing; }
     QString syncFolderPath() const { return m_syncFolderPath; }
     bool isOnboardingComplete() const { return m_isOnboardingComplete; }
     bool conflictDetected() const { return m_conflictDetected; }
@@ -144,6 +164,8 @@ signals:
     void logLinesChanged();
     void isSyncingChanged(bool syncing);
     void statusMessageChanged(const QString &text);
+    void syncStatusChanged();
+    void syncFolderMissingChanged(bool missing);
     void syncFolderPathChanged(const QString &path);
     void isOnboardingCompleteChanged(bool complete);
     void conflictDetectedChanged(bool conflict);
@@ -165,13 +187,19 @@ private:
     void setLogLines(const QList<LogEntry> &lines);
     void setIsSyncing(bool syncing);
     void setStatusMessage(const QString &text);
+    void setSyncStatus(const SyncStatus &status);
+    void setSyncFolderMissing(bool missing);
+    void runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFollowFolder);
+    void finishSync(const SyncStatus &status);
+    bool followMovedFolder();
+    void forgetFolderState();
     void setSyncFolderPath(const QString &path);
     void setIsOnboardingComplete(bool complete);
     void setConflictDetected(bool conflict);
     void setConnectedHosts(const QList<HostInfo> &hosts);
     void storeHostCustomNames();
     void storeFolderPath(const QString &path);
-    void createSyncFolder();
+    void createSyncFolder(std::function<void()> then = {});
     void runEngineJob(std::function<void()> job, std::function<void()> done);
 
     CoordinatorServices m_services;
@@ -191,6 +219,8 @@ private:
     QList<LogEntry> m_logLines;
     bool m_isSyncing = false;
     QString m_statusMessage;
+    SyncStatus m_syncStatus;
+    bool m_syncFolderMissing = false;
     QString m_syncFolderPath;
     bool m_isOnboardingComplete = false;
     bool m_conflictDetected = false;

@@ -37,9 +37,12 @@ ConflictBanner::ConflictBanner(SyncManager *syncManager, LocalizationManager *lo
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(12);
-    row->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 20, ViewStyle::orange(), this));
+    row->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 20, ViewStyle::orange(), this), 0,
+                   Qt::AlignTop);
     row->addLayout(texts, 1);
-    row->addWidget(m_dismiss);
+    row->addWidget(m_dismiss, 0, Qt::AlignVCenter);
+    // Its wrapped message decides its height; it never gives in to the rows below it.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 
     connect(m_locManager, &LocalizationManager::langChanged, this, &ConflictBanner::retranslate);
     retranslate();

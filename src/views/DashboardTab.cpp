@@ -9,8 +9,10 @@
 #include "RoundedPanel.h"
 #include "StatusCard.h"
 #include "SymbolIcons.h"
+#include "SymbolView.h"
 #include "SyncButton.h"
 #include "SyncManager.h"
+#include "SyncStatusText.h"
 #include "ViewStyle.h"
 
 #include <QGraphicsOpacityEffect>
@@ -34,8 +36,10 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     setObjectName(QStringLiteral("dashboardTab"));
     auto *content = new QWidget;
     content->setObjectName(QStringLiteral("dashboardContent"));
+    m_content = content;
 
     m_banner = new ConflictBanner(m_syncManager, m_locManager, content);
+    m_folderMissing = buildFolderMissingNotice(content);
 
     m_hostGrid = new QWidget(content);
     m_hostGrid->setObjectName(QStringLiteral("hostGrid"));
@@ -61,6 +65,7 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(16);
+    column->addWidget(m_folderMissing);
     column->addWidget(m_banner);
     column->addWidget(m_hostGrid);
     column->addWidget(m_statusCards);
@@ -81,7 +86,14 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     outer->addWidget(scroll);
 
     SyncManager *mgr = m_syncManager;
-    connect(mgr, &SyncManager::conflictDetectedChanged, m_banner, &QWidget::setVisible);
+    connect(mgr, &SyncManager::conflictDetectedChanged, this, [this, scroll](bool conflict) {
+        m_banner->setVisible(conflict);
+        // The banner appears above the Macs: bring it into view whole, wherever the view was
+        // scrolled to, once the layout has made room for it.
+        if (conflict)
+            QMetaObject::invokeMethod(
+                this, [scroll, banner = m_banner] { scroll->ensureWidgetVisible(banner, 0, 0); }, Qt::QueuedConnection);
+    });
     connect(mgr, &SyncManager::connectedHostsChanged, this, &DashboardTab::renderHosts);
     connect(mgr, &SyncManager::lastSyncLocalChanged, this, &DashboardTab::renderStatusCards);
     connect(mgr, &SyncManager::lastSyncRemoteChanged, this, &DashboardTab::renderStatusCards);
@@ -89,19 +101,63 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     connect(mgr, &SyncManager::daemonRunningChanged, this, &DashboardTab::renderDaemon);
     connect(mgr, &SyncManager::intervalHoursChanged, this, &DashboardTab::renderInterval);
     connect(mgr, &SyncManager::isSyncingChanged, this, &DashboardTab::renderSyncing);
-    connect(mgr, &SyncManager::statusMessageChanged, this, &DashboardTab::renderStatusMessage);
+    connect(mgr, &SyncManager::syncStatusChanged, this, &DashboardTab::renderStatusMessage);
+    connect(mgr, &SyncManager::syncFolderMissingChanged, m_folderMissing, &QWidget::setVisible);
     connect(m_locManager, &LocalizationManager::langChanged, this, &DashboardTab::retranslate);
 
     m_banner->setVisible(mgr->conflictDetected());
+    m_folderMissing->setVisible(mgr->syncFolderMissing());
     renderHosts();
     renderDaemon();
     renderSyncing();
     retranslate();
-    if (!mgr->statusMessage().isEmpty()) {
-        m_statusMessage->setText(mgr->statusMessage());
+    if (const QString message = syncStatusText(mgr->syncStatus(), m_locManager); !message.isEmpty()) {
+        m_statusMessage->setText(message);
         m_statusOpacity->setOpacity(1.0);
         m_statusMessage->show();
     }
+}
+
+QSize DashboardTab::sizeHint() const
+{
+    // Room for the grid of four Macs, the conflict banner and both sync boxes without scrolling,
+    // also while fewer rows are shown: the window is sized from this once.
+    QSize hint = m_content->sizeHint();
+    const int spacing = m_content->layout()->spacing();
+    if (m_hostGrid->isHidden()) {
+        EmptyHostCard probe(m_locManager);
+        const int grid = 2 * probe.sizeHint().height() + m_hostGridLayout->verticalSpacing();
+        hint.rheight() += grid - (m_statusCards->isHidden() ? -spacing : m_statusCards->sizeHint().height());
+    }
+    if (m_banner->isHidden())
+        hint.rheight() += m_banner->sizeHint().height() + spacing;
+    return hint;
+}
+
+QWidget *DashboardTab::buildFolderMissingNotice(QWidget *parent)
+{
+    auto *notice = new RoundedPanel(parent);
+    notice->setObjectName(QStringLiteral("folderMissingNotice"));
+    notice->setFill(ViewStyle::withOpacity(ViewStyle::red(this), 0.08));
+    notice->setStroke(ViewStyle::withOpacity(ViewStyle::red(this), 0.3));
+    notice->setRadius(10);
+    m_folderMissingTitle = ViewStyle::label(notice, 13, QFont::DemiBold);
+    m_folderMissingTitle->setObjectName(QStringLiteral("folderMissingTitle"));
+    ViewStyle::setTextColor(m_folderMissingTitle, ViewStyle::red(this));
+    m_folderMissingText = ViewStyle::label(notice, 11);
+    m_folderMissingText->setWordWrap(true);
+    ViewStyle::setTextColor(m_folderMissingText, ViewStyle::secondaryText(this));
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    texts->addWidget(m_folderMissingTitle);
+    texts->addWidget(m_folderMissingText);
+    auto *row = new QHBoxLayout(notice);
+    row->setContentsMargins(12, 12, 12, 12);
+    row->setSpacing(12);
+    row->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 20, ViewStyle::red(this), notice), 0,
+                   Qt::AlignTop);
+    row->addLayout(texts, 1);
+    return notice;
 }
 
 QWidget *DashboardTab::buildAutoSyncBox()
@@ -223,6 +279,15 @@ void DashboardTab::retranslate()
     m_auto->setSubtitle(localized(m_locManager, "Automatisch", "Automatic"));
     m_auto->setToolTip(localized(m_locManager, "Tandrill entscheidet selbst: Wer aktueller ist gewinnt.",
                                  "Tandrill decides: whoever is newer wins."));
+    m_folderMissingTitle->setText(localized(m_locManager, "Sync-Ordner nicht gefunden", "Sync folder not found"));
+    m_folderMissingText->setText(
+        localized(m_locManager,
+                  "Tandrill legt ihn nicht neu an, damit kein Mac den Anschluss verliert. Prüfe iCloud Drive oder "
+                  "wähle den Ordner in den Einstellungen neu.",
+                  "Tandrill does not create it again, so that no Mac is cut off. Check iCloud Drive or choose the "
+                  "folder again in Settings."));
+    if (m_statusMessage->isVisible() && m_syncManager->syncStatus().phase != SyncStatus::Phase::Idle)
+        m_statusMessage->setText(syncStatusText(m_syncManager->syncStatus(), m_locManager));
     renderStatusCards();
 }
 
@@ -293,7 +358,7 @@ void DashboardTab::renderSyncing()
 
 void DashboardTab::renderStatusMessage()
 {
-    const QString message = m_syncManager->statusMessage();
+    const QString message = syncStatusText(m_syncManager->syncStatus(), m_locManager);
     m_statusFade->stop();
     m_statusFade->setStartValue(m_statusOpacity->opacity());
     if (message.isEmpty()) {

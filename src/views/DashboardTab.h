@@ -26,9 +26,12 @@ class DashboardTab : public QWidget {
 public:
     DashboardTab(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent = nullptr);
 
+    QSize sizeHint() const override;
+
 private:
     QWidget *buildAutoSyncBox();
     QWidget *buildManualSyncBox();
+    QWidget *buildFolderMissingNotice(QWidget *parent);
     void retranslate();
     void renderHosts();
     void renderStatusCards();
@@ -41,7 +44,11 @@ private:
     SyncManager *m_syncManager;
     LocalizationManager *m_locManager;
 
+    QWidget *m_content = nullptr;
     ConflictBanner *m_banner;
+    QWidget *m_folderMissing = nullptr;
+    QLabel *m_folderMissingTitle = nullptr;
+    QLabel *m_folderMissingText = nullptr;
     QWidget *m_hostGrid;
     QGridLayout *m_hostGridLayout;
     QList<HostStatusCard *> m_hostCards;

@@ -166,7 +166,7 @@ void HostNameRow::askToRemove()
     m_confirmDelete = true;
     const QString name = HostDisplayName::of(m_syncManager->hostCustomNames(), m_host.hostname);
     const QString title = m_locManager->pick(QStringLiteral("«") + name + QStringLiteral("» entfernen?"),
-                                             QStringLiteral("Remove «") + name + QStringLiteral("»?"));
+                                             QStringLiteral("Remove “") + name + QStringLiteral("”?"));
     auto *dialog = new QMessageBox(this);
     m_removeDialog = dialog;
     dialog->setObjectName(QStringLiteral("removeHostDialog"));

@@ -10,6 +10,8 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -31,7 +33,7 @@ LogTab::LogTab(SyncManager *syncManager, LocalizationManager *locManager, QWidge
     m_clear->setObjectName(QStringLiteral("clearLogButton"));
     ViewStyle::makeBordered(m_clear, 11);
     ViewStyle::setButtonTextColor(m_clear, ViewStyle::red()); // a destructive action
-    connect(m_clear, &QPushButton::clicked, m_syncManager, &SyncManager::clearLog);
+    connect(m_clear, &QPushButton::clicked, this, &LogTab::askToClear);
 
     auto *header = new QHBoxLayout;
     header->addWidget(m_count);
@@ -129,6 +131,36 @@ void LogTab::retranslate()
         localized(m_locManager,
                   "Angezeigt werden die letzten 80 Einträge. Die Log-Datei wird automatisch auf 500 Zeilen begrenzt.",
                   "Showing the last 80 entries. The log file is automatically capped at 500 lines."));
+}
+
+void LogTab::askToClear()
+{
+    if (findChild<QMessageBox *>(QStringLiteral("clearLogDialog")))
+        return;
+    // The log is shared: clearing it here clears it for every Mac.
+    auto *dialog = new QMessageBox(this);
+    dialog->setObjectName(QStringLiteral("clearLogDialog"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setTextFormat(Qt::PlainText);
+    const QString title = localized(m_locManager, "Log leeren?", "Clear Log?");
+    dialog->setWindowTitle(title);
+    dialog->setText(title);
+    dialog->setInformativeText(localized(m_locManager, "Das Log wird im Sync-Ordner gelöscht, also auf allen Macs.",
+                                         "The log is deleted in the sync folder, so on all Macs."));
+    QPushButton *clear = dialog->addButton(localized(m_locManager, "Leeren", "Clear"), QMessageBox::DestructiveRole);
+    clear->setObjectName(QStringLiteral("confirmClearLogButton"));
+    ViewStyle::setButtonTextColor(clear, ViewStyle::red(this));
+    QPushButton *cancel = dialog->addButton(localized(m_locManager, "Abbrechen", "Cancel"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelClearLogButton"));
+    dialog->setDefaultButton(cancel);
+    dialog->setEscapeButton(cancel);
+    QPointer<SyncManager> mgr(m_syncManager);
+    connect(dialog, &QMessageBox::finished, this, [dialog, clear, mgr] {
+        if (dialog->clickedButton() == clear && mgr)
+            mgr->clearLog();
+    });
+    dialog->open();
 }
 
 void LogTab::renderLines()

@@ -25,6 +25,7 @@ private:
     void retranslate();
     void renderLines();
     void renderCount();
+    void askToClear();
 
     SyncManager *m_syncManager;
     LocalizationManager *m_locManager;

@@ -6,12 +6,35 @@
 #include "LogTab.h"
 #include "SettingsTab.h"
 #include "SymbolIcons.h"
+#include "SyncManager.h"
 #include "ViewStyle.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+LazyTab::LazyTab(Build build, QWidget *parent) : QWidget(parent), m_build(std::move(build))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+QWidget *LazyTab::content()
+{
+    if (!m_content && m_build) {
+        m_content = m_build(this);
+        m_build = nullptr;
+        layout()->addWidget(m_content);
+    }
+    return m_content;
+}
+
+void LazyTab::showEvent(QShowEvent *event)
+{
+    content();
+    QWidget::showEvent(event);
+}
 
 namespace {
 constexpr int kTabPadding = 16;
@@ -37,10 +60,13 @@ MainView::MainView(SyncManager *syncManager, LocalizationManager *locManager, co
     const QColor symbolColor = ViewStyle::secondaryText(this);
     m_tabs->addTab(new DashboardTab(syncManager, locManager, m_tabs),
                    SymbolIcons::icon(QStringLiteral("square.grid.2x2"), symbolColor), QString());
-    m_tabs->addTab(new LogTab(syncManager, locManager, m_tabs),
+    // The Log and Settings tabs are built when first shown: most launches never open them.
+    QPointer<SyncManager> mgr(syncManager);
+    m_tabs->addTab(new LazyTab([mgr, locManager](QWidget *host) { return new LogTab(mgr, locManager, host); }, m_tabs),
                    SymbolIcons::icon(QStringLiteral("doc.text"), symbolColor), QString());
-    m_tabs->addTab(new SettingsTab(syncManager, locManager, m_tabs),
-                   SymbolIcons::icon(QStringLiteral("gearshape"), symbolColor), QString());
+    m_tabs->addTab(
+        new LazyTab([mgr, locManager](QWidget *host) { return new SettingsTab(mgr, locManager, host); }, m_tabs),
+        SymbolIcons::icon(QStringLiteral("gearshape"), symbolColor), QString());
     m_tabs->setCurrentIndex(0);
 
     m_footer->setObjectName(QStringLiteral("versionFooter"));

@@ -3,10 +3,31 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class LocalizationManager;
 class QLabel;
 class QTabWidget;
 class SyncManager;
+
+// A tab whose content is built the first time it is shown.
+class LazyTab : public QWidget {
+    Q_OBJECT
+
+public:
+    using Build = std::function<QWidget *(QWidget *parent)>;
+    explicit LazyTab(Build build, QWidget *parent = nullptr);
+
+    QWidget *content(); // builds it now when it does not exist yet
+    bool isBuilt() const { return m_content != nullptr; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    Build m_build;
+    QWidget *m_content = nullptr;
+};
 
 // The set-up app's window content: header, the Dashboard, Log and Settings tabs, and the
 // version footer.

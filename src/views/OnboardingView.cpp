@@ -191,7 +191,8 @@ void OnboardingView::retranslate()
     m_gotIt->setText(localized(m_locManager, "Verstanden →", "Got it →"));
     m_folderStep->setTitle(localized(m_locManager, "Sync-Ordner wählen", "Choose sync folder"));
     // Shown as typed: the asterisks are part of the text.
-    m_folderInstruction->setText(localized(m_locManager, "Denselben iCloud-Ordner auf **allen Macs** einrichten.",
+    ViewStyle::setEmphasizedText(m_folderInstruction,
+                                 localized(m_locManager, "Denselben iCloud-Ordner auf **allen Macs** einrichten.",
                                            "Set up the **same iCloud folder** on all Macs."));
     m_choose->setText(localized(m_locManager, "Wählen…", "Choose…"));
     m_folderHintText->setText(localized(m_locManager, "Ordner gewählt. Auf allen weiteren Macs denselben Pfad wählen.",

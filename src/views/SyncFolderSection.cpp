@@ -108,12 +108,12 @@ void SyncFolderSection::retranslate()
                                       : localized(m_locManager, "Ordner nicht gefunden — iCloud aktiv?",
                                                   "Folder not found — is iCloud active?"));
     }
-    // Shown as typed: the asterisks are part of the text.
-    m_note->setText(localized(m_locManager,
-                              "**Wichtig:** Auf allen Macs muss hier derselbe iCloud-Ordner eingestellt sein. Bis zu 4 "
-                              "Macs werden dann automatisch erkannt.",
-                              "**Important:** All Macs must use the same iCloud folder here. Up to 4 Macs will then be "
-                              "detected automatically."));
+    ViewStyle::setEmphasizedText(
+        m_note, localized(m_locManager,
+                          "**Wichtig:** Auf allen Macs muss hier derselbe iCloud-Ordner eingestellt sein. Bis zu 4 "
+                          "Macs werden dann automatisch erkannt.",
+                          "**Important:** All Macs must use the same iCloud folder here. Up to 4 Macs will then be "
+                          "detected automatically."));
     m_change->setText(localized(m_locManager, "Ordner ändern…", "Change Folder…"));
     m_change->setToolTip(localized(m_locManager, "Einen anderen iCloud-Ordner als Sync-Basis wählen",
                                    "Choose a different iCloud folder as the sync base"));

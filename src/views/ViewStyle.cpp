@@ -3,41 +3,60 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QToolButton>
 
 namespace ViewStyle {
 
-// The macOS system colours in light appearance.
-QColor blue()
+namespace {
+QPalette paletteOf(const QWidget *widget)
 {
-    return QColor(0, 122, 255);
+    return widget ? widget->palette() : QGuiApplication::palette();
 }
-QColor purple()
+
+// The macOS system colours: light appearance first, dark second.
+QColor systemColor(const QWidget *widget, QRgb light, QRgb dark)
 {
-    return QColor(175, 82, 222);
+    return QColor::fromRgb(isDark(paletteOf(widget)) ? dark : light);
 }
-QColor teal()
+} // namespace
+
+bool isDark(const QPalette &palette)
 {
-    return QColor(48, 176, 199);
+    return palette.color(QPalette::Active, QPalette::Window).lightness() < 128;
 }
-QColor green()
+
+QColor blue(const QWidget *widget)
 {
-    return QColor(52, 199, 89);
+    return systemColor(widget, qRgb(0, 122, 255), qRgb(10, 132, 255));
 }
-QColor orange()
+QColor purple(const QWidget *widget)
 {
-    return QColor(255, 149, 0);
+    return systemColor(widget, qRgb(175, 82, 222), qRgb(191, 90, 242));
 }
-QColor red()
+QColor teal(const QWidget *widget)
 {
-    return QColor(255, 59, 48);
+    return systemColor(widget, qRgb(48, 176, 199), qRgb(64, 200, 224));
 }
-QColor gray()
+QColor green(const QWidget *widget)
 {
-    return QColor(142, 142, 147);
+    return systemColor(widget, qRgb(52, 199, 89), qRgb(48, 209, 88));
+}
+QColor orange(const QWidget *widget)
+{
+    return systemColor(widget, qRgb(255, 149, 0), qRgb(255, 159, 10));
+}
+QColor red(const QWidget *widget)
+{
+    return systemColor(widget, qRgb(255, 59, 48), qRgb(255, 69, 58));
+}
+QColor gray(const QWidget *widget)
+{
+    return systemColor(widget, qRgb(142, 142, 147), qRgb(152, 152, 157));
 }
 
 QColor withOpacity(QColor color, qreal opacity)
@@ -73,7 +92,11 @@ QColor groupBoxFill(const QWidget *widget)
 
 QFont font(int pixelSize, QFont::Weight weight, Design design)
 {
-    QFont result = design == Design::Monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
+    // Every font derives from one of two bases, asked of the system once: the font database is
+    // costly to query, and derived fonts share the bases' resolved family.
+    static const QFont base;
+    static const QFont fixedBase = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont result = design == Design::Monospaced ? fixedBase : base;
     result.setPixelSize(pixelSize);
     result.setWeight(weight);
     return result;
@@ -93,6 +116,29 @@ void setTextColor(QWidget *widget, const QColor &color)
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
     widget->setPalette(palette);
+}
+
+QString emphasisToHtml(const QString &text)
+{
+    const QStringList parts = text.split(QStringLiteral("**"));
+    QString html;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        // Odd parts lie between a pair of markers; a lone marker at the end stays as typed.
+        const bool bold = i % 2 == 1 && i + 1 < parts.size();
+        const QString escaped = parts[i].toHtmlEscaped();
+        if (bold)
+            html += QStringLiteral("<b>") + escaped + QStringLiteral("</b>");
+        else
+            html += (i % 2 == 1 ? QStringLiteral("**") : QString()) + escaped;
+    }
+    return html;
+}
+
+void setEmphasizedText(QLabel *label, const QString &text)
+{
+    label->setTextFormat(Qt::RichText);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    label->setText(emphasisToHtml(text));
 }
 
 void makeBordered(QPushButton *button, int pixelSize)

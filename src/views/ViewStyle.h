@@ -6,6 +6,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QPalette;
 class QPushButton;
 class QWidget;
 
@@ -13,13 +14,16 @@ class QWidget;
 // of the macOS original, expressed once for Qt Widgets.
 namespace ViewStyle {
 
-QColor blue();
-QColor purple();
-QColor teal();
-QColor green();
-QColor orange();
-QColor red();
-QColor gray();
+// The system colours in the variant for the widget's palette (the application's without one):
+// the dark appearance's brighter variants when the window background is dark.
+bool isDark(const QPalette &palette);
+QColor blue(const QWidget *widget = nullptr);
+QColor purple(const QWidget *widget = nullptr);
+QColor teal(const QWidget *widget = nullptr);
+QColor green(const QWidget *widget = nullptr);
+QColor orange(const QWidget *widget = nullptr);
+QColor red(const QWidget *widget = nullptr);
+QColor gray(const QWidget *widget = nullptr);
 QColor withOpacity(QColor color, qreal opacity);
 
 // Text colours derived from the widget's palette, so they follow light and dark appearance.
@@ -37,6 +41,10 @@ QFont font(int pixelSize, QFont::Weight weight = QFont::Normal, Design design = 
 // A label that shows its text as typed (never as rich text) in the given font and colour.
 QLabel *label(QWidget *parent, int pixelSize, QFont::Weight weight = QFont::Normal, Design design = Design::Default);
 void setTextColor(QWidget *widget, const QColor &color);
+// Our own texts mark emphasis with **…**: shown bold, everything else escaped. Never for
+// untrusted text.
+QString emphasisToHtml(const QString &text);
+void setEmphasizedText(QLabel *label, const QString &text);
 
 // Button styles: bordered (the platform's push button), prominent (filled with a tint) and
 // borderless (a flat button showing only its icon or text).

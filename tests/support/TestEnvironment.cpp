@@ -30,6 +30,11 @@ void isolate()
     set("XDG_STATE_HOME", home + QLatin1String("/.local/state"));
     set("XDG_RUNTIME_DIR", runtime);
     set("TZ", QStringLiteral("UTC"));
+    // The interface language follows the system's when none is stored: the same German system
+    // on every machine the tests run on.
+    set("LANG", QStringLiteral("de_DE.UTF-8"));
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_MESSAGES");
 }
 
 QString root()

@@ -374,7 +374,7 @@ private slots:
 
         QTest::mouseClick(childNamed<SyncButton>(&tab, "pushButton"), Qt::LeftButton);
         QVERIFY(message->isVisibleTo(&tab));
-        QCOMPARE(message->text(), QStringLiteral("Uploading…"));
+        QCOMPARE(message->text(), QStringLiteral("Lade hoch…"));
         fixture().settle();
         QCOMPARE(message->text(), QStringLiteral("✓ Fertig"));
 

@@ -193,6 +193,7 @@ private slots:
         LogTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
         QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
+        childNamed<QPushButton>(&tab, "confirmClearLogButton")->click(); // it asks first
         fixture().settle();
         QVERIFY(manager.logLines().isEmpty());
         QCOMPARE(readBytes(fixture().folder() + QLatin1String("/tandrill.log")), QByteArray());

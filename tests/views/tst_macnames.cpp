@@ -201,7 +201,7 @@ private slots:
         QMessageBox *dialog = openDialog(row, "removeHostDialog");
         QVERIFY(dialog);
         const QString title = lang == QLatin1String("en")
-                                  ? QString(QStringLiteral("Remove «") + shownName + QStringLiteral("»?"))
+                                  ? QString(QStringLiteral("Remove “") + shownName + QStringLiteral("”?"))
                                   : QString(QStringLiteral("«") + shownName + QStringLiteral("» entfernen?"));
         QCOMPARE(dialog->text(), title);
         QCOMPARE(dialog->informativeText(),

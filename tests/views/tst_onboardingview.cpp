@@ -84,8 +84,8 @@ private slots:
                                              "Up to 4 Macs read and write to the same folder."));
         QVERIFY(bullets[0]->isVisibleTo(&wizard));
         QCOMPARE(childNamed<QLabel>(&wizard, "folderInstruction")->text(),
-                 pickFor(lang, "Denselben iCloud-Ordner auf **allen Macs** einrichten.",
-                         "Set up the **same iCloud folder** on all Macs."));
+                 pickFor(lang, "Denselben iCloud-Ordner auf <b>allen Macs</b> einrichten.",
+                         "Set up the <b>same iCloud folder</b> on all Macs."));
         auto *path = childNamed<PathDisplay>(&wizard, "pathDisplay");
         QVERIFY(path->isPlaceholder());
         QCOMPARE(path->icon(), QStringLiteral("folder"));

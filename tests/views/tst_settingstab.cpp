@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QToolButton>
 
 using namespace std::chrono_literals;
@@ -80,9 +81,9 @@ private slots:
         QCOMPARE(childNamed<SymbolView>(&tab, "folderCheckIcon")->symbol(), QStringLiteral("xmark.circle.fill"));
         QCOMPARE(childNamed<QLabel>(&tab, "syncFolderNote")->text(),
                  pickFor(lang,
-                         "**Wichtig:** Auf allen Macs muss hier derselbe iCloud-Ordner eingestellt sein. Bis zu 4 Macs "
-                         "werden dann automatisch erkannt.",
-                         "**Important:** All Macs must use the same iCloud folder here. Up to 4 Macs will then be "
+                         "<b>Wichtig:</b> Auf allen Macs muss hier derselbe iCloud-Ordner eingestellt sein. Bis zu 4 "
+                         "Macs werden dann automatisch erkannt.",
+                         "<b>Important:</b> All Macs must use the same iCloud folder here. Up to 4 Macs will then be "
                          "detected automatically."));
     }
 
@@ -292,6 +293,7 @@ private slots:
         SyncManager &manager = fixture().startSetUp();
         ContentView content(&manager, &fixture().loc(), QStringLiteral("1.0.0"));
         QVERIFY(showView(&content, QSize(600, 800)));
+        content.findChild<QTabWidget *>(QStringLiteral("mainTabs"))->setCurrentIndex(2); // built when first shown
         auto *tab = content.findChild<SettingsTab *>();
         QVERIFY(tab);
         auto *reset = childNamed<QPushButton>(tab, "resetButton");

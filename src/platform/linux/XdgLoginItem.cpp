@@ -50,7 +50,8 @@ public:
                                               "Comment=Keeps the Dock identical on several Macs\n"
                                               "Exec=") +
                                 execArgument(QCoreApplication::applicationFilePath()) +
-                                QLatin1String("\n"
+                                // A login start stays in the tray.
+                                QLatin1String(" --background\n"
                                               "Icon=tandrill\n"
                                               "Terminal=false\n"
                                               "X-GNOME-Autostart-enabled=true\n");

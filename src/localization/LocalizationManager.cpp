@@ -2,10 +2,20 @@
 
 #include <QSettings>
 
-LocalizationManager::LocalizationManager(QSettings *settings, QObject *parent) : QObject(parent), m_settings(settings)
+LocalizationManager::LocalizationManager(QSettings *settings, QObject *parent)
+    : LocalizationManager(settings, QLocale::system(), parent)
+{}
+
+LocalizationManager::LocalizationManager(QSettings *settings, const QLocale &systemLocale, QObject *parent)
+    : QObject(parent), m_settings(settings)
 {
     const QVariant stored = m_settings ? m_settings->value(kLanguageKey) : QVariant();
-    m_lang = stored.typeId() == QMetaType::QString ? stored.toString() : QStringLiteral("de");
+    m_lang = stored.typeId() == QMetaType::QString ? stored.toString() : languageFor(systemLocale);
+}
+
+QString LocalizationManager::languageFor(const QLocale &locale)
+{
+    return locale.language() == QLocale::German ? QStringLiteral("de") : QStringLiteral("en");
 }
 
 void LocalizationManager::setLang(const QString &lang)
