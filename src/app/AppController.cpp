@@ -1,5 +1,6 @@
 #include "AppController.h"
 
+#include "AppLog.h"
 #include "AppcastUpdater.h"
 #include "BookmarkManager.h"
 #include "MainWindow.h"
@@ -24,6 +25,8 @@ void openUrl(const QUrl &url)
 
 AppController::AppController(QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
+      m_notifications(
+          createSystemNotifier([this](const QString &title, const QString &body) { showTrayMessage(title, body); })),
       m_dockRestarter(createSystemDockRestarter()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
       m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
@@ -36,7 +39,7 @@ AppController::AppController(QObject *parent)
     services.settings = &m_settings;
     services.hostName = &systemHostName;
     services.engine = EngineServices::forCurrentUser();
-    services.engine.notifier = &m_notifications;
+    services.engine.notifier = m_notifications.get();
     services.engine.dockRestarter = m_dockRestarter.get();
     services.bookmarks = m_bookmarks.get();
     services.loginItem = m_loginItem.get();
@@ -77,7 +80,17 @@ void AppController::onContentShown()
             m_syncManager.get(), &m_locManager,
             MenuBarController::WindowActions{[this] { m_window->present(); }, [this] { quit(); }});
     }
-    m_notifications.requestPermission();
+    m_notifications->requestPermission();
+}
+
+void AppController::showTrayMessage(const QString &title, const QString &body)
+{
+    QSystemTrayIcon *tray = m_menuBar ? m_menuBar->trayIcon() : nullptr;
+    if (!tray || !tray->isVisible()) {
+        qCDebug(lcApp) << "no tray item yet; notification dropped";
+        return;
+    }
+    tray->showMessage(title, body, QSystemTrayIcon::Information);
 }
 
 void AppController::quit()

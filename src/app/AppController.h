@@ -2,7 +2,7 @@
 
 #include "DialogFolderPicker.h"
 #include "LocalizationManager.h"
-#include "NotificationManager.h"
+#include "SystemNotifier.h"
 #include "UpdateDialog.h"
 
 #include <QObject>
@@ -36,16 +36,17 @@ public:
     SyncManager *syncManager() const { return m_syncManager.get(); }
     LocalizationManager *localization() { return &m_locManager; }
     UpdaterManager *updater() const { return m_updater.get(); }
-    NotificationManager &notifications() { return m_notifications; }
+    SystemNotifier &notifications() { return *m_notifications; }
 
     static QString version();
 
 private:
     void onContentShown();
     void quit();
+    void showTrayMessage(const QString &title, const QString &body);
 
     QSettings m_settings;
-    NotificationManager m_notifications;
+    std::unique_ptr<SystemNotifier> m_notifications;
     std::unique_ptr<DockRestarter> m_dockRestarter;
     std::unique_ptr<BookmarkManager> m_bookmarks;
     std::unique_ptr<LoginItem> m_loginItem;
