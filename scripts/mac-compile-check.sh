@@ -77,7 +77,7 @@ read -r -a qt_defines <<<"$(sed -n '/^add_compile_definitions(/,/)/p' "$root/CMa
     grep -oE '\bQT_[A-Z_]+\b' | sed 's/^/-D/' | tr '\n' ' ')"
 [[ ${#warnings[@]} -gt 5 && ${#qt_defines[@]} -gt 2 ]] || { echo "could not read the project's flags" >&2; exit 1; }
 
-common=(-fsyntax-only -nostdinc -nostdinc++ -std=c++20 -Werror -Werror=unguarded-availability
+common=(-nostdinc -nostdinc++ -std=c++20 -Werror -Werror=unguarded-availability
     "${warnings[@]}" "${qt_defines[@]}" -DTANDRILL_VERSION='"0.0.0"' -DTANDRILL_APPCAST_URL='""'
     -D_LIBCPP_DISABLE_VISIBILITY_ANNOTATIONS -D_LIBCXXABI_DISABLE_VISIBILITY_ANNOTATIONS
     -D_LIBCPP_HAS_NO_VENDOR_AVAILABILITY_ANNOTATIONS -D_LIBCPP_ABI_VERSION=1 -D_LIBCPP_ABI_NAMESPACE=__1
@@ -93,19 +93,28 @@ done
 # The stand-in framework declarations, after everything real.
 common+=(-isystem "$root/tests/macos/sdk")
 
-export zig zig_lib root
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export zig zig_lib root work
 export common_flags="$(printf '%q ' "${common[@]}")"
+# compile_one ARCH FILE: FILE is a source, or "prefix" for the precompiled Qt headers of ARCH.
 compile_one() {
-    local arch="$1" file="$2" triple libc_arch language=()
+    local arch="$1" file="$2" triple libc_arch language=() output
     case "$arch" in
     arm64) triple=arm64-apple-macosx13.5; libc_arch=aarch64-macos.13-none ;;
     x86_64) triple=x86_64-apple-macosx13.5; libc_arch=x86_64-macos.13-none ;;
     esac
-    [[ "$file" == *.mm ]] && language=(-x objective-c++ -fobjc-arc) || language=(-x c++)
     eval "local flags=($common_flags)"
-    if ! output="$("$zig" clang -target "$triple" "${flags[@]}" \
-        -isystem "$zig_lib/libc/include/$libc_arch" -isystem "$zig_lib/libc/include/any-macos.13-any" \
-        -isystem "$zig_lib/libc/include/any-macos-any" "${language[@]}" "$root/$file" 2>&1)"; then
+    flags+=(-isystem "$zig_lib/libc/include/$libc_arch" -isystem "$zig_lib/libc/include/any-macos.13-any"
+        -isystem "$zig_lib/libc/include/any-macos-any")
+    if [[ "$file" == prefix ]]; then
+        language=(-x c++-header "$work/prefix.h" -o "$work/$arch.pch")
+    elif [[ "$file" == *.mm ]]; then
+        language=(-fsyntax-only -x objective-c++ -fobjc-arc "$root/$file")
+    else
+        language=(-fsyntax-only -include-pch "$work/$arch.pch" -x c++ "$root/$file")
+    fi
+    if ! output="$("$zig" clang -target "$triple" "${flags[@]}" "${language[@]}" 2>&1)"; then
         printf '=== %s (%s)\n%s\n' "$file" "$arch" "$output"
         return 1
     fi
@@ -113,7 +122,10 @@ compile_one() {
 export -f compile_one
 
 mapfile -t sources < <(portable_sources | grep -E '\.(cpp|mm)$')
+# The Qt headers the sources include, parsed once per architecture instead of once per file.
+(cd "$root" && portable_sources | xargs grep -hoE '^#include <Q[A-Za-z]+>' | sort -u) >"$work/prefix.h"
 echo "Compiling ${#sources[@]} portable and Objective-C++ sources for arm64 and x86_64 macOS 13.5 ($jobs at a time)"
+printf 'arm64 prefix\nx86_64 prefix\n' | xargs -P "$jobs" -L 1 bash -c 'compile_one "$0" "$1"' || exit 1
 status=0
 for file in "${sources[@]}"; do
     printf 'arm64 %s\nx86_64 %s\n' "$file" "$file"
