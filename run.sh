@@ -7,6 +7,9 @@ scripts/deps.sh build
 [[ -f build/CMakeCache.txt ]] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 
+if [[ -d build/bin/Tandrill.app ]]; then
+    exec build/bin/Tandrill.app/Contents/MacOS/Tandrill "$@"
+fi
 if [[ -x build/bin/tandrill ]]; then
     exec build/bin/tandrill "$@"
 fi

@@ -9,4 +9,5 @@ if [[ ! -f build/CMakeCache.txt ]] || ! grep -q '^TANDRILL_SANITIZE:BOOL=ON' bui
 fi
 cmake --build build
 cd build
-ctest --output-on-failure --timeout 300 -j "$(nproc)" "$@"
+# getconf, not nproc: macOS has no nproc.
+ctest --output-on-failure --timeout 300 -j "$(getconf _NPROCESSORS_ONLN)" "$@"

@@ -6,7 +6,7 @@ set -euo pipefail
 purpose="${1:-build}"
 
 debian_build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-              libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji breeze-icon-theme)
+              libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji)
 debian_test=(desktop-file-utils dbus dbus-x11 xvfb xauth unison libbenchmark-dev clang libclang-rt-dev
              python3 procps trayer dunst xdotool x11-utils)
 

@@ -1,5 +1,6 @@
 #include "AppController.h"
 
+#include "AppLog.h"
 #include "AppcastUpdater.h"
 #include "BookmarkManager.h"
 #include "MainWindow.h"
@@ -25,6 +26,8 @@ void openUrl(const QUrl &url)
 
 AppController::AppController(StartMode mode, QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
+      m_notifications(
+          createSystemNotifier([this](const QString &title, const QString &body) { showTrayMessage(title, body); })),
       m_dockRestarter(createSystemDockRestarter()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
       m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
@@ -43,7 +46,7 @@ AppController::AppController(StartMode mode, QObject *parent)
     services.hostName = &systemHostName;
     services.engine = EngineServices::forCurrentUser();
     // Notices come from the engine's worker thread; they are worded in the language of that moment.
-    services.engine.notices = noticesTo(&m_notifications, [this] {
+    services.engine.notices = noticesTo(m_notifications.get(), [this] {
         const QMutexLocker lock(&m_noticeLanguageMutex);
         return m_noticeLanguage;
     });
@@ -80,7 +83,7 @@ void AppController::ensureTray()
     m_menuBar = std::make_unique<MenuBarController>(
         m_syncManager.get(), &m_locManager,
         MenuBarController::WindowActions{[this] { showWindow(); }, [this] { quit(); }});
-    m_notifications.requestPermission();
+    m_notifications->requestPermission();
 }
 
 AppController::~AppController()
@@ -103,6 +106,16 @@ void AppController::showWindow()
 void AppController::onContentShown()
 {
     ensureTray();
+}
+
+void AppController::showTrayMessage(const QString &title, const QString &body)
+{
+    QSystemTrayIcon *tray = m_menuBar ? m_menuBar->trayIcon() : nullptr;
+    if (!tray || !tray->isVisible()) {
+        qCDebug(lcApp) << "no tray item yet; notification dropped";
+        return;
+    }
+    tray->showMessage(title, body, QSystemTrayIcon::Information);
 }
 
 void AppController::quit()

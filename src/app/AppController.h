@@ -2,7 +2,7 @@
 
 #include "DialogFolderPicker.h"
 #include "LocalizationManager.h"
-#include "NotificationManager.h"
+#include "SystemNotifier.h"
 #include "UpdateDialog.h"
 
 #include <QMutex>
@@ -42,7 +42,7 @@ public:
     SyncManager *syncManager() const { return m_syncManager.get(); }
     LocalizationManager *localization() { return &m_locManager; }
     UpdaterManager *updater() const { return m_updater.get(); }
-    NotificationManager &notifications() { return m_notifications; }
+    SystemNotifier &notifications() { return *m_notifications; }
 
     static QString version();
 
@@ -50,9 +50,10 @@ private:
     void onContentShown();
     void ensureTray();
     void quit();
+    void showTrayMessage(const QString &title, const QString &body);
 
     QSettings m_settings;
-    NotificationManager m_notifications;
+    std::unique_ptr<SystemNotifier> m_notifications;
     // The engine words its notices on its worker thread, in the language it reads from here; both
     // outlive the coordinator, whose end waits for the engine's last job.
     QMutex m_noticeLanguageMutex;

@@ -276,6 +276,22 @@ bool SyncManager::loginItemRequiresApproval() const
     return m_services.loginItem && m_services.loginItem->status() == LoginItem::Status::RequiresApproval;
 }
 
+bool SyncManager::loginItemAvailable() const
+{
+    return m_services.loginItem && m_services.loginItem->isAvailable();
+}
+
+bool SyncManager::canOpenLoginItemSettings() const
+{
+    return m_services.loginItem && m_services.loginItem->canOpenSystemSettings();
+}
+
+void SyncManager::openLoginItemSettings()
+{
+    if (canOpenLoginItemSettings())
+        m_services.loginItem->openSystemSettings();
+}
+
 QString SyncManager::logFilePath() const
 {
     return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kLogFileName;

@@ -115,6 +115,11 @@ public:
     QString backupFolderURL() const;
     // The login item's current system status; the settings view asks on every draw.
     bool loginItemRequiresApproval() const;
+    // False when this copy of the app cannot be a login item (on macOS: not run from its bundle).
+    bool loginItemAvailable() const;
+    // Beside the approval hint: the system's list of login items, where the user approves it.
+    bool canOpenLoginItemSettings() const;
+    void openLoginItemSettings();
     QString logFilePath() const;
     QString metaFilePath() const;
     QString conflictFilePath();

@@ -6,8 +6,9 @@
 #include <memory>
 #include <optional>
 
-// A folder reference that survives the folder being moved or renamed: a security-scoped bookmark
-// on macOS; on Linux the folder's path and identity (device and inode).
+// A folder reference that survives the folder being renamed: its path and its identity (device
+// and inode). The app runs outside the sandbox, so macOS needs no security-scoped bookmark and
+// uses the same portable data as Linux.
 class FolderBookmarks {
 public:
     struct Resolved {

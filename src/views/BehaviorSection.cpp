@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent)
@@ -17,8 +18,8 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
       m_heading(new HeadingLabel(QStringLiteral("gearshape.2"), this)), m_launchAtLogin(new ToggleSwitch(this)),
       m_launchTitle(ViewStyle::label(this, 12)), m_launchSubtitle(ViewStyle::label(this, 10)),
       m_approvalHint(new QWidget(this)), m_approvalText(ViewStyle::label(m_approvalHint, 10)),
-      m_syncOnStart(new ToggleSwitch(this)), m_syncTitle(ViewStyle::label(this, 12)),
-      m_syncSubtitle(ViewStyle::label(this, 10))
+      m_openLoginItems(new QPushButton(m_approvalHint)), m_syncOnStart(new ToggleSwitch(this)),
+      m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10))
 {
     setObjectName(QStringLiteral("behaviorSection"));
     setFill(ViewStyle::groupBoxFill(this));
@@ -40,6 +41,10 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     hintRow->addWidget(
         new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 11, ViewStyle::orange(), m_approvalHint));
     hintRow->addWidget(m_approvalText, 1);
+    m_openLoginItems->setObjectName(QStringLiteral("openLoginItemsButton"));
+    m_openLoginItems->setVisible(m_syncManager->canOpenLoginItemSettings());
+    connect(m_openLoginItems, &QPushButton::clicked, m_syncManager, &SyncManager::openLoginItemSettings);
+    hintRow->addWidget(m_openLoginItems);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -85,6 +90,7 @@ QWidget *BehaviorSection::switchRow(ToggleSwitch *toggle, QLabel *title, QLabel 
 void BehaviorSection::redraw()
 {
     m_launchAtLogin->setChecked(m_syncManager->launchAtLogin());
+    m_launchAtLogin->setEnabled(m_syncManager->loginItemAvailable());
     m_syncOnStart->setChecked(m_syncManager->syncOnStart());
     // Asked on every draw: the user may approve or refuse in the system settings at any time.
     m_approvalHint->setVisible(m_syncManager->loginItemRequiresApproval());
@@ -96,8 +102,15 @@ void BehaviorSection::retranslate()
     m_launchTitle->setText(localized(m_locManager, "Beim Systemstart öffnen", "Launch at Login"));
     m_launchSubtitle->setText(localized(m_locManager, "Tandrill automatisch starten wenn du dich anmeldest",
                                         "Automatically launch Tandrill when you log in"));
-    m_launchRow->setToolTip(localized(m_locManager, "Tandrill als Anmeldeobjekt in macOS registrieren",
-                                      "Register Tandrill as a login item in macOS"));
+    const QString launchTip =
+        m_syncManager->loginItemAvailable()
+            ? localized(m_locManager, "Tandrill als Anmeldeobjekt in macOS registrieren",
+                        "Register Tandrill as a login item in macOS")
+            : localized(m_locManager, "Nicht verfügbar: Tandrill läuft nicht aus seinem App-Bundle (Tandrill.app).",
+                        "Not available: Tandrill is not running from its app bundle (Tandrill.app).");
+    m_launchRow->setToolTip(launchTip);
+    m_launchAtLogin->setToolTip(launchTip); // a disabled switch shows its own tooltip
+    m_openLoginItems->setText(localized(m_locManager, "Systemeinstellungen öffnen", "Open System Settings"));
     m_approvalText->setText(localized(m_locManager,
                                       "Bitte in Systemeinstellungen → Allgemein → Anmeldeobjekte bestätigen.",
                                       "Please confirm in System Settings → General → Login Items."));

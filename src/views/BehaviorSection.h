@@ -5,11 +5,13 @@
 class HeadingLabel;
 class LocalizationManager;
 class QLabel;
+class QPushButton;
 class SyncManager;
 class ToggleSwitch;
 
-// The settings' "Behavior" box: launch at login (with the hint when the system still waits for
-// the user's approval) and one automatic sync when the app opens.
+// The settings' "Behavior" box: launch at login (with the hint and a way to the system settings
+// when the system still waits for the user's approval; disabled where the app cannot be a login
+// item) and one automatic sync when the app opens.
 class BehaviorSection : public RoundedPanel {
     Q_OBJECT
 
@@ -32,6 +34,7 @@ private:
     QWidget *m_launchRow = nullptr;
     QWidget *m_approvalHint;
     QLabel *m_approvalText;
+    QPushButton *m_openLoginItems;
     ToggleSwitch *m_syncOnStart;
     QLabel *m_syncTitle;
     QLabel *m_syncSubtitle;

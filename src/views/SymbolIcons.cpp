@@ -1,12 +1,21 @@
 #include "SymbolIcons.h"
 
+#include <QHash>
 #include <QIconEngine>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPainter>
-#include <QStandardPaths>
 #include <QSvgRenderer>
 
 #include <array>
 #include <cmath>
+
+// The icons are compiled into the views' library (resources/breeze.qrc); a static library's
+// resources are registered only when something asks for them.
+static void registerBreezeResources()
+{
+    Q_INIT_RESOURCE(breeze);
+}
 
 namespace {
 
@@ -67,26 +76,52 @@ const SymbolMapping *mappingFor(const QString &symbol)
 
 QString themeFile(QLatin1StringView relative)
 {
-    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, QLatin1StringView("icons/breeze/") + relative);
+    static const bool registered = (registerBreezeResources(), true);
+    Q_UNUSED(registered)
+    return QLatin1StringView(":/tandrill/breeze/") + relative;
 }
 
-QImage render(const QString &symbol, QSize size, const QColor &color, qreal devicePixelRatio)
+// Every view draws the same few symbols at the same few sizes: each is rendered once and shared.
+class RenderCache {
+public:
+    static constexpr qsizetype kMaxEntries = 512; // far above what the views use; a bound all the same
+
+    QImage find(const QString &key)
+    {
+        QMutexLocker locker(&m_mutex);
+        return m_images.value(key);
+    }
+
+    void insert(const QString &key, const QImage &image)
+    {
+        QMutexLocker locker(&m_mutex);
+        if (m_images.size() >= kMaxEntries)
+            m_images.clear();
+        m_images.insert(key, image);
+    }
+
+private:
+    QMutex m_mutex;
+    QHash<QString, QImage> m_images;
+};
+
+RenderCache &renderCache()
 {
-    const SymbolMapping *mapping = mappingFor(symbol);
-    if (!mapping || size.isEmpty())
-        return {};
-    QSvgRenderer renderer(themeFile(mapping->file));
+    static RenderCache cache;
+    return cache;
+}
+
+QImage renderUncached(const SymbolMapping &mapping, QSize pixels, const QColor &color, qreal ratio)
+{
+    QSvgRenderer renderer(themeFile(mapping.file));
     if (!renderer.isValid())
         return {};
-    const qreal ratio = std::max<qreal>(devicePixelRatio, 1.0);
-    const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
-                       static_cast<int>(std::ceil(size.height() * ratio)));
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
-    if (mapping->ownColours) {
+    if (mapping.ownColours) {
         // Keep the icon's colours; take only the requested opacity.
         painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         painter.fillRect(image.rect(), QColor(0, 0, 0, color.alpha()));
@@ -96,6 +131,26 @@ QImage render(const QString &symbol, QSize size, const QColor &color, qreal devi
     }
     painter.end();
     image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+QImage render(const QString &symbol, QSize size, const QColor &color, qreal devicePixelRatio)
+{
+    const SymbolMapping *mapping = mappingFor(symbol);
+    if (!mapping || size.isEmpty())
+        return {};
+    const qreal ratio = std::max<qreal>(devicePixelRatio, 1.0);
+    const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
+                       static_cast<int>(std::ceil(size.height() * ratio)));
+    const QString key = symbol + QLatin1Char('|') + QString::number(pixels.width()) + QLatin1Char('x') +
+                        QString::number(pixels.height()) + QLatin1Char('|') + QString::number(color.rgba()) +
+                        QLatin1Char('|') + QString::number(ratio);
+    QImage image = renderCache().find(key);
+    if (image.isNull()) {
+        image = renderUncached(*mapping, pixels, color, ratio);
+        if (!image.isNull())
+            renderCache().insert(key, image);
+    }
     return image;
 }
 
@@ -153,6 +208,14 @@ QString iconFile(const QString &symbol)
 {
     const SymbolMapping *mapping = mappingFor(symbol);
     return mapping ? themeFile(mapping->file) : QString();
+}
+
+QStringList symbols()
+{
+    QStringList names;
+    for (const auto &mapping : kMappings)
+        names.append(QString(mapping.symbol));
+    return names;
 }
 
 QImage image(const QString &symbol, int size, const QColor &color, qreal devicePixelRatio)

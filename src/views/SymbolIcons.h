@@ -4,14 +4,19 @@
 #include <QIcon>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 // The symbols the views name (SF Symbols style: "arrow.up.circle.fill", "wifi", …) drawn with
-// icons of KDE's Breeze icon theme, which scripts/deps.sh installs (breeze-icon-theme, LGPL-3.0+).
-// Every symbol-to-icon choice is made here and nowhere else.
+// icons of KDE's Breeze icon theme (LGPL-3.0-or-later), the few used compiled in as resources, so
+// that no installed icon theme is needed. Every symbol-to-icon choice is made here and nowhere else.
+// Each symbol is rendered once per size, colour and scale and then shared.
 namespace SymbolIcons {
 
-// The installed SVG for a symbol; empty when the symbol is unknown or the theme is missing.
+// The SVG resource for a symbol; empty when the symbol is unknown.
 QString iconFile(const QString &symbol);
+
+// Every symbol this file can draw.
+QStringList symbols();
 
 // The symbol drawn into a square of `size` logical pixels, in `color` (its alpha included).
 // Icons that carry their own meaning in colour (the warning triangle, the green tick) keep their

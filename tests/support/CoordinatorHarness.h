@@ -50,11 +50,17 @@ public:
     Status status() const override { return m_status; }
     bool registerItem() override;
     bool unregisterItem() override;
+    bool isAvailable() const override { return m_available; }
+    bool canOpenSystemSettings() const override { return m_canOpenSettings; }
+    void openSystemSettings() override { ++settingsOpened; }
 
     Status m_status = Status::NotRegistered;
     Status m_statusAfterRegister = Status::Enabled;
+    bool m_available = true;
+    bool m_canOpenSettings = false;
     int registerCalls = 0;
     int unregisterCalls = 0;
+    int settingsOpened = 0;
 };
 
 class FakeFolderPicker final : public FolderPicker {

@@ -13,14 +13,6 @@ constexpr int kServerDefaultTimeout = -1;
 
 NotificationManager::NotificationManager(QDBusConnection connection) : m_connection(std::move(connection)) {}
 
-void NotificationManager::requestPermission()
-{
-    if (m_permissionRequested.exchange(true))
-        return;
-    ++m_permissionRequests;
-    m_permissionGranted = true;
-}
-
 void NotificationManager::send(const QString &body, const QString &title)
 {
     requestPermission();

@@ -81,7 +81,7 @@ public:
         return std::nullopt;
     }
 
-    bool startAccessing(const QString &) override { return true; } // no sandbox to open on Linux
+    bool startAccessing(const QString &) override { return true; } // not sandboxed: nothing to open
     void stopAccessing(const QString &) override {}
 };
 

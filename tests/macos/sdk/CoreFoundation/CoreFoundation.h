@@ -1,0 +1,24 @@
+// Stand-in declarations of the Core Foundation calls Tandrill makes, written from Apple's
+// documentation for the macOS compile check (tests/macos/README.md). Not Apple's header.
+#pragma once
+
+#include <os/availability.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef unsigned char Boolean;
+typedef long CFIndex;
+typedef uint32_t CFStringEncoding;
+typedef const void *CFTypeRef;
+typedef const struct __CFString *CFStringRef; // the same spelling as Qt's forward declaration
+typedef const struct __CFAllocator *CFAllocatorRef;
+
+void CFRelease(CFTypeRef cf) API_AVAILABLE(macos(10.0));
+CFIndex CFStringGetLength(CFStringRef theString) API_AVAILABLE(macos(10.0));
+
+#ifdef __cplusplus
+}
+#endif
