@@ -8,6 +8,7 @@
 #include "SimulatedMac.h"
 #include "SyncFormat.h"
 #include "TestEnvironment.h"
+#include "TestMain.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -162,23 +163,17 @@ private slots:
             << push << "shared Dock" << Step::Create << ENOSPC << Kind::Error << false << false;
         QTest::newRow("push: disk full while copying into the folder")
             << push << "shared Dock" << Step::Write << ENOSPC << Kind::Error << false << false;
-        QTest::newRow("push: copy cannot be moved into place")
-            << push << "shared Dock" << Step::Rename << EIO << Kind::Error << false << false;
         QTest::newRow("push: disk full while taking the backup")
             << push << "backup" << Step::Write << ENOSPC << Kind::Error << false << false;
         QTest::newRow("pull: temporary copy beside the Dock cannot be created")
             << pull << "local Dock" << Step::Create << ENOSPC << Kind::Error << false << false;
         QTest::newRow("pull: disk full while copying over the Dock")
             << pull << "local Dock" << Step::Write << ENOSPC << Kind::Error << false << false;
-        QTest::newRow("pull: copy cannot be moved over the Dock")
-            << pull << "local Dock" << Step::Rename << EIO << Kind::Error << false << false;
         QTest::newRow("pull: backup cannot be created")
             << pull << "backup" << Step::Create << ENOSPC << Kind::Error << false << false;
         // Best-effort writes: the operation succeeds, the next runs repair what was lost.
         QTest::newRow("push: disk full while writing the meta file")
             << push << "meta" << Step::Write << ENOSPC << Kind::Pushed << false << false;
-        QTest::newRow("push: meta file cannot be moved into place")
-            << push << "meta" << Step::Rename << EIO << Kind::Pushed << false << false;
         QTest::newRow("push: disk full while writing the status file")
             << push << "status" << Step::Write << ENOSPC << Kind::Pushed << false << false;
         // B's last agreed state stays behind, so its next decision sees both sides changed.
@@ -186,8 +181,6 @@ private slots:
             << pull << "status" << Step::Write << ENOSPC << Kind::Pulled << false << true;
         QTest::newRow("push: disk full while appending to the log")
             << push << "log" << Step::Write << ENOSPC << Kind::Pushed << false << false;
-        QTest::newRow("pull: log cannot be opened")
-            << pull << "log" << Step::Create << ENOSPC << Kind::Pulled << false << false;
         QTest::newRow("push: disk full while trimming a full log")
             << push << "log" << Step::Rename << ENOSPC << Kind::Pushed << true << false;
         // The sync folder disappears in the middle.
@@ -295,62 +288,6 @@ private slots:
         QVERIFY(temporaryFiles(m_dir->path()).isEmpty());
     }
 
-    void sharedDockIsNotAFile_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("directory") << "directory" << errorText(EISDIR);
-        QTest::newRow("empty file") << "empty" << QStringLiteral("Die Datei im Sync-Ordner ist leer");
-        QTest::newRow("dangling symbolic link") << "dangling link" << errorText(ENOENT);
-    }
-    void sharedDockIsNotAFile()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, reason);
-        const QString shared = folderFile(SyncFormat::kDockFileName);
-        QVERIFY(QFile::remove(shared));
-        if (kind == QLatin1String("directory"))
-            QVERIFY(QDir().mkpath(shared + QLatin1String("/inside")));
-        else if (kind == QLatin1String("empty"))
-            writeBytes(shared, QByteArray());
-        else
-            QVERIFY(QFile::link(m_folder + QLatin1String("/gone.plist"), shared));
-
-        // B's automatic sync wants A's newer push but finds nothing it can apply.
-        const QByteArray dockBefore = m_b->dockBytes();
-        const double dockTimeBefore = m_b->dockMTime();
-        const QStringList backupsBefore = m_b->backups();
-        const SyncEngine::Result result = m_b->run(SyncEngine::Mode::Auto);
-        QCOMPARE(result.kind(), Kind::Error);
-        QVERIFY2(result.message().startsWith(QLatin1String("PULL FEHLER: com.apple.dock.plist: ")),
-                 qPrintable(result.message()));
-        QVERIFY2(result.message().endsWith(reason), qPrintable(result.message()));
-        QCOMPARE(lastLogMessage(m_folder), result.message());
-        QCOMPARE(m_b->dockBytes(), dockBefore);
-        QCOMPARE(m_b->dockMTime(), dockTimeBefore);
-        QCOMPARE(m_b->dockRestarts(), 1); // only the first pull of init
-        QCOMPARE(m_b->backups(), backupsBefore);
-
-        // A push over it works, except over a directory, which it never deletes; the sync
-        // service replacing the directory by a file brings it back.
-        const SyncEngine::Result pushed = m_a->run(SyncEngine::Mode::Push);
-        if (kind == QLatin1String("directory")) {
-            QCOMPARE(pushed.kind(), Kind::Error);
-            QVERIFY2(pushed.message().startsWith(QLatin1String("PUSH FEHLER: com.apple.dock.plist: ")),
-                     qPrintable(pushed.message()));
-            QVERIFY(QDir(shared).exists());
-            QCOMPARE(m_a->dockBytes(), QByteArray("Dock 3"));
-            QVERIFY(QDir(shared).removeRecursively());
-        } else {
-            QCOMPARE(pushed.kind(), Kind::Pushed);
-            QVERIFY(SafeFile::isRegularFile(shared));
-        }
-        QStringList trace;
-        QVERIFY2(settle(&trace), qPrintable(trace.join(QLatin1Char('\n'))));
-        QCOMPARE(m_b->dockBytes(), QByteArray("Dock 3"));
-        QVERIFY(temporaryFiles(m_dir->path()).isEmpty());
-    }
-
     // A sync service may deliver the meta file and the Dock copy apart, or resolve two pushes file by
     // file, so the folder holds a copy that is not the push its meta file records. With equal times
     // the automatic sync must still bring the Macs together.
@@ -420,34 +357,7 @@ private slots:
         // replicas is the sync-service test's part.)
         QCOMPARE(mac.run(SyncEngine::Mode::Auto).kind(), Kind::InSync);
     }
-
-    void injectorIsConsultedWithTheDestination()
-    {
-        // The seam itself: every writing step of each operation, named by its destination.
-        QStringList seen;
-        {
-            const FaultScope fault([&](Step at, const QString &path) {
-                seen.append(QString::number(static_cast<int>(at)) + QLatin1Char(' ') + QFileInfo(path).fileName());
-                return 0;
-            });
-            QVERIFY(SafeFile::writeAtomically(folderFile(SyncFormat::kMetaFileName), "mtime=1").ok());
-            QVERIFY(SafeFile::append(folderFile(SyncFormat::kLogFileName), "line\n").ok());
-            QVERIFY(SafeFile::copyReplacing(m_a->dockPath(), folderFile(SyncFormat::kDockFileName)).ok());
-            QVERIFY(SafeFile::copyExclusive(m_a->dockPath(), m_folder + QLatin1String("/copy.plist")).ok());
-        }
-        const QStringList expected{QStringLiteral("0 tandrill-meta.txt"),    QStringLiteral("1 tandrill-meta.txt"),
-                                   QStringLiteral("2 tandrill-meta.txt"),    QStringLiteral("0 tandrill.log"),
-                                   QStringLiteral("1 tandrill.log"),         QStringLiteral("0 com.apple.dock.plist"),
-                                   QStringLiteral("1 com.apple.dock.plist"), QStringLiteral("2 com.apple.dock.plist"),
-                                   QStringLiteral("0 copy.plist"),           QStringLiteral("1 copy.plist")};
-        QCOMPARE(seen, expected);
-
-        // Removed, it is no longer asked.
-        seen.clear();
-        QVERIFY(SafeFile::writeAtomically(folderFile(SyncFormat::kMetaFileName), "mtime=2").ok());
-        QVERIFY(seen.isEmpty());
-    }
 };
 
-TANDRILL_TEST_MAIN(TestFaults)
+TANDRILL_TEST_CLASS(TestFaults)
 #include "tst_faults.moc"
