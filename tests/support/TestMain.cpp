@@ -51,16 +51,16 @@ int TestRegistry::runAll(int argc, char *argv[])
     std::vector<char *> options{argv[0]};
     std::vector<char *> functions;
     std::string onlyClass;
-    static const std::vector<std::string> optionsWithValue{"-o", "-maxwarnings", "-eventdelay", "-keydelay",
-                                                           "-mousedelay", "-seed", "-platform"};
+    static const std::vector<std::string> optionsWithValue{"-o",          "-maxwarnings", "-eventdelay", "-keydelay",
+                                                           "-mousedelay", "-seed",        "-platform"};
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--class" && i + 1 < argc) {
             onlyClass = argv[++i];
         } else if (!argument.empty() && argument.front() == '-') {
             options.push_back(argv[i]);
-            const bool takesValue = std::find(optionsWithValue.begin(), optionsWithValue.end(), argument) !=
-                                    optionsWithValue.end();
+            const bool takesValue =
+                std::find(optionsWithValue.begin(), optionsWithValue.end(), argument) != optionsWithValue.end();
             if (takesValue && i + 1 < argc)
                 options.push_back(argv[++i]);
         } else {
