@@ -76,12 +76,15 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
+# Nothing acts before the display takes clients and the tray host has shown its panel (it claims
+# the tray selection before that): on a busy machine either can take seconds.
+wait_for 20 xwininfo -root || fail "the display $DISPLAY takes no clients"
 
 trayer --edge top --align right --widthtype request --height 32 --transparent false >"$work/trayer.log" 2>&1 &
 pids+=($!)
-wait_for 10 xdotool search --class trayer || fail "trayer did not start"
+wait_for 20 xdotool search --onlyvisible --class trayer || fail "trayer did not show its panel"
 
 dunst >"$work/dunst.log" 2>&1 &
 pids+=($!)
