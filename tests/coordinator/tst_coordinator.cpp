@@ -142,6 +142,7 @@ private slots:
         manager.dismissConflict();
         QVERIFY(!manager.conflictDetected());
         first->settle();
+        QVERIFY(!manager.conflictDetected());
         first->advance(5s);
         QVERIFY(!manager.conflictDetected());
         QVERIFY(!QFile::exists(manager.conflictFilePath()));
