@@ -6,7 +6,7 @@
 #
 # Inputs found along the way collect in DIR/corpus/<target>, never in the repository. A crash or
 # a broken check leaves its input in DIR/artifacts/<target>/: copy it into
-# tests/fuzz/corpus/<target>/ under a name saying what it broke (tst_fuzzcorpus then replays it
+# tests/fuzz/corpus/<target>/ under a name saying what it broke (tst_reliability then replays it
 # in every test run), and fix the code.
 set -euo pipefail
 

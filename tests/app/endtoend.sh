@@ -76,12 +76,15 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
+# Nothing acts before the display takes clients and the tray host has shown its panel (it claims
+# the tray selection before that): on a busy machine either can take seconds.
+wait_for 20 xwininfo -root || fail "the display $DISPLAY takes no clients"
 
 trayer --edge top --align right --widthtype request --height 32 --transparent false >"$work/trayer.log" 2>&1 &
 pids+=($!)
-wait_for 10 xdotool search --class trayer || fail "trayer did not start"
+wait_for 20 xdotool search --onlyvisible --class trayer || fail "trayer did not show its panel"
 
 dunst >"$work/dunst.log" 2>&1 &
 pids+=($!)
@@ -111,7 +114,6 @@ find_tray_icon() {
 tray_icon=""
 wait_for 20 find_tray_icon || fail "the tray item did not appear in trayer"
 find_tray_icon
-echo "tray item: window $tray_icon"
 
 visible_app_windows() {
     xdotool search --onlyvisible --classname tandrill 2>/dev/null | wc -l
@@ -138,7 +140,6 @@ xdotool key Down Return
 
 wait_for 20 cmp -s "$folder/com.apple.dock.plist" "$HOME/Library/Preferences/com.apple.dock.plist" ||
     fail "the push item did not push the Dock file into the folder"
-echo "pushed: $(cat "$folder/tandrill-meta.txt" | tr '\n' ' ')"
 
 notification_shown() {
     dunst_call org.freedesktop.DBus.Properties.Get string:org.dunstproject.cmd0 string:displayedLength |
@@ -149,18 +150,12 @@ dunst_call org.dunstproject.cmd0.NotificationCloseAll >/dev/null
 wait_for 10 sh -c "dbus-send --session --print-reply --dest=org.freedesktop.Notifications \
     /org/freedesktop/Notifications org.dunstproject.cmd0.NotificationListHistory | grep -q 'Dock nach iCloud hochgeladen ✅'" ||
     fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\""
-echo "dunst showed: Dock nach iCloud hochgeladen ✅"
 
 # Quit from the tray menu: the last row.
 open_menu || fail "the tray menu did not open a second time"
 xdotool key Up Return
-for _ in $(seq 1 100); do
-    kill -0 "$app_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 "$app_pid" 2>/dev/null; then
-    fail "the quit item did not end the app"
-fi
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+wait_for 10 app_ended || fail "the quit item did not end the app"
 status=0
 wait "$app_pid" || status=$?
 [[ $status -eq 0 ]] || fail "the app ended with status $status"

@@ -5,8 +5,8 @@
 
 // The readers of the shared folder, driven by arbitrary bytes. Each entry point checks what must
 // hold for every input and aborts when it does not, so libFuzzer reports it like a crash. The
-// libFuzzer targets call them, and so does tst_fuzzcorpus, which replays the corpus in every test
-// run, with or without clang.
+// libFuzzer targets call them, and so does tst_reliability, which replays the corpus in every
+// test run, with or without clang.
 namespace FuzzTargets {
 
 // A key=value file (meta or status file) and the numbers read from its values.

@@ -34,17 +34,9 @@ bool UnisonHub::sync(const QString &replica, const QStringList &paths)
     // -fastcheck false compares contents rather than trusting size and time, so an edit that
     // keeps both is still carried; -confirmbigdel=false lets a replica that lost every file
     // (a vanished folder) sync without a question.
-    QStringList arguments{replica,
-                          m_hub,
-                          QStringLiteral("-batch"),
-                          QStringLiteral("-auto"),
-                          QStringLiteral("-silent"),
-                          QStringLiteral("-prefer"),
-                          QStringLiteral("newer"),
-                          QStringLiteral("-fastcheck"),
-                          QStringLiteral("false"),
-                          QStringLiteral("-confirmbigdel=false"),
-                          QStringLiteral("-log=false")};
+    QStringList arguments{replica, m_hub};
+    arguments += QStringLiteral("-batch -auto -silent -prefer newer -fastcheck false -confirmbigdel=false -log=false")
+                     .split(QLatin1Char(' '));
     if (m_keepTimes)
         arguments.append(QStringLiteral("-times"));
     for (const QString &path : paths)

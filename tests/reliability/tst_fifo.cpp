@@ -1,210 +1,157 @@
 // A named pipe in the sync folder behaves like a file whose download has stalled: a plain read of
-// it blocks until someone writes. No engine operation and no reader may wait on one.
-
-#include "HostInfo.h"
-#include "LogEntry.h"
+// it blocks until someone writes, here for ever. Neither the engine nor the interface may wait on one.
+#include "CoordinatorHarness.h"
 #include "SafeFile.h"
-#include "SimulatedMac.h"
-#include "SyncFormat.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
+#include "TestMain.h"
 
-#include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <functional>
 #include <future>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 using Kind = SyncEngine::Result::Kind;
+using Mode = SyncEngine::Mode;
 using namespace std::chrono_literals;
 
 namespace {
 
-bool makeFifo(const QString &path)
-{
-    QFile::remove(path);
-    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
-}
-
-bool isFifo(const QString &path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
-}
-
-// Opens every FIFO of the folder from the other end and closes it again, so that a thread stuck
-// in an open or read of one gets an end of file and can be joined.
-void releaseFifos(const QString &folder)
-{
-    for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden)) {
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
-        for (const int mode : {O_WRONLY, O_RDONLY}) {
-            const int fd = ::open(path.constData(), mode | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0)
-                ::close(fd);
-        }
+// From `after` on until destroyed, opens every FIFO of the folder from both ends and closes it
+// again: a call blocked on one returns late instead of never, so a test measures the block.
+class FifoReleaser {
+public:
+    FifoReleaser(const QString &folder, std::chrono::milliseconds after)
+        : m_thread([this, folder, after] {
+              std::future<void> stop = m_stop.get_future();
+              for (auto wait = after; stop.wait_for(wait) != std::future_status::ready; wait = 50ms) {
+                  for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden)) {
+                      for (const int mode : {O_WRONLY, O_RDONLY}) {
+                          const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+                          if (const int fd = ::open(path.constData(), mode | O_NONBLOCK | O_CLOEXEC); fd >= 0)
+                              ::close(fd);
+                      }
+                  }
+              }
+          })
+    {}
+    ~FifoReleaser()
+    {
+        m_stop.set_value();
+        m_thread.join();
     }
-}
 
-// Runs work on a thread of its own; false when it has not finished after ten seconds, a margin
-// that only a blocked call can use up. The thread is always joined before returning.
-bool finishesPromptly(const std::function<void()> &work, const QString &folder)
-{
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    std::thread worker([&work, &done] {
-        work();
-        done.set_value();
-    });
-    const bool prompt = finished.wait_for(10s) == std::future_status::ready;
-    while (finished.wait_for(100ms) != std::future_status::ready)
-        releaseFifos(folder);
-    worker.join();
-    return prompt;
-}
+private:
+    std::promise<void> m_stop;
+    std::thread m_thread;
+};
 
 } // namespace
 
 class TestFifo : public QObject {
     Q_OBJECT
 
-private:
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SimulatedMac> m_mac;
     QString m_folder;
 
-    QString folderFile(QLatin1StringView name) const { return m_folder + QLatin1Char('/') + name; }
-    QString statusOf(const QString &hostname) const
-    {
-        return m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname);
-    }
+    QString file(const char *name) const { return m_folder + QLatin1Char('/') + QLatin1String(name); }
 
 private slots:
-    void initTestCase()
-    {
-        // Only the release of a stuck writer could raise it, and only when a test already failed.
-        std::signal(SIGPIPE, SIG_IGN);
-    }
+    void initTestCase() { std::signal(SIGPIPE, SIG_IGN); } // a released writer must not end the test
 
-    // A folder where Mac A pushed and Mac B and Mac C registered; then the meta file, the log and
-    // the status files of A and B become FIFOs. C's status file stays a regular file.
+    // Mac A pushed and Mac C registered; then the meta file, the log and A's status file become FIFOs.
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + QLatin1String("/fifo-XXXXXX"));
         m_folder = m_dir->path() + QLatin1String("/shared");
-        m_mac = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), m_folder, m_dir->path());
-        m_mac->writeDock("A's Dock", 1741356309);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
-        SimulatedMac b(QStringLiteral("Mac B"), m_folder, m_dir->path());
-        SimulatedMac c(QStringLiteral("Mac C"), m_folder, m_dir->path());
-        QCOMPARE(b.run(SyncEngine::Mode::Status), SyncEngine::Result::statusWritten());
-        QCOMPARE(c.run(SyncEngine::Mode::Status), SyncEngine::Result::statusWritten());
-        m_mac->writeDock("A's changed Dock", 1741356400);
-
-        for (const QString &path : {folderFile(SyncFormat::kMetaFileName), folderFile(SyncFormat::kLogFileName),
-                                    statusOf(QStringLiteral("Mac A")), statusOf(QStringLiteral("Mac B"))})
-            QVERIFY(makeFifo(path));
-    }
-    void cleanup()
-    {
-        m_mac.reset();
-        m_dir.reset();
+        SimulatedMac a(QStringLiteral("Mac A"), m_folder, m_dir->path());
+        a.writeDock("A's Dock", 1741356309);
+        QCOMPARE(a.run(Mode::Push), SyncEngine::Result::pushed());
+        QCOMPARE(SimulatedMac(QStringLiteral("Mac C"), m_folder, m_dir->path()).run(Mode::Status).kind(),
+                 Kind::StatusWritten);
+        for (const char *name : {"tandrill-meta.txt", "tandrill.log", "status-Mac_A.txt"})
+            QVERIFY(TestFiles::place(file(name), QStringLiteral("FIFO")));
     }
 
-    void readersDoNotWait()
+    void engineDoesNotWait_data()
     {
-        SyncEngine engine = m_mac->engine();
-        std::optional<QString> host;
-        double remote = -1;
-        double lastPulled = -1;
-        std::optional<QList<HostInfo>> hosts;
-        QList<LogEntry> log;
-        const bool prompt = finishesPromptly(
-            [&] {
-                host = engine.readMeta(QStringLiteral("host"));
-                remote = engine.remoteMTime();
-                lastPulled = engine.readLastPulled();
-                hosts = readHostRegistry(m_folder, QStringLiteral("Mac A"));
-                log = readLogTail(folderFile(SyncFormat::kLogFileName));
-            },
-            m_folder);
-        QVERIFY2(prompt, "a reader blocked on a FIFO");
-
-        // Each FIFO reads as a missing file; the regular status file of C is still listed.
-        QVERIFY(!host);
-        QCOMPARE(remote, 0.0);
-        QCOMPARE(lastPulled, 0.0);
-        QVERIFY(hosts);
-        QCOMPARE(hosts->size(), 1);
-        QCOMPARE(hosts->first().hostname, QStringLiteral("Mac C"));
-        QVERIFY(log.isEmpty());
-    }
-
-    void logWriterDoesNotWait()
-    {
-        SyncEngine engine = m_mac->engine();
-        QVERIFY2(finishesPromptly([&] { engine.log(QStringLiteral("PUSH: Erfolgreich hochgeladen")); }, m_folder),
-                 "the log writer blocked on a FIFO");
-        QVERIFY(isFifo(folderFile(SyncFormat::kLogFileName)));
-    }
-
-    void operationsDoNotWait_data()
-    {
-        QTest::addColumn<SyncEngine::Mode>("mode");
+        QTest::addColumn<QString>("operation");
         QTest::addColumn<bool>("dockCopyIsFifo");
-        QTest::addColumn<SyncEngine::Result::Kind>("expected");
-        // With the meta file unreadable the automatic decision sees a first synchronization.
-        QTest::newRow("auto") << SyncEngine::Mode::Auto << false << Kind::Pushed;
-        QTest::newRow("push") << SyncEngine::Mode::Push << false << Kind::Pushed;
-        QTest::newRow("pull") << SyncEngine::Mode::Pull << false << Kind::Pulled;
-        QTest::newRow("status") << SyncEngine::Mode::Status << false << Kind::StatusWritten;
-        QTest::newRow("push over a Dock copy that is a FIFO") << SyncEngine::Mode::Push << true << Kind::Pushed;
-        QTest::newRow("pull of a Dock copy that is a FIFO") << SyncEngine::Mode::Pull << true << Kind::Error;
+        QTest::addColumn<QString>("result");
+        QTest::newRow("auto: unreadable meta is a first sync") << QStringLiteral("auto") << false << "pushed";
+        QTest::newRow("pull") << QStringLiteral("pull") << false << "pulled";
+        QTest::newRow("status") << QStringLiteral("status") << false << "statusWritten";
+        QTest::newRow("push over a FIFO copy") << QStringLiteral("push") << true << "pushed";
+        QTest::newRow("pull of a FIFO copy") << QStringLiteral("pull") << true << "error";
     }
-    void operationsDoNotWait()
+    void engineDoesNotWait()
     {
-        QFETCH(SyncEngine::Mode, mode);
+        QFETCH(QString, operation);
         QFETCH(bool, dockCopyIsFifo);
-        QFETCH(SyncEngine::Result::Kind, expected);
+        QFETCH(QString, result);
         if (dockCopyIsFifo)
-            QVERIFY(makeFifo(folderFile(SyncFormat::kDockFileName)));
-        const QByteArray dockBefore = m_mac->dockBytes();
-
-        SyncEngine engine = m_mac->engine();
-        std::optional<SyncEngine::Result> result;
-        QVERIFY2(finishesPromptly([&] { result = engine.run(mode); }, m_folder),
-                 "an engine operation blocked on a FIFO");
-        QVERIFY(result);
-        QVERIFY2(result->kind() == expected, qPrintable(result->name() + QLatin1Char(' ') + result->message()));
-
-        switch (expected) {
-        case Kind::Pushed:
-            // The FIFOs that the push writes are replaced by complete regular files.
-            QVERIFY(SafeFile::isRegularFile(folderFile(SyncFormat::kMetaFileName)));
-            QVERIFY(SafeFile::isRegularFile(statusOf(QStringLiteral("Mac A"))));
-            QCOMPARE(readBytes(folderFile(SyncFormat::kDockFileName)), dockBefore);
-            break;
-        case Kind::Pulled:
-            QCOMPARE(m_mac->dockBytes(), QByteArray("A's Dock"));
-            QVERIFY(isFifo(folderFile(SyncFormat::kMetaFileName)));
-            break;
-        case Kind::Error:
-            QVERIFY(result->message().startsWith(QLatin1String("PULL FEHLER: ")));
-            QCOMPARE(m_mac->dockBytes(), dockBefore);
-            QCOMPARE(m_mac->dockRestarts(), 0);
-            break;
-        default:
-            QVERIFY(SafeFile::isRegularFile(statusOf(QStringLiteral("Mac A"))));
-            break;
+            QVERIFY(TestFiles::place(file("com.apple.dock.plist"), QStringLiteral("FIFO")));
+        SimulatedMac mac(QStringLiteral("Mac A"), m_folder, m_dir->path());
+        mac.writeDock("A's changed Dock", 1741356400);
+        QString name;
+        std::future<void> done = std::async(std::launch::async, [&] {
+            static const QStringList modes{QStringLiteral("auto"), QStringLiteral("push"), QStringLiteral("pull"),
+                                           QStringLiteral("status")};
+            name = mac.run(static_cast<Mode>(modes.indexOf(operation))).name();
+        });
+        const bool prompt = done.wait_for(10s) == std::future_status::ready; // only a block uses that up
+        {
+            const FifoReleaser releaser(m_folder, 0ms);
+            done.wait();
         }
-        QVERIFY(isFifo(statusOf(QStringLiteral("Mac B"))));
+        QVERIFY2(prompt, "blocked on a FIFO");
+        QCOMPARE(name, result);
+        QCOMPARE(mac.dockBytes(),
+                 result == QLatin1String("pulled") ? QByteArray("A's Dock") : QByteArray("A's changed Dock"));
+    }
+
+    // The main thread keeps running while the coordinator refreshes and syncs against the FIFOs. A
+    // read of one on the main thread would stop it for five seconds, until the releaser steps in.
+    void interfaceDoesNotWait()
+    {
+        CoordinatorHarness mac(QStringLiteral("Mac mini"), m_dir->path());
+        mac.mac().writeDock("<dock>", 1'700'000'000);
+        mac.storeSetUp(m_folder);
+        QVERIFY(TestFiles::place(file("com.apple.dock.plist"), QStringLiteral("FIFO")));
+        const FifoReleaser releaser(m_folder, 5s);
+        SyncManager &manager = mac.start();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        qint64 longestGap = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, this, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        heartbeat.start(10);
+        QTimer refresher;
+        connect(&refresher, &QTimer::timeout, &manager, [&] {
+            manager.refreshAll();
+            manager.performSync(Mode::Auto);
+        });
+        refresher.start(20);
+        QTest::qWait(1500);
+        refresher.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!manager.hasPendingWork(), 10000);
+        QVERIFY2(longestGap < 2000,
+                 qPrintable(QStringLiteral("the main thread stood still for %1 ms").arg(longestGap)));
+        QVERIFY(!manager.isSyncing());
+        QCOMPARE(manager.connectedHosts().size(), 2); // this Mac and C; A's status file is a FIFO
+        QCOMPARE(mac.mac().dockBytes(), QByteArray("<dock>"));
     }
 };
 
-TANDRILL_TEST_MAIN(TestFifo)
+TANDRILL_TEST_CLASS(TestFifo)
 #include "tst_fifo.moc"

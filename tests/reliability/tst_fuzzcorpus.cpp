@@ -1,16 +1,12 @@
 // Replays every input of the fuzzing corpora through the fuzzed entry points, in every test run
 // and with any compiler: the hand-made seeds, and each input that once broke a check or crashed.
-
 #include "FuzzTargets.h"
-#include "TestEnvironment.h"
+#include "TestMain.h"
 
 #include <QDir>
-#include <QFile>
-
-#include <functional>
+#include <QtTest>
 
 using Entry = void (*)(const std::uint8_t *, std::size_t);
-Q_DECLARE_METATYPE(Entry)
 
 class TestFuzzCorpus : public QObject {
     Q_OBJECT
@@ -44,5 +40,5 @@ private slots:
     }
 };
 
-TANDRILL_TEST_MAIN(TestFuzzCorpus)
+TANDRILL_TEST_CLASS(TestFuzzCorpus)
 #include "tst_fuzzcorpus.moc"

@@ -74,6 +74,6 @@ private:
     std::optional<QDateTime> m_now;
 };
 
-// Reads a file whole; an empty array when it cannot be read.
+// Reads a regular file whole; an empty array when it cannot be read or is no regular file.
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);

@@ -45,6 +45,21 @@ bool makeFifo(const QString &path)
     return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
 
+bool place(const QString &path, const QString &kind)
+{
+    QDir(path).removeRecursively();
+    QFile::remove(path);
+    if (kind == QLatin1String("empty"))
+        writeBytes(path, {});
+    else if (kind == QLatin1String("directory"))
+        return QDir().mkpath(path);
+    else if (kind == QLatin1String("FIFO"))
+        return makeFifo(path);
+    else if (kind == QLatin1String("dangling link"))
+        return QFile::link(path + QLatin1String(".gone"), path);
+    return kind == QLatin1String("missing") || kind == QLatin1String("empty");
+}
+
 QProcessEnvironment environmentOf(const SimulatedMac &mac)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -12,8 +12,8 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 
-#include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,9 +25,8 @@ std::map<std::string, TestRegistry::Factory> &registry()
     return classes;
 }
 
-bool hasTestFunction(const QObject &test, const char *argument)
+bool hasTestFunction(const QObject &test, QByteArray name)
 {
-    QByteArray name(argument);
     name = name.left(name.indexOf(':')); // "function:dataTag"
     const QMetaObject *meta = test.metaObject();
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
@@ -47,40 +46,36 @@ bool TestRegistry::add(const char *className, Factory factory)
 
 int TestRegistry::runAll(int argc, char *argv[])
 {
-    // Split the arguments into options (kept for every class) and function names.
+    // Options go to every class; function names only to the class that has them.
+    static const std::set<std::string> withValue{"-o",          "-maxwarnings", "-eventdelay", "-keydelay",
+                                                 "-mousedelay", "-seed",        "-platform",   "--class"};
     std::vector<char *> options{argv[0]};
     std::vector<char *> functions;
     std::string onlyClass;
-    static const std::vector<std::string> optionsWithValue{"-o", "-maxwarnings", "-eventdelay", "-keydelay",
-                                                           "-mousedelay", "-seed", "-platform"};
     for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--class" && i + 1 < argc) {
+        const bool takesValue = withValue.count(argv[i]) > 0 && i + 1 < argc;
+        if (std::string(argv[i]) == "--class" && takesValue)
             onlyClass = argv[++i];
-        } else if (!argument.empty() && argument.front() == '-') {
-            options.push_back(argv[i]);
-            const bool takesValue = std::find(optionsWithValue.begin(), optionsWithValue.end(), argument) !=
-                                    optionsWithValue.end();
-            if (takesValue && i + 1 < argc)
-                options.push_back(argv[++i]);
-        } else {
+        else if (argv[i][0] != '-')
             functions.push_back(argv[i]);
+        else {
+            options.push_back(argv[i]);
+            if (takesValue)
+                options.push_back(argv[++i]);
         }
     }
-
     int failures = 0;
     for (const auto &[name, factory] : registry()) {
-        if (!onlyClass.empty() && name != onlyClass)
-            continue;
         const std::unique_ptr<QObject> test = factory();
         std::vector<char *> arguments = options;
         for (char *function : functions) {
             if (hasTestFunction(*test, function))
                 arguments.push_back(function);
         }
-        if (!functions.empty() && arguments.size() == options.size())
-            continue; // none of the named functions is in this class
-        failures += QTest::qExec(test.get(), static_cast<int>(arguments.size()), arguments.data());
+        const bool skipped =
+            (!onlyClass.empty() && name != onlyClass) || (!functions.empty() && arguments.size() == options.size());
+        if (!skipped)
+            failures += QTest::qExec(test.get(), int(arguments.size()), arguments.data());
     }
     return std::min(failures, 127);
 }

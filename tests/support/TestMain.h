@@ -17,8 +17,8 @@ bool add(const char *className, Factory factory);
 int runAll(int argc, char *argv[]);
 } // namespace TestRegistry
 
-#define TANDRILL_TEST_CLASS(TestClass)                                                                             \
-    namespace {                                                                                                    \
-    [[maybe_unused]] const bool registered##TestClass =                                                            \
-        TestRegistry::add(#TestClass, [] { return std::make_unique<TestClass>(); });                               \
+#define TANDRILL_TEST_CLASS(TestClass)                                                                                 \
+    namespace {                                                                                                        \
+    [[maybe_unused]] const bool registered##TestClass =                                                                \
+        TestRegistry::add(#TestClass, [] { return std::make_unique<TestClass>(); });                                   \
     }

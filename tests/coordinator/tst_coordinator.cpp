@@ -1,0 +1,257 @@
+#include "BookmarkManager.h"
+#include "CoordinatorHarness.h"
+#include "TestEnvironment.h"
+#include "TestMain.h"
+
+#include <QDir>
+#include <QSemaphore>
+#include <QSignalSpy>
+
+#include <atomic>
+
+using namespace std::chrono_literals;
+using Mode = SyncEngine::Mode;
+
+namespace {
+
+// Holds the engine inside its first notification until released, so a test can act while a run
+// is in flight without relying on timing.
+class GateNotifier final : public Notifier {
+public:
+    void send(const QString &, const QString &) override
+    {
+        if (m_armed.exchange(false)) {
+            m_entered.release();
+            m_gate.acquire();
+        }
+    }
+    void arm() { m_armed = true; }
+    bool waitUntilEntered() { return m_entered.tryAcquire(1, 10000); }
+    void release() { m_gate.release(); }
+
+private:
+    std::atomic<bool> m_armed{false};
+    QSemaphore m_entered;
+    QSemaphore m_gate;
+};
+
+} // namespace
+
+// The coordinator of one Mac on fake services and virtual time.
+class TestCoordinator : public QObject {
+    Q_OBJECT
+
+    QString m_root;
+    QString m_folder;
+    int m_case = 0;
+
+    std::unique_ptr<CoordinatorHarness> setUpMac(const QString &hostname = QStringLiteral("Mac mini"))
+    {
+        auto mac = std::make_unique<CoordinatorHarness>(hostname, m_root);
+        mac->mac().writeDock("<dock of " + hostname.toUtf8() + ">", 1'700'000'000.25);
+        mac->storeSetUp(m_folder);
+        return mac;
+    }
+    int count(const char *needle) const
+    {
+        return static_cast<int>(readBytes(m_folder + QLatin1String("/tandrill.log")).count(needle));
+    }
+    // A coordinator of the simulated Mac whose engine notifications pass through the gate.
+    static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateNotifier &gate)
+    {
+        CoordinatorServices services;
+        services.settings = &mac.settings();
+        services.hostName = [] { return QStringLiteral("Mac mini"); };
+        services.engine = mac.mac().services();
+        services.engine.notifier = &gate;
+        services.scheduler = &mac.scheduler();
+        auto manager = std::make_unique<SyncManager>(services);
+        while (manager->hasPendingWork())
+            QCoreApplication::processEvents();
+        return manager;
+    }
+
+private slots:
+    void init()
+    {
+        m_root = TestEnvironment::root() + QLatin1String("/coordinator-") + QString::number(++m_case);
+        m_folder = m_root + QLatin1String("/iCloud/Dock Sync");
+        QDir().mkpath(m_root);
+    }
+
+    void resetKeepsLanguageBackupsAndSharedFiles()
+    {
+        auto mac = setUpMac();
+        mac->settings().setValue(QStringLiteral("TandrillLanguage"), QStringLiteral("en"));
+        SyncManager &manager = mac->start();
+        manager.startDaemon();
+        manager.setLaunchAtLogin(true);
+        manager.setDisplayName(QStringLiteral("Büro"), QStringLiteral("Mac mini"));
+        manager.performSync(Mode::Push);
+        mac->settle();
+        const QStringList backups = mac->mac().backups();
+        QCOMPARE(backups.size(), 1);
+        manager.resetAllSettings();
+        QCOMPARE(mac->settings().value(QStringLiteral("TandrillLanguage")).toString(), QStringLiteral("en"));
+        QVERIFY(!mac->settings().contains(QStringLiteral("TandrillFolderPath")));
+        QVERIFY(!manager.isOnboardingComplete());
+        QVERIFY(!manager.daemonRunning());
+        QVERIFY(manager.hostCustomNames().isEmpty());
+        QCOMPARE(mac->loginItem().status(), LoginItem::Status::NotRegistered);
+        QCOMPARE(mac->mac().backups(), backups);
+        QVERIFY(QFile::exists(m_folder + QLatin1String("/status-Mac_mini.txt")));
+        QVERIFY(QFile::exists(m_folder + QLatin1String("/com.apple.dock.plist")));
+        mac->advance(2h);
+        QCOMPARE(count("PUSH: Sende"), 1); // not set up: ticks do nothing
+    }
+
+    void quickRequestsRunOnce()
+    {
+        auto mac = setUpMac();
+        SyncManager &manager = mac->start();
+        mac->settle();
+        manager.performSync(Mode::Push);
+        manager.performSync(Mode::Push);
+        manager.performSync(Mode::Pull);
+        manager.daemonTick(); // a background run is skipped while the user's runs
+        mac->settle();
+        QCOMPARE(count("PUSH: Sende"), 1);
+        QCOMPARE(count("PULL:"), 0);
+        QCOMPARE(count("AUTO:"), 0);
+    }
+
+    void conflictFlag()
+    {
+        auto first = setUpMac();
+        auto second = setUpMac(QStringLiteral("iMac"));
+        // Mac mini agreed at 100; then iMac pushed 200 and the local Dock changed at 150.
+        first->mac().writeDock("<mini>", 100);
+        QCOMPARE(first->mac().run(Mode::Push), SyncEngine::Result::pushed());
+        second->mac().writeDock("<imac>", 200);
+        QCOMPARE(second->mac().run(Mode::Push), SyncEngine::Result::pushed());
+        first->mac().writeDock("<mini changed>", 150);
+        SyncManager &manager = first->start();
+        first->settle();
+        manager.performSync(Mode::Auto);
+        first->settle();
+        QVERIFY(manager.conflictDetected());
+        first->advance(5s);
+        QVERIFY(manager.conflictDetected());
+        // Dismissed while a folder read is in flight: the read's old answer does not bring it back.
+        manager.refreshAll();
+        manager.dismissConflict();
+        QVERIFY(!manager.conflictDetected());
+        first->settle();
+        QVERIFY(!manager.conflictDetected());
+        first->advance(5s);
+        QVERIFY(!manager.conflictDetected());
+        QVERIFY(!QFile::exists(manager.conflictFilePath()));
+        QCOMPARE(first->mac().dockBytes(), QByteArray("<mini changed>")); // dismissing changes no Dock
+        // A marker left by the engine shows at the next refresh; a manual push clears it at once.
+        writeBytes(manager.conflictFilePath(), {});
+        first->advance(5s);
+        QVERIFY(manager.conflictDetected());
+        manager.performSync(Mode::Push);
+        QVERIFY(!manager.conflictDetected());
+        first->settle();
+        QVERIFY(!manager.conflictDetected());
+    }
+
+    void hostsAndLog()
+    {
+        auto mac = setUpMac(QStringLiteral("zeta"));
+        writeBytes(m_folder + QLatin1String("/status-alpha.txt"), "hostname=alpha\nlast_action=push");
+        QByteArray log;
+        for (int i = 1; i <= 500; ++i)
+            log += "[2024-05-01 10:00:00] [iMac] line " + QByteArray::number(i) + "\n";
+        writeBytes(m_folder + QLatin1String("/tandrill.log"), log);
+        SyncManager &manager = mac->start();
+        mac->settle();
+        QCOMPARE(manager.connectedHosts().size(), 2);
+        QCOMPARE(manager.logLines().size(), 80); // the newest, newest first
+        QCOMPARE(manager.logLines().at(1).message(), QStringLiteral("line 500"));
+        QSignalSpy hosts(&manager, &SyncManager::connectedHostsChanged);
+        QSignalSpy lines(&manager, &SyncManager::logLinesChanged);
+        mac->advance(30s);
+        QCOMPARE(hosts.count() + lines.count(), 0); // nothing changed, nothing announced
+        manager.removeHost(QStringLiteral("alpha"));
+        manager.clearLog();
+        mac->settle();
+        QCOMPARE(manager.connectedHosts().size(), 1);
+        QVERIFY(!QFile::exists(m_folder + QLatin1String("/status-alpha.txt")));
+        QCOMPARE(readBytes(m_folder + QLatin1String("/tandrill.log")), QByteArray());
+        QVERIFY(manager.logLines().isEmpty());
+    }
+
+    void backgroundTiming()
+    {
+        auto mac = setUpMac();
+        SyncManager &manager = mac->start();
+        manager.setIntervalHours(2);
+        mac->settle();
+        manager.startDaemon();
+        mac->advance(999ms);
+        QCOMPARE(count("AUTO: Lokal="), 0);
+        mac->advance(1ms);
+        QCOMPARE(count("AUTO: Lokal="), 1);
+        mac->advance(8h);
+        QCOMPARE(count("AUTO: Lokal="), 5);
+        manager.stopDaemon();
+        mac->advance(10h);
+        QCOMPARE(count("AUTO: Lokal="), 5);
+        // Relaunched with the daemon on and sync on start: both runs come, only the second is visible.
+        mac->settings().setValue(QStringLiteral("TandrillSyncOnStart"), true);
+        mac->settings().setValue(QStringLiteral("TandrillAutoSyncActive"), true);
+        mac->stop();
+        SyncManager &relaunched = mac->start();
+        QSignalSpy syncing(&relaunched, &SyncManager::isSyncingChanged);
+        mac->advance(1s);
+        QCOMPARE(count("AUTO: Lokal="), 6);
+        QCOMPARE(syncing.count(), 0);
+        mac->advance(500ms);
+        QCOMPARE(count("AUTO: Lokal="), 7);
+        QCOMPARE(syncing.count(), 2);
+    }
+
+    void userSyncNeverOverlapsABackgroundRun()
+    {
+        auto mac = setUpMac();
+        mac->start().performSync(Mode::Push);
+        mac->settle();
+        mac->stop();
+        GateNotifier gate;
+        const auto gated = startGated(*mac, gate);
+        gate.arm();
+        gated->daemonTick();
+        QVERIFY(gate.waitUntilEntered()); // the background run is inside its notification now
+        gated->performSync(Mode::Push);
+        QVERIFY(gated->isSyncing());
+        QTest::qWait(100);
+        QCOMPARE(count("PUSH: Sende"), 1); // only the earlier push
+        gate.release();
+        QTRY_VERIFY(!gated->hasPendingWork());
+        QCOMPARE(count("PUSH: Sende"), 2);
+        const QByteArray log = readBytes(m_folder + QLatin1String("/tandrill.log"));
+        QVERIFY(log.lastIndexOf("AUTO: Dock ist bereits synchron") < log.lastIndexOf("PUSH: Sende"));
+    }
+
+    void bookmarkFollowsARenamedFolder()
+    {
+        auto mac = setUpMac();
+        QDir().mkpath(m_folder);
+        mac->bookmarks().saveBookmark(m_folder);
+        const QString moved = m_root + QLatin1String("/iCloud/Dock (moved)");
+        QVERIFY(QDir().rename(m_folder, moved));
+        QTest::ignoreMessage(QtWarningMsg, "Tandrill: Bookmark ist stale, erneuere …");
+        SyncManager &manager = mac->start();
+        QCOMPARE(manager.syncFolderPath(), moved);
+        QCOMPARE(mac->settings().value(QStringLiteral("TandrillFolderPath")).toString(), moved);
+        mac->settle();
+        QVERIFY(QFile::exists(moved + QLatin1String("/status-Mac_mini.txt")));
+        mac->stop();
+        QCOMPARE(mac->start().syncFolderPath(), moved); // renewed: no longer stale
+    }
+};
+
+TANDRILL_TEST_CLASS(TestCoordinator)
+#include "tst_coordinator.moc"

@@ -1,0 +1,468 @@
+#include "HostInfo.h"
+#include "LogEntry.h"
+#include "SafeFile.h"
+#include "SimulatedMac.h"
+#include "SyncFormat.h"
+#include "TestFiles.h"
+#include "TestMain.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+#include <memory>
+
+using namespace TestFiles;
+using Kind = SyncEngine::Result::Kind;
+using Mode = SyncEngine::Mode;
+
+namespace {
+
+const QString kHost = QStringLiteral("Lab's MacBook Pro");
+const QDateTime kStamp(QDate(2025, 3, 7), QTime(14, 5, 9));
+const QByteArray kLocal("<plist>local dock</plist>");
+const QByteArray kShared("<plist>shared dock</plist>");
+const QByteArray
+    kOldStatus("hostname=Lab's MacBook Pro\nlast_action=sync\nlast_time=2025-03-01 10:00:00\nlast_pulled=5");
+
+} // namespace
+
+// One Mac's engine against a shared folder: the decision, the bytes it writes, and what it refuses.
+class TestEngine : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<SimulatedMac> m_mac;
+
+    QString folder() const { return m_root->path() + QLatin1String("/Dock Sync"); }
+    QString file(const char *name) const { return folder() + QLatin1Char('/') + QLatin1String(name); }
+    QString status() const { return file("status-Labs_MacBook_Pro.txt"); }
+    QString marker() const { return file("conflict-Labs_MacBook_Pro.txt"); }
+
+    // Another Mac's push as this Mac finds it, with this Mac's own conflict marker and an older status.
+    void prepareOtherPush()
+    {
+        QVERIFY(QDir().mkpath(folder()));
+        writeFile(file("com.apple.dock.plist"), kShared, 1741356400.5);
+        writeBytes(file("tandrill-meta.txt"), "mtime=1741356400\nhost=Other\nupdated=2025-03-07 14:06:40");
+        writeBytes(status(), kOldStatus);
+        writeBytes(marker(), {});
+        writeBytes(file("conflict-Other.txt"), {});
+    }
+
+private slots:
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_root->isValid());
+        m_mac = std::make_unique<SimulatedMac>(kHost, folder(), m_root->path());
+        m_mac->setNow(kStamp);
+    }
+
+    void decision_data()
+    {
+        QTest::addColumn<double>("local");          // the Dock file's time; no Dock file when negative
+        QTest::addColumn<QByteArray>("meta");       // no meta file when null; the shared copy has its time
+        QTest::addColumn<QByteArray>("lastPulled"); // no own status file when null
+        QTest::addColumn<Kind>("kind");
+        const QByteArray other("mtime=2500\nhost=Other");
+        QTest::newRow("no meta file: first push") << 2000.25 << QByteArray() << QByteArray("1500") << Kind::Pushed;
+        QTest::newRow("mtime nan: first push, not in sync")
+            << 3000.25 << QByteArray("mtime=nan\nhost=Other") << QByteArray() << Kind::Pushed;
+        QTest::newRow("local newer: push") << 3000.25 << other << QByteArray("2500") << Kind::Pushed;
+        QTest::newRow("shared newer: pull")
+            << 2000.25 << QByteArray("mtime=3000\nhost=Other") << QByteArray("2000") << Kind::Pulled;
+        QTest::newRow("equal in whole seconds") << 2500.75 << other << QByteArray("2500") << Kind::InSync;
+        QTest::newRow("both changed: conflict") << 3000.25 << other << QByteArray("2000") << Kind::Conflict;
+        QTest::newRow("host differing in case: conflict")
+            << 3000.25 << QByteArray("mtime=2500\nhost=lab's macbook pro") << QByteArray("2000") << Kind::Conflict;
+        QTest::newRow("never pulled: no conflict") << 3000.25 << other << QByteArray() << Kind::Pushed;
+        QTest::newRow("agreed with the shared copy: no conflict")
+            << 3000.25 << other << QByteArray("2500") << Kind::Pushed;
+        QTest::newRow("agreed with the local Dock: no conflict")
+            << 3000.75 << QByteArray("mtime=3500\nhost=Other") << QByteArray("3000") << Kind::Pulled;
+        QTest::newRow("last push was this Mac's: no conflict")
+            << 3000.25 << QByteArray("mtime=2500\nhost=Lab's MacBook Pro") << QByteArray("2000") << Kind::Pushed;
+        QTest::newRow("no local Dock: pull")
+            << -1.0 << QByteArray("mtime=3000\nhost=Other") << QByteArray() << Kind::Pulled;
+        QTest::newRow("nothing anywhere: the push fails") << -1.0 << QByteArray() << QByteArray() << Kind::Error;
+    }
+    void decision()
+    {
+        QFETCH(double, local);
+        QFETCH(QByteArray, meta);
+        QFETCH(QByteArray, lastPulled);
+        QFETCH(Kind, kind);
+        QVERIFY(QDir().mkpath(folder()));
+        if (local >= 0)
+            m_mac->writeDock(kLocal, local);
+        if (!meta.isNull()) {
+            writeBytes(file("tandrill-meta.txt"), meta);
+            const double remote = m_mac->engine().remoteMTime();
+            writeFile(file("com.apple.dock.plist"), kShared, remote > 0 ? remote : 1000);
+        }
+        if (!lastPulled.isNull())
+            writeBytes(status(), "hostname=Lab's MacBook Pro\nlast_pulled=" + lastPulled);
+        const QByteArray statusBefore = readBytes(status());
+
+        const SyncEngine::Result result = m_mac->engine().autoSync();
+
+        QCOMPARE(result.kind(), kind);
+        QCOMPARE(m_mac->notifier().bodies().size(), 1);
+        QCOMPARE(QFileInfo::exists(marker()), kind == Kind::Conflict);
+        QCOMPARE(m_mac->dockRestarts(), kind == Kind::Pulled ? 1 : 0);
+        if (kind == Kind::Conflict || kind == Kind::InSync)
+            QVERIFY(m_mac->backups().isEmpty());
+        if (kind == Kind::Conflict) { // nothing overwritten, nothing agreed
+            QCOMPARE(readBytes(status()), statusBefore);
+            QCOMPARE(readBytes(file("com.apple.dock.plist")), kShared);
+            QCOMPARE(m_mac->dockBytes(), kLocal);
+        }
+        if (kind == Kind::Pushed)
+            QCOMPARE(readBytes(file("com.apple.dock.plist")), kLocal);
+        if (kind == Kind::Pulled)
+            QCOMPARE(m_mac->dockBytes(), kShared);
+    }
+
+    void pushWritesExactBytes()
+    {
+        QVERIFY(QDir().mkpath(folder()));
+        writeBytes(marker(), {});
+        writeBytes(file("conflict-Other.txt"), {});
+        m_mac->writeDock(kLocal, 1741356309.25);
+        QCOMPARE(m_mac->run(Mode::Push), SyncEngine::Result::pushed());
+
+        QCOMPARE(readBytes(file("com.apple.dock.plist")), kLocal);
+        QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), 1741356309.25);
+        QCOMPARE(readBytes(file("tandrill-meta.txt")),
+                 QByteArray("mtime=1741356309\nhost=Lab's MacBook Pro\nupdated=2025-03-07 14:05:09"));
+        QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=push\n"
+                                                 "last_time=2025-03-07 14:05:09\nlast_pulled=1741356309"));
+        QCOMPARE(readBytes(file("tandrill.log")),
+                 QByteArray("[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Sende lokales Dock nach Dock Sync "
+                            "\xe2\x80\xa6\n[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Erfolgreich hochgeladen\n"));
+        QCOMPARE(m_mac->backups(), QStringList{QStringLiteral("com.apple.dock.20250307_140509.plist")});
+        QVERIFY(!QFileInfo::exists(marker()) && QFileInfo::exists(file("conflict-Other.txt")));
+        QCOMPARE(m_mac->dockRestarts(), 0);
+        // Its own push is in sync afterwards, despite the fraction of a second.
+        QCOMPARE(m_mac->run(Mode::Auto), SyncEngine::Result::inSync());
+    }
+
+    // A refused pull leaves the local Dock untouched; a failed push leaves the shared state untouched.
+    void refusals_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<QString>("where"); // "local" Dock, "backups" or the "shared" copy
+        QTest::addColumn<QString>("kind");
+        const auto add = [](Mode mode, const char *where, const char *kind) {
+            QTest::addRow("%s: %s %s", mode == Mode::Push ? "push" : "pull", where, kind)
+                << mode << QString::fromLatin1(where) << QString::fromLatin1(kind);
+        };
+        for (const char *kind : {"missing", "directory", "FIFO"})
+            add(Mode::Push, "local", kind);
+        add(Mode::Push, "backups", "empty");
+        for (const char *kind : {"missing", "empty", "directory", "FIFO", "dangling link"})
+            add(Mode::Pull, "shared", kind);
+        add(Mode::Pull, "local", "directory");
+    }
+    void refusals()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(QString, where);
+        QFETCH(QString, kind);
+        prepareOtherPush();
+        m_mac->writeDock(kLocal, 1741356309.25);
+        QDir().mkpath(QFileInfo(m_mac->backupsDirectory()).absolutePath());
+        const QString path = where == QLatin1String("shared")    ? file("com.apple.dock.plist")
+                             : where == QLatin1String("backups") ? m_mac->backupsDirectory()
+                                                                 : m_mac->dockPath();
+        QVERIFY(place(path, kind));
+        const QByteArray shared = readBytes(file("com.apple.dock.plist"));
+        const QByteArray meta = readBytes(file("tandrill-meta.txt"));
+
+        const SyncEngine::Result result = m_mac->run(mode);
+
+        QCOMPARE(result.kind(), Kind::Error);
+        QCOMPARE(logMessages(file("tandrill.log")).size(), 2);
+        if (where != QLatin1String("local")) {
+            QCOMPARE(m_mac->dockBytes(), kLocal);
+            QCOMPARE(m_mac->dockMTime(), 1741356309.25);
+        }
+        QCOMPARE(readBytes(file("com.apple.dock.plist")), shared);
+        QCOMPARE(readBytes(file("tandrill-meta.txt")), meta);
+        QCOMPARE(readBytes(status()), kOldStatus);
+        QVERIFY(QFileInfo::exists(marker()));
+        QVERIFY(m_mac->backups().isEmpty());
+        QCOMPARE(m_mac->dockRestarts(), 0);
+    }
+
+    // A pull backs the local Dock up first, then applies the copy with the time the meta file records.
+    void pullBacksUpThenAppliesTheRecordedTime_data()
+    {
+        QTest::addColumn<double>("sharedTime");
+        QTest::addColumn<QByteArray>("meta"); // no meta file when null
+        QTest::addColumn<double>("applied");
+        QTest::addColumn<QByteArray>("lastPulled");
+        QTest::newRow("newer copy takes the recorded time")
+            << 1741356999.5 << QByteArray("mtime=1741356400\nhost=Other") << 1741356400.0 << QByteArray("1741356400");
+        QTest::newRow("older copy keeps its own")
+            << 1741356399.5 << QByteArray("mtime=1741356400\nhost=Other") << 1741356399.5 << QByteArray("1741356400");
+        QTest::newRow("no meta file") << 1741356999.5 << QByteArray() << 1741356999.5 << QByteArray("0");
+        QTest::newRow("meta mtime not a number")
+            << 1741356999.5 << QByteArray("mtime=nan") << 1741356999.5 << QByteArray("0");
+    }
+    void pullBacksUpThenAppliesTheRecordedTime()
+    {
+        QFETCH(double, sharedTime);
+        QFETCH(QByteArray, meta);
+        QFETCH(double, applied);
+        QFETCH(QByteArray, lastPulled);
+        prepareOtherPush();
+        QFile::remove(file("tandrill-meta.txt"));
+        if (!meta.isNull())
+            writeBytes(file("tandrill-meta.txt"), meta);
+        writeFile(file("com.apple.dock.plist"), kShared, sharedTime);
+        m_mac->writeDock(kLocal, 1741356309.25);
+
+        QCOMPARE(m_mac->run(Mode::Pull), SyncEngine::Result::pulled());
+        QCOMPARE(m_mac->dockBytes(), kShared);
+        QCOMPARE(m_mac->dockMTime(), applied);
+        QCOMPARE(m_mac->dockRestarts(), 1);
+        QCOMPARE(m_mac->backups(), QStringList{QStringLiteral("com.apple.dock.20250307_140509_vor_pull.plist")});
+        QCOMPARE(readBytes(m_mac->backupsDirectory() + QLatin1Char('/') + m_mac->backups().constFirst()), kLocal);
+        QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=pull\nlast_time=2025-03-07 "
+                                                 "14:05:09\nlast_pulled=") +
+                                          lastPulled);
+        QVERIFY(!QFileInfo::exists(marker()));
+        QVERIFY(QFileInfo::exists(file("conflict-Other.txt")));
+        QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), sharedTime);
+    }
+
+    void logKeepsTheNewestLines_data()
+    {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("new log") << 0 << 0 << 0;
+        QTest::newRow("499 lines gain one") << 499 << 0 << 499;
+        QTest::newRow("500 lines") << 500 << 0 << 498;
+        QTest::newRow("1200 lines") << 1200 << 0 << 498;
+        QTest::newRow("beyond the read limit: only whole lines of the last MiB") << 600 << 4000 << 262;
+    }
+    void logKeepsTheNewestLines()
+    {
+        QFETCH(int, existing);
+        QFETCH(int, width);
+        QFETCH(int, kept);
+        QVERIFY(QDir().mkpath(folder()));
+        QList<QByteArray> old;
+        for (int i = 1; i <= existing; ++i)
+            old.append(QByteArray("[t] [Other] line " + QByteArray::number(i)).leftJustified(width, 'x') + '\n');
+        writeBytes(file("tandrill.log"), old.join());
+        m_mac->engine().log(QStringLiteral("newest"));
+        QCOMPARE(readBytes(file("tandrill.log")),
+                 old.mid(existing - kept).join() + SyncFormat::logLine(kStamp, kHost, QStringLiteral("newest")));
+    }
+
+    // Twelve backups in one second: none overwrites another, the ten newest stay, other files too.
+    void backupsNeverOverwriteAndKeepTen()
+    {
+        const QString dir = m_mac->backupsDirectory() + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(dir));
+        const QStringList others{QStringLiteral("notes.txt"), QStringLiteral("com.apple.dock.20200101_000000.PLIST"),
+                                 QStringLiteral(".hidden.plist")};
+        for (const QString &name : others)
+            writeFile(dir + name, "other", 1);
+        for (int i = 1; i <= 12; ++i) {
+            m_mac->writeDock("dock " + QByteArray::number(i), 1741356309.25);
+            QCOMPARE(m_mac->engine().backupLocalDock(QStringLiteral("_vor_pull")), std::nullopt);
+        }
+        const QStringList left = entryNames(dir);
+        QCOMPARE(left.size(), 13);
+        QByteArrayList contents;
+        for (const QString &name : left)
+            contents.append(readBytes(dir + name));
+        for (int i = 1; i <= 12; ++i)
+            QCOMPARE(contents.contains("dock " + QByteArray::number(i)), i > 2);
+    }
+
+    void safeNames_data()
+    {
+        QTest::addColumn<QString>("hostname");
+        QTest::addColumn<QString>("safe");
+        QTest::newRow("apostrophe and spaces")
+            << QStringLiteral("Lab's MacBook Pro") << QStringLiteral("Labs_MacBook_Pro");
+        QTest::newRow("umlauts, combining marks")
+            << QStringLiteral("Jörg’s Mäc Jo\u0308") << QStringLiteral("Jörgs_Mäc_Jo\u0308");
+        QTest::newRow("path separators and dots") << QStringLiteral("../a/b\\c.local") << QStringLiteral("abclocal");
+        QTest::newRow("emoji and other blanks") << QStringLiteral("I ❤️ a\tb\u00a0c") << QStringLiteral("I__abc");
+    }
+    void safeNames()
+    {
+        QFETCH(QString, hostname);
+        QFETCH(QString, safe);
+        QCOMPARE(SyncFormat::fileSafeName(hostname), safe);
+        QCOMPARE(SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname),
+                 QLatin1String("status-") + safe + QLatin1String(".txt"));
+    }
+
+    void keyValueRules_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value"); // null: the file is not read at all
+        QTest::newRow("carriage return stays")
+            << QByteArray("mtime=1\r\nhost=A") << QStringLiteral("mtime") << QStringLiteral("1\r");
+        QTest::newRow("value keeps equals signs")
+            << QByteArray("a=b=c") << QStringLiteral("a") << QStringLiteral("b=c");
+        QTest::newRow("last duplicate wins")
+            << QByteArray("k=1\njunk\nk=2") << QStringLiteral("k") << QStringLiteral("2");
+        QTest::newRow("invalid UTF-8") << QByteArray("a=1\nb=\xff") << QStringLiteral("a") << QString();
+    }
+    void keyValueRules()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const auto values = SyncFormat::parseKeyValues(bytes);
+        QCOMPARE(values.has_value(), !value.isNull());
+        if (values)
+            QCOMPARE(values->value(key), value);
+    }
+
+    void numberRules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("number");
+        QTest::addColumn<QByteArray>("whole"); // as written into last_pulled and mtime
+        QTest::newRow("fraction truncated")
+            << QStringLiteral("1741356309.75") << 1741356309.75 << QByteArray("1741356309");
+        QTest::newRow("negative toward zero") << QStringLiteral("-5.5") << -5.5 << QByteArray("-5");
+        QTest::newRow("exponent") << QStringLiteral("1.5e3") << 1500.0 << QByteArray("1500");
+        QTest::newRow("beyond 64 bits") << QStringLiteral("1e300") << 1e300 << QByteArray("0");
+        for (const char *junk : {" 5", "5 ", "5\r", "12abc", "1,5", "nan", "-Infinity", "1e400", ""})
+            QTest::addRow("junk '%s'", junk) << QString::fromLatin1(junk) << 0.0 << QByteArray("0");
+    }
+    void numberRules()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, number);
+        QFETCH(QByteArray, whole);
+        QCOMPARE(SyncFormat::readNumber(text), number);
+        QCOMPARE(SyncFormat::wholeNumberText(number), whole);
+    }
+
+    void hostListOrderAndJunkSkipped()
+    {
+        QVERIFY(QDir().mkpath(folder()));
+        const std::map<const char *, QByteArray> files{
+            {"status-zeta.txt", "hostname=zeta\nlast_action=pull"},
+            {"status-beta.txt", "hostname=beta"},
+            {"status-Beta.txt", "hostname=Beta\nlast_action=online"},
+            {"status-Alpha.txt", "hostname=Alpha"},
+            {"status-notes.txt", "notes=yes"},
+            {"status.txt", "hostname=Not listed"},
+            {"conflict-Gamma.txt", "hostname=Gamma"},
+            {"status-bad.txt", "hostname=Bad\xff"},
+            {"status-huge.txt", "hostname=Huge\n" + QByteArray(70 * 1024, '#')}};
+        for (const auto &[name, bytes] : files)
+            writeBytes(file(name), bytes);
+        QVERIFY(makeFifo(file("status-fifo.txt")));
+        const auto hosts = readHostRegistry(folder(), QStringLiteral("zeta"));
+        QVERIFY(hosts.has_value());
+        QStringList names;
+        for (const HostInfo &host : *hosts)
+            names.append(host.hostname + (host.isThisMac ? QLatin1String("*") : QLatin1String("")));
+        QCOMPARE(names, (QStringList{QStringLiteral("zeta*"), QStringLiteral("Alpha"), QStringLiteral("Beta"),
+                                     QStringLiteral("beta")}));
+        QCOMPARE(hosts->at(3).lastAction, QStringLiteral("sync")); // missing fields read as defaults
+        QVERIFY(!readHostRegistry(m_root->path() + QLatin1String("/missing"), QStringLiteral("zeta")).has_value());
+    }
+
+    // The stories of several Macs on one folder. Steps: "A edit" (a newer Dock), "A push=pushed"
+    // (run and expected result), "stash"/"swap" (hold back the shared copy, as a sync service may),
+    // "touch" (the copy arrives with a newer time), "marker B"/"nomarker B". Afterwards every Mac
+    // runs in sync with the winning Dock.
+    void convergence_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QByteArray>("winner");
+        const auto s = [](const char *steps) { return QString::fromLatin1(steps).split(QLatin1Char(',')); };
+        QTest::newRow("push, then auto pull; no ping-pong")
+            << s("A auto=pushed,B auto=pulled,A auto=inSync") << QByteArray("A0");
+        QTest::newRow("copy arrives with a newer time") << s("A push=pushed,touch,B auto=pulled") << QByteArray("A0");
+        QTest::newRow("three Macs follow the newest")
+            << s("A auto=pushed,B auto=pulled,C auto=pulled,C edit,C auto=pushed,A auto=pulled,B auto=pulled")
+            << QByteArray("C1");
+        const char *conflict =
+            "A push=pushed,B auto=pulled,A edit,A auto=pushed,B edit,B auto=conflict,marker B,nomarker A";
+        QTest::newRow("conflict resolved by push")
+            << s(conflict) + s("B push=pushed,nomarker B,A auto=pulled") << QByteArray("B2");
+        QTest::newRow("conflict resolved by pull")
+            << s(conflict) + s("B auto=conflict,B pull=pulled,nomarker B") << QByteArray("A1");
+        QTest::newRow("presence keeps a conflict visible")
+            << s("A push=pushed,B auto=pulled,A edit,A push=pushed,B edit,B status=statusWritten,B auto=conflict,B "
+                 "pull=pulled")
+            << QByteArray("A1");
+        QTest::newRow("own push never a conflict") << s("A push=pushed,A auto=inSync,B edit,B push=pushed,A "
+                                                        "auto=pulled,A edit,A push=pushed,A edit,A auto=pushed")
+                                                   << QByteArray("A3");
+        QTest::newRow("half-arrived copy pulled again")
+            << s("A push=pushed,stash,A edit,A push=pushed,swap,B auto=pulled,swap,B auto=pulled") << QByteArray("A1");
+    }
+    void convergence()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QByteArray, winner);
+        std::map<QChar, std::unique_ptr<SimulatedMac>> macs;
+        for (const QString &step : steps) {
+            const QChar name = step[0];
+            if (step[1] == QLatin1Char(' ') && !macs[name]) {
+                macs[name] = std::make_unique<SimulatedMac>(QStringLiteral("Mac ") + name, folder(), m_root->path());
+                macs[name]->writeDock(QString(name).toUtf8() + '0', 1000.25 - 100 * (name.unicode() - u'A'));
+            }
+        }
+        static const std::map<QString, Mode> modes{{QStringLiteral("auto"), Mode::Auto},
+                                                   {QStringLiteral("push"), Mode::Push},
+                                                   {QStringLiteral("pull"), Mode::Pull},
+                                                   {QStringLiteral("status"), Mode::Status}};
+        const QString shared = file("com.apple.dock.plist");
+        QByteArray stash;
+        double stashTime = 0;
+        int edits = 0;
+        for (const QString &step : steps) {
+            const QStringList words = step.split(QLatin1Char(' '));
+            const QStringList run = words.value(1).split(QLatin1Char('='));
+            if (step == QLatin1String("touch")) {
+                QVERIFY(SafeFile::setModificationTime(shared, 1741359999.5));
+            } else if (step == QLatin1String("stash") || step == QLatin1String("swap")) {
+                const QByteArray bytes = readBytes(shared);
+                const double time = SafeFile::modificationTime(shared).value_or(0);
+                if (step == QLatin1String("swap"))
+                    writeFile(shared, stash, stashTime);
+                std::tie(stash, stashTime) = std::pair(bytes, time);
+            } else if (words[0].endsWith(QLatin1String("marker"))) {
+                QCOMPARE(QFileInfo::exists(file("conflict-Mac_") + words[1] + QLatin1String(".txt")),
+                         words[0] == QLatin1String("marker"));
+            } else if (run[0] == QLatin1String("edit")) {
+                ++edits;
+                macs[step[0]]->writeDock(words[0].toUtf8() + QByteArray::number(edits), 2000.5 + 100 * edits);
+            } else {
+                const SyncEngine::Result result = macs[step[0]]->run(modes.at(run[0]));
+                QVERIFY2(result.name() == run[1], qPrintable(step + QLatin1String(" gave ") + result.name()));
+            }
+        }
+        for (int round = 0; round < 3; ++round) { // one round to follow, then nothing moves
+            for (auto &[name, mac] : macs) {
+                const SyncEngine::Result result = mac->run(Mode::Auto);
+                QVERIFY2(result == SyncEngine::Result::inSync() || (round == 0 && result.kind() == Kind::Pulled),
+                         qPrintable(mac->hostname() + QLatin1Char(' ') + result.name()));
+                if (round > 0)
+                    QCOMPARE(mac->dockBytes(), winner);
+            }
+        }
+    }
+};
+
+TANDRILL_TEST_CLASS(TestEngine)
+#include "tst_engine.moc"
