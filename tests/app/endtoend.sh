@@ -93,11 +93,13 @@ wait_for 10 bus_name_owned org.freedesktop.Notifications || fail "dunst did not 
 # A set-up Mac: its Dock file and the sync folder, chosen earlier.
 folder="$work/iCloud/Tandrill"
 mkdir -p "$folder"
-printf 'dock-of-the-e2e-mac' >"$HOME/Library/Preferences/com.apple.dock.plist"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<plist version="1.0"><dict><key>persistent-apps</key><array/>%s</dict></plist>\n' \
+    '<key>tilesize</key><integer>48</integer>' >"$HOME/Library/Preferences/com.apple.dock.plist"
 cat >"$XDG_CONFIG_HOME/Tandrill/Tandrill.conf" <<EOF
 [General]
 TandrillFolderPath=$folder
 TandrillOnboardingComplete=true
+TandrillLanguage=de
 EOF
 
 QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="tandrill.app.debug=true" "$app" >"$work/app.log" 2>&1 &

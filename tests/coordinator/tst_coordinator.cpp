@@ -63,7 +63,7 @@ class TestCoordinator : public QObject {
         services.settings = &mac.settings();
         services.hostName = [] { return QStringLiteral("Mac mini"); };
         services.engine = mac.mac().services();
-        services.engine.notifier = &gate;
+        services.engine.notices = noticesTo(&gate);
         services.scheduler = &mac.scheduler();
         auto manager = std::make_unique<SyncManager>(services);
         while (manager->hasPendingWork())
