@@ -6,7 +6,8 @@
 #include "MenuBarController.h"
 #include "Scheduler.h"
 #include "SyncManager.h"
-#include "platform/DockRestarter.h"
+#include "platform/CloudFiles.h"
+#include "platform/DockPreferences.h"
 #include "platform/HostName.h"
 #include "platform/LoginItem.h"
 
@@ -24,7 +25,8 @@ void openUrl(const QUrl &url)
 
 AppController::AppController(QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
-      m_dockRestarter(createSystemDockRestarter()),
+      m_dockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory)),
+      m_cloudFiles(createSystemCloudFiles()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
       m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
       m_updateDialog(&m_locManager, &openUrl)
@@ -37,7 +39,8 @@ AppController::AppController(QObject *parent)
     services.hostName = &systemHostName;
     services.engine = EngineServices::forCurrentUser();
     services.engine.notifier = &m_notifications;
-    services.engine.dockRestarter = m_dockRestarter.get();
+    services.engine.dockPreferences = m_dockPreferences.get();
+    services.engine.cloudFiles = m_cloudFiles.get();
     services.bookmarks = m_bookmarks.get();
     services.loginItem = m_loginItem.get();
     services.folderPicker = &m_folderPicker;

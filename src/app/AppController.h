@@ -11,7 +11,8 @@
 #include <memory>
 
 class BookmarkManager;
-class DockRestarter;
+class CloudFiles;
+class DockPreferences;
 class LoginItem;
 class MainWindow;
 class MenuBarController;
@@ -46,7 +47,8 @@ private:
 
     QSettings m_settings;
     NotificationManager m_notifications;
-    std::unique_ptr<DockRestarter> m_dockRestarter;
+    std::unique_ptr<DockPreferences> m_dockPreferences;
+    std::unique_ptr<CloudFiles> m_cloudFiles;
     std::unique_ptr<BookmarkManager> m_bookmarks;
     std::unique_ptr<LoginItem> m_loginItem;
     DialogFolderPicker m_folderPicker;

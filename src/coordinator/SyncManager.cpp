@@ -356,6 +356,10 @@ void SyncManager::resetAllSettings()
     setLastSyncRemote(kEmDash);
     setRemoteHostname(kEmDash);
     setStatusMessage(QString());
+    if (!(m_dockDifference == DockDifference())) {
+        m_dockDifference = DockDifference();
+        emit dockDifferenceChanged();
+    }
 }
 
 void SyncManager::openBackupFolder()
@@ -398,15 +402,45 @@ void SyncManager::performSync(SyncEngine::Mode mode)
 
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
     runEngineJob([engine = std::move(*engine), mode, result]() mutable { *result = engine.run(mode); },
-                 [this, result] {
-                     setIsSyncing(false);
-                     const SyncEngine::Result &outcome = **result;
-                     setStatusMessage(endText(outcome));
-                     if (outcome.kind() == SyncEngine::Result::Kind::Conflict)
-                         setConflictDetected(true);
-                     refreshAll();
-                     m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setStatusMessage(QString()); });
-                 });
+                 [this, result] { finishUserJob(**result); });
+}
+
+void SyncManager::finishUserJob(const SyncEngine::Result &outcome)
+{
+    setIsSyncing(false);
+    setStatusMessage(endText(outcome));
+    if (outcome.kind() == SyncEngine::Result::Kind::Conflict)
+        setConflictDetected(true);
+    refreshAll();
+    m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setStatusMessage(QString()); });
+}
+
+void SyncManager::restoreBackup(const QString &name)
+{
+    if (m_isSyncing)
+        return;
+    std::optional<SyncEngine> engine = makeEngine();
+    if (!engine)
+        return;
+    setIsSyncing(true);
+    setStatusMessage(QStringLiteral("Restoring…"));
+    auto result = std::make_shared<std::optional<SyncEngine::Result>>();
+    runEngineJob([engine = std::move(*engine), name, result]() mutable { *result = engine.restoreBackup(name); },
+                 [this, result] { finishUserJob(**result); });
+}
+
+void SyncManager::inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done)
+{
+    const QString host = myHostname();
+    const EngineServices services = m_services.engine;
+    ++m_folderJobs;
+    m_folderWorker->run<DockDifference>(
+        this, [folder, host, services] { return SyncEngine(folder, host, services).dockDifference(); },
+        [this, done = std::move(done)](DockDifference difference) {
+            --m_folderJobs;
+            if (done)
+                done(difference);
+        });
 }
 
 bool SyncManager::conflictMarkerExists()
@@ -485,7 +519,7 @@ void SyncManager::startRefreshTimer()
 void SyncManager::refreshAll()
 {
     if (m_isOnboardingComplete)
-        requestRefresh(AllParts);
+        requestRefresh(AfterSyncParts);
 }
 
 void SyncManager::refreshSyncInfo()
@@ -522,6 +556,10 @@ void SyncManager::startRefresh()
     request.log = m_pendingRefreshParts & LogPart;
     request.conflict = m_pendingRefreshParts & ConflictPart;
     request.hosts = m_pendingRefreshParts & HostsPart;
+    request.dock = m_pendingRefreshParts & DockPart;
+    request.dockForced = m_pendingRefreshParts & DockForcedPart;
+    request.backups = m_pendingRefreshParts & BackupsPart;
+    request.engine = m_services.engine;
     m_pendingRefreshParts = 0;
     m_refreshInFlight = true;
 
@@ -561,6 +599,14 @@ void SyncManager::applySnapshot(const FolderSnapshot &snapshot, quint64 conflict
         setConflictDetected(snapshot.conflictMarker);
     if (snapshot.hosts)
         setConnectedHosts(*snapshot.hosts);
+    if (snapshot.dockDifference && !(*snapshot.dockDifference == m_dockDifference)) {
+        m_dockDifference = *snapshot.dockDifference;
+        emit dockDifferenceChanged();
+    }
+    if (snapshot.backups && *snapshot.backups != m_backups) {
+        m_backups = *snapshot.backups;
+        emit backupsChanged();
+    }
 }
 
 // ---- Macs and log ------------------------------------------------------------------------------

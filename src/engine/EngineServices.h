@@ -5,7 +5,8 @@
 
 #include <functional>
 
-class DockRestarter;
+class CloudFiles;
+class DockPreferences;
 class Notifier;
 
 // What the engine needs of its surroundings. The application passes the real ones; tests pass
@@ -14,10 +15,11 @@ struct EngineServices {
     QString homeDirectory;    // the Dock file is homeDirectory + "/Library/Preferences/com.apple.dock.plist"
     QString backupsDirectory; // local backups of the Dock file
     Notifier *notifier = nullptr;
-    DockRestarter *dockRestarter = nullptr;
-    std::function<QDateTime()> now; // local wall-clock time; the system clock when empty
+    DockPreferences *dockPreferences = nullptr; // reads, applies and restarts; the Dock file alone when unset
+    CloudFiles *cloudFiles = nullptr;           // whether shared files can be read now; plain file checks when unset
+    std::function<QDateTime()> now;             // local wall-clock time; the system clock when empty
 
-    // The process's own home and the standard backups location; no notifier, no Dock restarter.
+    // The process's own home and the standard backups location; no notifier, no Dock services.
     static EngineServices forCurrentUser();
     static QString standardBackupsDirectory();
 };

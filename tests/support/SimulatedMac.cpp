@@ -1,6 +1,7 @@
 #include "SimulatedMac.h"
 
 #include "SafeFile.h"
+#include "TestDock.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,12 +32,55 @@ void RecordingNotifier::clear()
     m_titles.clear();
 }
 
-SimulatedMac::SimulatedMac(const QString &hostname, const QString &syncFolder, const QString &root)
-    : m_hostname(hostname), m_syncFolder(syncFolder)
+namespace {
+
+QString homeFor(const QString &root)
 {
     // Host names may hold characters no directory name should; number the homes instead.
     static int counter = 0;
-    m_home = root + QLatin1String("/mac-") + QString::number(++counter);
+    return root + QLatin1String("/mac-") + QString::number(++counter);
+}
+
+bool isPropertyList(const QByteArray &bytes)
+{
+    return bytes.startsWith("bplist") || bytes.startsWith("<?xml") || bytes.startsWith("<plist");
+}
+
+} // namespace
+
+SimulatedDock::SimulatedDock(QString dockPath) : m_path(std::move(dockPath)) {}
+
+std::optional<QByteArray> SimulatedDock::exportCurrent()
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+std::optional<QString> SimulatedDock::import(const QByteArray &bytes)
+{
+    const SafeFile::IoResult written = SafeFile::writeAtomically(m_path, bytes);
+    return written.ok() ? std::nullopt : std::optional<QString>(written.description);
+}
+
+void SimulatedDock::restartDock()
+{
+    const int generation = ++m_restarts + 1;
+    if (!m_rewrites)
+        return;
+    // The restarted Dock writes its file again: new stamps, GUIDs and bookmarks, a newer time.
+    const double before = SafeFile::modificationTime(m_path).value_or(0);
+    if (const auto bytes = exportCurrent()) {
+        writeBytes(m_path, TestDock::rewriteVolatile(*bytes, generation));
+        SafeFile::setModificationTime(m_path, before + 7);
+    }
+}
+
+SimulatedMac::SimulatedMac(const QString &hostname, const QString &syncFolder, const QString &root)
+    : m_hostname(hostname), m_syncFolder(syncFolder), m_home(homeFor(root)),
+      m_dock(m_home + QLatin1String("/Library/Preferences/com.apple.dock.plist"))
+{
     m_backups = m_home + QLatin1String("/.local/share/Tandrill/Backups");
     QDir().mkpath(m_home + QLatin1String("/Library/Preferences"));
 }
@@ -52,7 +96,7 @@ EngineServices SimulatedMac::services()
     services.homeDirectory = m_home;
     services.backupsDirectory = m_backups;
     services.notifier = &m_notifier;
-    services.dockRestarter = &m_dock;
+    services.dockPreferences = m_preferences ? m_preferences : &m_dock;
     if (m_now) {
         const QDateTime now = *m_now;
         services.now = [now] { return now; };
@@ -75,7 +119,7 @@ SyncEngine::Result SimulatedMac::run(SyncEngine::Mode mode)
 
 void SimulatedMac::writeDock(const QByteArray &bytes, std::optional<double> mtime)
 {
-    writeBytes(dockPath(), bytes);
+    writeBytes(dockPath(), bytes.isEmpty() || isPropertyList(bytes) ? bytes : TestDock::marker(bytes));
     if (mtime)
         SafeFile::setModificationTime(dockPath(), *mtime);
 }
@@ -110,7 +154,8 @@ QByteArray readBytes(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return file.readAll();
+    const QByteArray bytes = file.readAll();
+    return TestDock::markerOf(bytes).value_or(bytes);
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
