@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include <memory>
 
@@ -58,7 +59,8 @@ private slots:
                               << 0 << QStringList();
         QTest::newRow("different") << dockWith({QStringLiteral("Mail"), QStringLiteral("Xcode")})
                                    << QStringLiteral("different") << 0 << QStringList{QStringLiteral("Xcode")};
-        QTest::newRow("not a Dock") << QByteArray("text") << QStringLiteral("unavailable") << 1 << QStringList();
+        QTest::newRow("not a Dock") << QByteArray("<?xml version=\"1.0\"?><plist><array/></plist>")
+                                    << QStringLiteral("unavailable") << 1 << QStringList();
     }
     void diff()
     {
@@ -95,7 +97,7 @@ private slots:
         const QString name = oldest.value(QStringLiteral("name")).toString();
         QCOMPARE(oldest.value(QStringLiteral("size")).toInteger(), original.size());
 
-        for (const QString &bad : {QStringLiteral("nope.plist"), QStringLiteral("../Backups/") + name}) {
+        for (const QString &bad : QStringList{QStringLiteral("nope.plist"), QStringLiteral("../Backups/") + name}) {
             const CliOutput refused = run({QStringLiteral("restore"), bad});
             QCOMPARE(refused.exitCode, 1);
             QCOMPARE(m_mac->backups().size(), 2);

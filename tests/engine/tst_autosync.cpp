@@ -104,12 +104,13 @@ private slots:
         QTest::newRow("host differing in case still conflicts")
             << 3000.25 << QByteArray("mtime=2500\nhost=lab's macbook pro") << QByteArray("2000") << Kind::Conflict
             << autoLine("3000", "2500", "lab's macbook pro", "2000") << kConflictLine << QStringList{kConflict};
-        QTest::newRow("P = 0: no conflict")
-            << 3000.25 << other << QByteArray() << Kind::Pushed << autoLine("3000", "2500", "Other", "0") << kLocalNewer
-            << QStringList{kPushed};
-        QTest::newRow("P with CR reads as 0: no conflict")
-            << 3000.25 << other << QByteArray("2000\r\n") << Kind::Pushed << autoLine("3000", "2500", "Other", "0")
-            << kLocalNewer << QStringList{kPushed};
+        // A Mac that never agreed with the shared Dock and holds another one does not win by time.
+        QTest::newRow("P = 0 with another Dock: conflict")
+            << 3000.25 << other << QByteArray() << Kind::Conflict << autoLine("3000", "2500", "Other", "0")
+            << kConflictLine << QStringList{kConflict};
+        QTest::newRow("P with CR reads as 0: conflict")
+            << 3000.25 << other << QByteArray("2000\r\n") << Kind::Conflict << autoLine("3000", "2500", "Other", "0")
+            << kConflictLine << QStringList{kConflict};
         QTest::newRow("P = L in whole seconds: no conflict")
             << 3000.75 << QByteArray("mtime=3500\nhost=Other") << QByteArray("3000") << Kind::Pulled
             << autoLine("3001", "3500", "Other", "3000") << pullLine("Other") << QStringList{kPulled};

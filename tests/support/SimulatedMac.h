@@ -89,6 +89,8 @@ private:
     std::optional<QDateTime> m_now;
 };
 
-// Reads a file whole; an empty array when it cannot be read.
+// Reads a file whole; an empty array when it cannot be read. A Dock that stands for a name
+// (TestDock::marker) reads as that name, and bytes written to a file named like the Dock that are
+// not a property list are written as the Dock of that name.
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
