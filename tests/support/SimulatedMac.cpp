@@ -54,10 +54,8 @@ SimulatedDock::SimulatedDock(QString dockPath) : m_path(std::move(dockPath)) {}
 
 std::optional<QByteArray> SimulatedDock::exportCurrent()
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    // Regular files only: a FIFO planted as the Dock file must not block the engine.
+    return SafeFile::readRegularFile(m_path, 64 * 1024 * 1024);
 }
 
 std::optional<QString> SimulatedDock::import(const QByteArray &bytes)
