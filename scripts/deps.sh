@@ -6,13 +6,13 @@ set -euo pipefail
 purpose="${1:-build}"
 
 debian_build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-              libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji)
+              libplist-dev libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji)
 debian_test=(desktop-file-utils dbus dbus-x11 xvfb xauth unison libbenchmark-dev clang libclang-rt-dev
              python3 procps trayer dunst xdotool x11-utils)
 
 if [[ "$(uname -s)" == "Darwin" ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }
-    for formula in cmake ninja qt google-benchmark; do
+    for formula in cmake ninja pkg-config qt libplist google-benchmark; do
         brew list --formula "$formula" >/dev/null 2>&1 || brew install "$formula"
     done
     exit 0

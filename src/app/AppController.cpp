@@ -7,7 +7,8 @@
 #include "MenuBarController.h"
 #include "Scheduler.h"
 #include "SyncManager.h"
-#include "platform/DockRestarter.h"
+#include "platform/CloudFiles.h"
+#include "platform/DockPreferences.h"
 #include "platform/HostName.h"
 #include "platform/LoginItem.h"
 
@@ -28,7 +29,8 @@ AppController::AppController(StartMode mode, QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
       m_notifications(
           createSystemNotifier([this](const QString &title, const QString &body) { showTrayMessage(title, body); })),
-      m_dockRestarter(createSystemDockRestarter()),
+      m_dockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory)),
+      m_cloudFiles(createSystemCloudFiles()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
       m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
       m_updateDialog(&m_locManager, &openUrl)
@@ -50,7 +52,8 @@ AppController::AppController(StartMode mode, QObject *parent)
         const QMutexLocker lock(&m_noticeLanguageMutex);
         return m_noticeLanguage;
     });
-    services.engine.dockRestarter = m_dockRestarter.get();
+    services.engine.dockPreferences = m_dockPreferences.get();
+    services.engine.cloudFiles = m_cloudFiles.get();
     services.bookmarks = m_bookmarks.get();
     services.loginItem = m_loginItem.get();
     services.folderPicker = &m_folderPicker;

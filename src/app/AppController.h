@@ -12,7 +12,8 @@
 #include <memory>
 
 class BookmarkManager;
-class DockRestarter;
+class CloudFiles;
+class DockPreferences;
 class LoginItem;
 class MainWindow;
 class MenuBarController;
@@ -58,7 +59,8 @@ private:
     // outlive the coordinator, whose end waits for the engine's last job.
     QMutex m_noticeLanguageMutex;
     QString m_noticeLanguage;
-    std::unique_ptr<DockRestarter> m_dockRestarter;
+    std::unique_ptr<DockPreferences> m_dockPreferences;
+    std::unique_ptr<CloudFiles> m_cloudFiles;
     std::unique_ptr<BookmarkManager> m_bookmarks;
     std::unique_ptr<LoginItem> m_loginItem;
     DialogFolderPicker m_folderPicker;

@@ -5,7 +5,8 @@
 #include "SafeFile.h"
 #include "SyncEngine.h"
 #include "SyncFormat.h"
-#include "platform/DockRestarter.h"
+#include "platform/CloudFiles.h"
+#include "platform/DockPreferences.h"
 #include "platform/HostName.h"
 #include "platform/Notifier.h"
 
@@ -91,20 +92,24 @@ int folderMissing(const QString &folder, bool json)
     return Failure;
 }
 
-int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, const QString &host, bool json)
-{
+// The system's Dock services for one command; the engine borrows them.
+struct SystemServices {
     CollectingNotifier notifier;
-    const std::unique_ptr<DockRestarter> dock = createSystemDockRestarter();
-    EngineServices services = EngineServices::forCurrentUser();
-    services.notices = noticesTo(&notifier); // German, as the JSON output has always carried them
-    services.dockRestarter = dock.get();
-    // A folder named on the command line may be new; the app's configured folder is never remade.
-    services.createSyncFolder = folderGiven;
+    std::unique_ptr<DockPreferences> dock = createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory);
+    std::unique_ptr<CloudFiles> cloud = createSystemCloudFiles();
 
-    SyncEngine engine(folder, host, services);
-    const SyncEngine::Result result = engine.run(mode);
-    const QStringList bodies = notifier.bodies();
+    EngineServices engine()
+    {
+        EngineServices services = EngineServices::forCurrentUser();
+        services.notices = noticesTo(&notifier); // German, as the JSON output has always carried them
+        services.dockPreferences = dock.get();
+        services.cloudFiles = cloud.get();
+        return services;
+    }
+};
 
+int finish(const SyncEngine::Result &result, const QStringList &bodies, bool json)
+{
     if (json) {
         writeJson(QJsonDocument(QJsonObject{{QStringLiteral("result"), result.name()},
                                             {QStringLiteral("message"), result.message()},
@@ -123,6 +128,108 @@ int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, co
     default:
         return Success;
     }
+}
+
+int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, const QString &host, bool json)
+{
+    SystemServices system;
+    EngineServices services = system.engine();
+    // A folder named on the command line may be new; the app's configured folder is never remade.
+    services.createSyncFolder = folderGiven;
+    SyncEngine engine(folder, host, services);
+    const SyncEngine::Result result = engine.run(mode);
+    return finish(result, system.notifier.bodies(), json);
+}
+
+QString resultName(DockDifference::Result result)
+{
+    switch (result) {
+    case DockDifference::Result::Same:
+        return QStringLiteral("same");
+    case DockDifference::Result::Different:
+        return QStringLiteral("different");
+    case DockDifference::Result::NothingShared:
+        return QStringLiteral("nothingShared");
+    case DockDifference::Result::Unavailable:
+        return QStringLiteral("unavailable");
+    }
+    return QString();
+}
+
+// What a pull would change here. Reads only: no log line, no status, no backup.
+int showDifference(const QString &folder, const QString &host, bool json)
+{
+    SystemServices system;
+    const DockDifference difference = SyncEngine(folder, host, system.engine()).dockDifference();
+    const bool failed = difference.result == DockDifference::Result::Unavailable;
+    if (json) {
+        QJsonObject object{{QStringLiteral("result"), resultName(difference.result)}};
+        if (failed) {
+            object.insert(QStringLiteral("message"), difference.problem);
+        } else {
+            object.insert(QStringLiteral("appsAdded"), QJsonArray::fromStringList(difference.appsAdded));
+            object.insert(QStringLiteral("appsRemoved"), QJsonArray::fromStringList(difference.appsRemoved));
+            object.insert(QStringLiteral("othersAdded"), QJsonArray::fromStringList(difference.othersAdded));
+            object.insert(QStringLiteral("othersRemoved"), QJsonArray::fromStringList(difference.othersRemoved));
+            object.insert(QStringLiteral("orderChanged"), difference.orderChanged);
+            object.insert(QStringLiteral("settingsChanged"), QJsonArray::fromStringList(difference.settingsChanged));
+            object.insert(QStringLiteral("appsNotInstalled"), QJsonArray::fromStringList(difference.appsNotInstalled));
+        }
+        writeJson(QJsonDocument(object));
+        return failed ? Failure : Success;
+    }
+    if (failed) {
+        write(stderr, plainText(difference.problem) + QLatin1Char('\n'));
+        return Failure;
+    }
+    write(stdout, resultName(difference.result) + QLatin1Char('\n'));
+    const auto list = [](const char *title, const QStringList &labels) {
+        for (const QString &label : labels)
+            write(stdout, QLatin1String(title) + plainText(label) + QLatin1Char('\n'));
+    };
+    list("+ app\t", difference.appsAdded);
+    list("- app\t", difference.appsRemoved);
+    list("+ other\t", difference.othersAdded);
+    list("- other\t", difference.othersRemoved);
+    if (difference.orderChanged)
+        write(stdout, QStringLiteral("order changed\n"));
+    list("~ setting\t", difference.settingsChanged);
+    list("! not installed\t", difference.appsNotInstalled);
+    return Success;
+}
+
+int listBackups(const QString &folder, const QString &host, bool json)
+{
+    const QList<BackupInfo> backups = SyncEngine(folder, host, EngineServices::forCurrentUser()).listBackups();
+    if (json) {
+        QJsonArray array;
+        for (const BackupInfo &backup : backups) {
+            array.append(QJsonObject{{QStringLiteral("name"), backup.name},
+                                     {QStringLiteral("size"), backup.size},
+                                     {QStringLiteral("taken"), backup.taken.toString(Qt::ISODate)},
+                                     {QStringLiteral("action"), backup.action}});
+        }
+        writeJson(QJsonDocument(array));
+        return Success;
+    }
+    for (const BackupInfo &backup : backups) {
+        write(stdout, plainText(backup.name) + QLatin1Char('\t') + QString::number(backup.size) + QLatin1Char('\t') +
+                          backup.taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char('\n'));
+    }
+    return Success;
+}
+
+int restoreBackup(const QString &folder, const QString &host, const QString &name, bool json)
+{
+    SystemServices system;
+    SyncEngine engine(folder, host, system.engine());
+    const SyncEngine::Result result = engine.restoreBackup(name);
+    if (!json && result.kind() == SyncEngine::Result::Kind::Restored) {
+        write(stdout, QLatin1String("Sicherung ") + name +
+                          QLatin1String(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
+                                        "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
+    }
+    return finish(result, system.notifier.bodies(), json);
 }
 
 int listHosts(const QString &folder, const QString &host, bool json)
@@ -188,7 +295,10 @@ int main(int argc, char *argv[])
                        "  auto           push or pull, whichever side is newer; exit 3 on a conflict\n"
                        "  status         register this Mac in the folder\n"
                        "  hosts          list the Macs registered in the folder\n"
-                       "  log            show the shared log, newest first"));
+                       "  log            show the shared log, newest first\n"
+                       "  diff           what a pull would change on this Mac\n"
+                       "  backups        list the local backups of the Dock, newest first\n"
+                       "  restore NAME   back up the Dock, apply the backup NAME and restart the Dock"));
     const QCommandLineOption folderOption(
         QStringLiteral("folder"), QStringLiteral("The sync folder (default: the app's)."), QStringLiteral("DIR"));
     const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("The host name to act as."),
@@ -197,8 +307,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("At most N log entries (default 80)."),
                                          QStringLiteral("N"), QStringLiteral("80"));
     parser.addOptions({folderOption, hostOption, jsonOption, limitOption});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("push | pull | auto | status | hosts | log"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("push | pull | auto | status | hosts | log | diff | backups | restore NAME"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
 
@@ -214,14 +325,19 @@ int main(int argc, char *argv[])
     }
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1)
-        return usageError(positional.isEmpty() ? QStringLiteral("no command given")
-                                               : QStringLiteral("one command only"));
+    if (positional.isEmpty())
+        return usageError(QStringLiteral("no command given"));
     const QString command = positional.first();
-    static const QStringList commands{QStringLiteral("push"),   QStringLiteral("pull"),  QStringLiteral("auto"),
-                                      QStringLiteral("status"), QStringLiteral("hosts"), QStringLiteral("log")};
+    static const QStringList commands{QStringLiteral("push"),   QStringLiteral("pull"),    QStringLiteral("auto"),
+                                      QStringLiteral("status"), QStringLiteral("hosts"),   QStringLiteral("log"),
+                                      QStringLiteral("diff"),   QStringLiteral("backups"), QStringLiteral("restore")};
     if (!commands.contains(command))
         return usageError(QStringLiteral("unknown command '%1'").arg(command));
+    const bool isRestore = command == QLatin1String("restore");
+    if (isRestore && positional.size() != 2)
+        return usageError(QStringLiteral("restore needs the name of one backup"));
+    if (!isRestore && positional.size() != 1)
+        return usageError(QStringLiteral("one command only"));
 
     bool limitValid = false;
     const int limit = parser.value(limitOption).toInt(&limitValid);
@@ -244,6 +360,12 @@ int main(int argc, char *argv[])
         return listHosts(folder, host, json);
     if (command == QLatin1String("log"))
         return showLog(folder, limit, json);
+    if (command == QLatin1String("diff"))
+        return showDifference(folder, host, json);
+    if (command == QLatin1String("backups"))
+        return listBackups(folder, host, json);
+    if (isRestore)
+        return restoreBackup(folder, host, positional.at(1), json);
     const SyncEngine::Mode mode = command == QLatin1String("push")   ? SyncEngine::Mode::Push
                                   : command == QLatin1String("pull") ? SyncEngine::Mode::Pull
                                   : command == QLatin1String("auto") ? SyncEngine::Mode::Auto

@@ -1,5 +1,6 @@
 #include "FolderSnapshot.h"
 
+#include "SyncEngine.h"
 #include "SyncFormat.h"
 
 #include <QDateTime>
@@ -40,7 +41,25 @@ FolderSnapshot FolderSnapshotReader::read(const Request &request)
         snapshot.readHosts = true;
         snapshot.hosts = readHosts(request.folder, request.myHostname);
     }
+    if ((request.dock || request.dockForced) && !request.folder.isEmpty())
+        snapshot.dockDifference = readDockDifference(request);
+    if (request.backups && !request.folder.isEmpty())
+        snapshot.backups = SyncEngine(request.folder, request.myHostname, request.engine).listBackups();
     return snapshot;
+}
+
+// Parsing two Docks is cheap, but not every five seconds for nothing: only when one of the files
+// it rests on changed.
+std::optional<DockDifference> FolderSnapshotReader::readDockDifference(const Request &request)
+{
+    const QString prefix = request.folder + QLatin1Char('/');
+    const QList<std::optional<SafeFile::Stamp>> stamps{SafeFile::stamp(prefix + SyncFormat::kDockFileName),
+                                                       SafeFile::stamp(prefix + SyncFormat::kMetaFileName),
+                                                       SafeFile::stamp(request.dockPath)};
+    if (!request.dockForced && stamps == m_dockStamps)
+        return std::nullopt;
+    m_dockStamps = stamps;
+    return SyncEngine(request.folder, request.myHostname, request.engine).dockDifference();
 }
 
 void FolderSnapshotReader::invalidate()
@@ -112,15 +131,23 @@ std::optional<QList<HostInfo>> FolderSnapshotReader::readHosts(const QString &fo
     QStringList names;
     for (const QString &name :
          directory.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted)) {
+        if (SyncFormat::isServiceConflictCopy(name))
+            continue;
         if (name.startsWith(SyncFormat::kStatusPrefix) && name.endsWith(SyncFormat::kHostFileSuffix))
             names.append(name);
+        // An evicted status file leaves only its stub ".status-X.txt.icloud": still that Mac.
+        else if (name.startsWith(QLatin1Char('.') + SyncFormat::kStatusPrefix) &&
+                 name.endsWith(QLatin1String(".icloud")))
+            names.append(name.mid(1).chopped(7));
     }
+    names.removeDuplicates();
     bool changed = !m_hostsKnown || names != m_lastHostOrder;
     QHash<QString, CachedStatus> next;
     next.reserve(names.size());
     for (const QString &name : names) {
         const QString path = folder + QLatin1Char('/') + name;
-        const auto stamp = SafeFile::stamp(path).value_or(SafeFile::Stamp{});
+        const auto found = SafeFile::stamp(path);
+        const auto stamp = found.value_or(SafeFile::Stamp{});
         const auto cached = m_statusCache.constFind(name);
         if (cached != m_statusCache.cend() && cached->stamp == stamp) {
             next.insert(name, *cached);
@@ -131,6 +158,18 @@ std::optional<QList<HostInfo>> FolderSnapshotReader::readHosts(const QString &fo
         if (stamp.regular) {
             if (const auto bytes = SafeFile::readRegularFile(path, SyncFormat::kMaxKeyValueFileBytes))
                 status.host = readHostStatus(*bytes, myHostname);
+        }
+        // Unreadable now (evicted, downloading): the Mac is still there, as last read. One never
+        // read is shown by the name its file carries.
+        if (!status.host && cached != m_statusCache.cend())
+            status.host = cached->host;
+        if (!status.host && !found) {
+            HostInfo host;
+            host.hostname = name.mid(SyncFormat::kStatusPrefix.size()).chopped(SyncFormat::kHostFileSuffix.size());
+            host.lastAction = QStringLiteral("sync");
+            host.lastTime = QStringLiteral("—");
+            host.isThisMac = SyncFormat::fileSafeName(myHostname) == host.hostname;
+            status.host = host;
         }
         next.insert(name, status);
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "BackupInfo.h"
+#include "DockLayout.h"
+#include "EngineServices.h"
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SafeFile.h"
@@ -26,7 +29,9 @@ struct FolderSnapshot {
     bool readConflict = false;
     bool conflictMarker = false;
     bool readHosts = false;
-    std::optional<QList<HostInfo>> hosts; // none: unchanged, or the folder cannot be listed
+    std::optional<QList<HostInfo>> hosts;         // none: unchanged, or the folder cannot be listed
+    std::optional<DockDifference> dockDifference; // none: neither Dock changed
+    std::optional<QList<BackupInfo>> backups;     // none: not read
     bool folderExists = true;
 };
 
@@ -43,6 +48,10 @@ public:
         bool log = false;
         bool conflict = false;
         bool hosts = false;
+        bool dock = false;       // the difference, when the shared copy, the meta file or the local Dock changed
+        bool dockForced = false; // the difference, whatever changed
+        bool backups = false;
+        EngineServices engine;
     };
 
     FolderSnapshot read(const Request &request);
@@ -53,6 +62,7 @@ private:
     std::optional<FolderSnapshot::SyncInfo> readMeta(const QString &path);
     std::optional<QList<LogEntry>> readLog(const QString &path);
     std::optional<QList<HostInfo>> readHosts(const QString &folder, const QString &myHostname);
+    std::optional<DockDifference> readDockDifference(const Request &request);
 
     struct CachedMeta {
         QString path;
@@ -73,6 +83,7 @@ private:
     QHash<QString, CachedStatus> m_statusCache; // by file name
     QStringList m_lastHostOrder;
     bool m_hostsKnown = false;
+    QList<std::optional<SafeFile::Stamp>> m_dockStamps; // shared copy, meta file, local Dock
 };
 
 // How the coordinator shows the local Dock file's time.

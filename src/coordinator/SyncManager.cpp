@@ -441,6 +441,10 @@ void SyncManager::resetAllSettings()
     setStatusMessage(QString());
     setSyncStatus({});
     setSyncFolderMissing(false);
+    if (!(m_dockDifference == DockDifference())) {
+        m_dockDifference = DockDifference();
+        emit dockDifferenceChanged();
+    }
 }
 
 void SyncManager::openBackupFolder()
@@ -523,6 +527,36 @@ void SyncManager::finishSync(const SyncStatus &status)
         setStatusMessage(QString());
         setSyncStatus({});
     });
+}
+
+void SyncManager::restoreBackup(const QString &name)
+{
+    if (m_isSyncing)
+        return;
+    std::optional<SyncEngine> engine = makeEngine();
+    if (!engine)
+        return;
+    // A restore applies a Dock to this Mac as a pull does; the status line speaks of it so.
+    setIsSyncing(true);
+    setStatusMessage(QStringLiteral("Stelle wieder her…"));
+    setSyncStatus({SyncStatus::Phase::Running, SyncEngine::Mode::Pull, SyncStatus::Outcome::Done, {}});
+    auto result = std::make_shared<std::optional<SyncEngine::Result>>();
+    runEngineJob([engine = std::move(*engine), name, result]() mutable { *result = engine.restoreBackup(name); },
+                 [this, result] { finishSync(finished(SyncEngine::Mode::Pull, **result)); });
+}
+
+void SyncManager::inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done)
+{
+    const QString host = myHostname();
+    const EngineServices services = m_services.engine;
+    ++m_folderJobs;
+    m_folderWorker->run<DockDifference>(
+        this, [folder, host, services] { return SyncEngine(folder, host, services).dockDifference(); },
+        [this, done = std::move(done)](DockDifference difference) {
+            --m_folderJobs;
+            if (done)
+                done(difference);
+        });
 }
 
 bool SyncManager::conflictMarkerExists()
@@ -608,7 +642,7 @@ void SyncManager::startRefreshTimer()
 void SyncManager::refreshAll()
 {
     if (m_isOnboardingComplete)
-        requestRefresh(AllParts);
+        requestRefresh(AfterSyncParts);
 }
 
 void SyncManager::refreshSyncInfo()
@@ -645,6 +679,10 @@ void SyncManager::startRefresh()
     request.log = m_pendingRefreshParts & LogPart;
     request.conflict = m_pendingRefreshParts & ConflictPart;
     request.hosts = m_pendingRefreshParts & HostsPart;
+    request.dock = m_pendingRefreshParts & DockPart;
+    request.dockForced = m_pendingRefreshParts & DockForcedPart;
+    request.backups = m_pendingRefreshParts & BackupsPart;
+    request.engine = m_services.engine;
     m_pendingRefreshParts = 0;
     m_refreshInFlight = true;
 
@@ -690,6 +728,14 @@ void SyncManager::applySnapshot(const FolderSnapshot &snapshot, quint64 conflict
         setConflictDetected(snapshot.conflictMarker);
     if (snapshot.hosts)
         setConnectedHosts(*snapshot.hosts);
+    if (snapshot.dockDifference && !(*snapshot.dockDifference == m_dockDifference)) {
+        m_dockDifference = *snapshot.dockDifference;
+        emit dockDifferenceChanged();
+    }
+    if (snapshot.backups && *snapshot.backups != m_backups) {
+        m_backups = *snapshot.backups;
+        emit backupsChanged();
+    }
 }
 
 // ---- Macs and log ------------------------------------------------------------------------------

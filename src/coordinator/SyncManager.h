@@ -74,6 +74,8 @@ class SyncManager : public QObject {
     Q_PROPERTY(bool syncOnStart READ syncOnStart WRITE setSyncOnStart NOTIFY syncOnStartChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(HostNameMap hostCustomNames READ hostCustomNames WRITE setHostCustomNames NOTIFY hostCustomNamesChanged)
+    Q_PROPERTY(DockDifference dockDifference READ dockDifference NOTIFY dockDifferenceChanged)
+    Q_PROPERTY(QList<BackupInfo> backups READ backups NOTIFY backupsChanged)
 
 public:
     static constexpr auto kRefreshPeriod = std::chrono::milliseconds(5000);
@@ -103,6 +105,10 @@ public:
     bool syncOnStart() const { return m_syncOnStart; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     HostNameMap hostCustomNames() const { return m_hostCustomNames; }
+    // What a pull would change on this Mac; read with the folder, when a Dock changed.
+    DockDifference dockDifference() const { return m_dockDifference; }
+    // The local backups of the Dock, newest first.
+    QList<BackupInfo> backups() const { return m_backups; }
 
     void setIntervalHours(int hours);
     void setSyncOnStart(bool enabled);
@@ -136,6 +142,12 @@ public:
     void performSync(SyncEngine::Mode mode);
     bool conflictMarkerExists();
     void dismissConflict();
+    // Backs up the current Dock, applies the named backup and restarts the Dock, on the engine
+    // worker like a sync. The restored Dock is a local change: the next automatic run shares it.
+    void restoreBackup(const QString &name);
+    // What joining folder would bring to this Mac, read off the main thread before the folder is
+    // set up; done runs on the main thread.
+    void inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done);
 
     // Background sync and refresh.
     void startDaemon();
@@ -178,9 +190,21 @@ signals:
     void syncOnStartChanged(bool enabled);
     void launchAtLoginChanged(bool enabled);
     void hostCustomNamesChanged();
+    void dockDifferenceChanged();
+    void backupsChanged();
 
 private:
-    enum RefreshPart { SyncInfoPart = 1, LogPart = 2, ConflictPart = 4, HostsPart = 8, AllParts = 15 };
+    enum RefreshPart {
+        SyncInfoPart = 1,
+        LogPart = 2,
+        ConflictPart = 4,
+        HostsPart = 8,
+        DockPart = 16,       // the difference, when a Dock changed
+        DockForcedPart = 32, // the difference, anew
+        BackupsPart = 64,
+        AllParts = 31,
+        AfterSyncParts = 127
+    };
 
     void requestRefresh(int parts);
     void startRefresh();
@@ -233,6 +257,8 @@ private:
     bool m_syncOnStart = false;
     bool m_launchAtLogin = false;
     HostNameMap m_hostCustomNames;
+    DockDifference m_dockDifference;
+    QList<BackupInfo> m_backups;
 
     int m_pendingRefreshParts = 0;
     bool m_refreshInFlight = false;

@@ -77,7 +77,8 @@ std::optional<QList<HostInfo>> readHostRegistry(const QString &folder, const QSt
     const QStringList names =
         directory.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString &name : names) {
-        if (!name.startsWith(SyncFormat::kStatusPrefix) || !name.endsWith(SyncFormat::kHostFileSuffix))
+        if (!name.startsWith(SyncFormat::kStatusPrefix) || !name.endsWith(SyncFormat::kHostFileSuffix) ||
+            SyncFormat::isServiceConflictCopy(name))
             continue;
         const auto bytes =
             SafeFile::readRegularFile(folder + QLatin1Char('/') + name, SyncFormat::kMaxKeyValueFileBytes);

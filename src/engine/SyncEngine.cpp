@@ -2,8 +2,10 @@
 
 #include "SafeFile.h"
 #include "SyncFormat.h"
-#include "platform/DockRestarter.h"
+#include "platform/CloudFiles.h"
+#include "platform/DockPreferences.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -18,8 +20,20 @@ using namespace SyncFormat;
 
 namespace {
 
-// Dock files are some kilobytes; anything far larger is not compared, only synced by time.
-constexpr qint64 kMaxComparedDockBytes = 16 * 1024 * 1024;
+QString notYetAvailable(QLatin1StringView name)
+{
+    return name + QLatin1String(" ist noch nicht verfügbar");
+}
+
+QString notADock(const QString &name)
+{
+    return name + QLatin1String(" ist keine Dock-Konfiguration");
+}
+
+QString tooLarge(const QString &name)
+{
+    return name + QLatin1String(" ist größer als 16 MiB");
+}
 
 QString lastPathComponent(const QString &path)
 {
@@ -63,6 +77,8 @@ QString SyncEngine::Result::name() const
         return QStringLiteral("conflict");
     case Kind::StatusWritten:
         return QStringLiteral("statusWritten");
+    case Kind::Restored:
+        return QStringLiteral("restored");
     }
     return QStringLiteral("error");
 }
@@ -102,19 +118,27 @@ SyncEngine::Result SyncEngine::run(Mode mode)
 SyncEngine::Result SyncEngine::push()
 {
     log(QLatin1String("PUSH: Sende lokales Dock nach ") + lastPathComponent(m_syncFolderPath) + QStringLiteral(" …"));
+    // Read first: what is not a Dock is never shared, and nothing is spent on it.
+    const double localTime = localDockMTime();
+    const DockBytes local = readLocalDock();
+    if (!local.layout)
+        return pushFailed(local.problem);
     if (const auto failure = backupLocalDock(QString()))
         return pushFailed(*failure);
-    // The copy keeps the Dock file's modification time, so the shared copy and the meta file agree.
-    if (const auto failure = replaceItem(localDockPath(), folderFile(kDockFileName)))
-        return pushFailed(*failure);
+    // The copy carries the Dock file's modification time, so the shared copy and the meta file agree.
+    const QString shared = folderFile(kDockFileName);
+    if (const SafeFile::IoResult written = SafeFile::writeAtomically(shared, *local.bytes); !written.ok())
+        return pushFailed(written.description);
+    if (localTime > 0)
+        SafeFile::setModificationTime(shared, localTime);
+    recordAgreement(*local.bytes);
     // A copy without its meta file is not a push: the next automatic run elsewhere would take the
     // old meta time for the truth and undo it. So both files and the status must be written.
-    const double pushedTime = localDockMTime();
-    if (const auto failure = writeMeta(pushedTime))
+    if (const auto failure = writeMeta(localTime))
         return pushFailed(QLatin1String("Meta-Datei nicht geschrieben: ") + *failure);
     // The status records the meta file's time, which this push just wrote.
     if (const auto failure =
-            writeStatus(QStringLiteral("push"), readNumber(QString::fromLatin1(wholeNumberText(pushedTime)))))
+            writeStatus(QStringLiteral("push"), readNumber(QString::fromLatin1(wholeNumberText(localTime)))))
         return pushFailed(QLatin1String("Status-Datei nicht geschrieben: ") + *failure);
     removeOwnConflictMarker();
     removeStaleTempFiles();
@@ -128,48 +152,59 @@ SyncEngine::Result SyncEngine::pull()
     log(QLatin1String("PULL: Hole Dock-Konfiguration von ") + lastPathComponent(m_syncFolderPath) +
         QStringLiteral(" …"));
     const QString shared = folderFile(kDockFileName);
-    if (!SafeFile::exists(shared)) {
+    if (fileState(shared) == int(CloudFiles::State::Absent)) {
         log(QStringLiteral("PULL: Keine Konfiguration in iCloud gefunden"));
         notify({SyncNotice::Kind::NothingToPull, {}});
         return Result::error(QStringLiteral("Keine gemeinsame Konfiguration vorhanden"));
     }
-    // A shared copy that is not a file, or is empty, is half-arrived or evicted: applying it would
-    // wipe the user's Dock. Refuse it before anything local changes.
-    qint64 sharedSize = 0;
-    if (const SafeFile::IoResult checked = SafeFile::statRegularFile(shared, &sharedSize); !checked.ok())
-        return pullFailed(checked.description);
-    if (sharedSize == 0)
-        return pullFailed(QLatin1String(kDockFileName) + QLatin1String(": Die Datei im Sync-Ordner ist leer"));
+    // An evicted or half-arrived file is not applied, and neither is anything that is not a Dock:
+    // either would wipe the user's Dock. Refuse before anything local changes.
+    if (const auto missing = unavailableSharedFile())
+        return pullFailed(*missing);
+    const DockBytes incoming = readSharedDock();
+    if (!incoming.layout)
+        return pullFailed(incoming.problem);
 
     if (const auto failure = backupLocalDock(QStringLiteral("_vor_pull")))
         return pullFailed(*failure);
 
+    const DockBytes current = readLocalDock();
+    const bool sameLayout = current.layout && *current.layout == *incoming.layout;
+    if (const auto failure = applyLocalDock(*incoming.bytes))
+        return pullFailed(*failure);
+    recordAgreement(*incoming.bytes);
+
     // The applied file takes the pushed time recorded in the meta file, so that this Mac and the
     // pusher agree and neither pushes the file straight back (the sync service may not keep
     // modification times). A shared copy older than the meta file has not fully arrived yet: it
-    // keeps its own time, so the next automatic run pulls again once the newer copy is there.
+    // keeps its own time.
     const double recorded = remoteMTime();
     const double sharedTime = SafeFile::modificationTime(shared).value_or(0);
-    std::optional<double> appliedTime;
-    if (recorded > 0 && std::trunc(sharedTime) >= recorded)
-        appliedTime = recorded;
-
-    ensureDirectory(QFileInfo(localDockPath()).absolutePath());
-    if (const auto failure = replaceItem(shared, localDockPath(), appliedTime, true))
-        return pullFailed(*failure);
-    if (m_services.dockRestarter)
-        m_services.dockRestarter->restartDock();
+    const double appliedTime = recorded > 0 && std::trunc(sharedTime) >= recorded ? recorded : sharedTime;
+    if (appliedTime > 0 && SafeFile::exists(localDockPath()))
+        SafeFile::setModificationTime(localDockPath(), appliedTime);
+    // Restarting the Dock un-minimises the user's windows; a layout it already shows needs none.
+    if (!sameLayout)
+        restartDock();
     // Without its status the pull is not recorded: the next automatic run would see a conflict.
     if (const auto failure = writeStatus(QStringLiteral("pull")))
         return pullFailed(QStringLiteral("Dock übernommen, aber Status-Datei nicht geschrieben: ") + *failure);
     removeOwnConflictMarker();
-    log(QStringLiteral("PULL: Dock aktualisiert und neu gestartet"));
+    log(sameLayout ? QStringLiteral("PULL: Dock aktualisiert (Anordnung unverändert, kein Neustart)")
+                   : QStringLiteral("PULL: Dock aktualisiert und neu gestartet"));
     notify({SyncNotice::Kind::Pulled, {}});
     return Result::pulled();
 }
 
 SyncEngine::Result SyncEngine::autoSync()
 {
+    // A shared file that exists but cannot be read now is not a missing one: deciding without it
+    // would push this Mac's Dock over everyone's. Wait until the sync service has it here.
+    if (const auto missing = unavailableSharedFile()) {
+        log(QLatin1String("AUTO: ") + *missing);
+        return Result::error(*missing);
+    }
+
     const double local = localDockMTime();
     const double remote = remoteMTime();
     const QString pusher = readMeta(QStringLiteral("host")).value_or(QStringLiteral("unbekannt"));
@@ -178,14 +213,52 @@ SyncEngine::Result SyncEngine::autoSync()
     log(QLatin1String("AUTO: Lokal=") + roundedText(local) + QLatin1String("  iCloud=") + roundedText(remote) +
         QLatin1String(" (von: ") + pusher + QLatin1String(")  MeinLetzterPull=") + roundedText(lastPulled));
 
+    // Equal layouts are in sync whatever the times say: the Dock rewrites its own file after every
+    // restart, so times alone would send every pull straight back as a push.
+    const DockBytes here = readLocalDock();
+    const DockBytes shared = readSharedDock();
+    const bool bothDocks = here.layout && shared.layout;
+    if (bothDocks && *here.layout == *shared.layout) {
+        recordAgreement(*shared.bytes);
+        log(QStringLiteral("AUTO: Dock ist bereits synchron"));
+        writeStatus(QStringLiteral("sync"));
+        notify({SyncNotice::Kind::InSync, {}});
+        return Result::inSync();
+    }
+
     // The stored times are whole seconds; compare the local one the same way, so an unchanged Dock
     // right after its own push is in sync.
     const double localWhole = std::trunc(local);
 
+    // With the Dock this Mac last agreed with at hand, what changed is known by content: the side
+    // that differs from it wins, and only both differing is a conflict.
+    if (const auto agreed = bothDocks && lastPulled > 0 ? agreedLayout() : std::nullopt) {
+        const bool localChanged = !(*here.layout == *agreed);
+        const bool sharedChanged = !(*shared.layout == *agreed);
+        if (localChanged && !sharedChanged) {
+            log(QStringLiteral("AUTO: Lokales Dock ist aktueller → Push"));
+            return push();
+        }
+        if (!localChanged && sharedChanged) {
+            log(QLatin1String("AUTO: iCloud-Dock ist aktueller (von ") + pusher + QStringLiteral(") → Pull"));
+            return pull();
+        }
+        if (pusher != m_hostname) {
+            log(QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert"));
+            notify({SyncNotice::Kind::Conflict, {}});
+            SafeFile::writeAtomically(hostFileURL(kConflictPrefix), QByteArray());
+            return Result::conflict();
+        }
+    }
+
     // Both sides holding the same time is no conflict, whatever this Mac last recorded: a status
     // write lost after a pull would otherwise ask the user to choose between two equal Docks.
-    if (lastPulled > 0 && lastPulled < localWhole && lastPulled < remote && pusher != m_hostname &&
-        localWhole != remote) {
+    const bool changedOnBothSides = lastPulled > 0 && lastPulled < localWhole && lastPulled < remote &&
+                                    pusher != m_hostname && localWhole != remote;
+    // A Mac that has never agreed with the shared Dock (a Mac joining, often with the factory Dock)
+    // and holds another layout does not get to choose by time: the user does.
+    const bool joiningWithOtherDock = lastPulled == 0 && remote > 0 && bothDocks && pusher != m_hostname;
+    if (changedOnBothSides || joiningWithOtherDock) {
         log(QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert"));
         notify({SyncNotice::Kind::Conflict, {}});
         SafeFile::writeAtomically(hostFileURL(kConflictPrefix), QByteArray());
@@ -207,7 +280,7 @@ SyncEngine::Result SyncEngine::autoSync()
     // service delivered the two files apart, or kept each from a different Mac's push. Left alone,
     // the Macs would stay apart for good. The Mac the meta file names restores its push; every
     // other Mac takes the folder's copy.
-    if (sharedCopyContradicts(remote)) {
+    if (sharedCopyContradicts(remote, bothDocks)) {
         if (pusher == m_hostname) {
             log(QStringLiteral("AUTO: iCloud-Dock ist nicht der eigene letzte Push → Push"));
             return push();
@@ -219,6 +292,102 @@ SyncEngine::Result SyncEngine::autoSync()
     writeStatus(QStringLiteral("sync"));
     notify({SyncNotice::Kind::InSync, {}});
     return Result::inSync();
+}
+
+DockDifference SyncEngine::dockDifference() const
+{
+    DockDifference difference;
+    if (const auto values = SafeFile::readRegularFile(folderFile(kMetaFileName), kMaxKeyValueFileBytes)) {
+        if (const auto meta = parseKeyValues(*values)) {
+            difference.pushedBy = meta->value(QStringLiteral("host"));
+            difference.pushedAt =
+                QDateTime::fromString(meta->value(QStringLiteral("updated")), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        }
+    }
+    const QString sharedPath = folderFile(kDockFileName);
+    const int sharedState = fileState(sharedPath);
+    if (sharedState == int(CloudFiles::State::Absent))
+        return difference;
+    const auto unavailable = [&difference](const QString &problem) {
+        difference.result = DockDifference::Result::Unavailable;
+        difference.problem = problem;
+        return difference;
+    };
+    if (sharedState == int(CloudFiles::State::Unavailable))
+        return unavailable(notYetAvailable(kDockFileName));
+    const DockBytes shared = readSharedDock();
+    if (!shared.layout)
+        return unavailable(shared.problem);
+    // A Mac without a Dock file yet would receive every tile.
+    DockLayout local;
+    if (fileState(localDockPath()) != int(CloudFiles::State::Absent) || m_services.dockPreferences) {
+        const DockBytes here = readLocalDock();
+        if (here.layout)
+            local = *here.layout;
+        else if (here.bytes || fileState(localDockPath()) != int(CloudFiles::State::Absent))
+            return unavailable(here.problem);
+    }
+    DockDifference computed = DockDifference::between(local, *shared.layout);
+    computed.pushedBy = difference.pushedBy;
+    computed.pushedAt = difference.pushedAt;
+    return computed;
+}
+
+QList<BackupInfo> SyncEngine::listBackups() const
+{
+    // Only files of the backup scheme count, ranked by when they were taken as pruning ranks them.
+    struct Entry {
+        BackupInfo info;
+        BackupName name;
+    };
+    QList<Entry> entries;
+    const QDir directory(backupsDirectory());
+    for (const QFileInfo &file : directory.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::System)) {
+        const auto name = parseBackupName(file.fileName());
+        if (!name || file.isSymLink())
+            continue;
+        BackupInfo info;
+        info.name = file.fileName();
+        info.size = file.size();
+        info.taken = QDateTime::fromString(name->stamp, QStringLiteral("yyyyMMdd_HHmmss"));
+        info.action = name->suffix == QLatin1String("_vor_pull")      ? QStringLiteral("pull")
+                      : name->suffix == QLatin1String("_vor_restore") ? QStringLiteral("restore")
+                                                                      : QStringLiteral("push");
+        entries.append({info, *name});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry &a, const Entry &b) { return isNewerBackup(a.name, b.name); });
+    QList<BackupInfo> backups;
+    for (const Entry &entry : entries)
+        backups.append(entry.info);
+    return backups;
+}
+
+SyncEngine::Result SyncEngine::restoreBackup(const QString &name)
+{
+    // Only a name from the list: no path parts, nothing that leads out of the backups folder.
+    const bool plainName = !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+                           name != QLatin1String(".") && name != QLatin1String("..");
+    const QList<BackupInfo> known = listBackups();
+    const bool listed =
+        std::any_of(known.begin(), known.end(), [&name](const BackupInfo &b) { return b.name == name; });
+    if (!plainName || !listed)
+        return Result::error(QLatin1String("Keine Sicherung namens ") + name);
+    const QString path = backupsDirectory() + QLatin1Char('/') + name;
+    const auto bytes = SafeFile::readRegularFile(path, kMaxDockFileBytes);
+    if (!bytes)
+        return Result::error(name + QLatin1String(" kann nicht gelesen werden"));
+    if (!DockLayout::parse(*bytes))
+        return Result::error(notADock(name));
+    if (const auto failure = backupLocalDock(QStringLiteral("_vor_restore")))
+        return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
+    if (const auto failure = applyLocalDock(*bytes)) {
+        log(QLatin1String("RESTORE FEHLER: ") + *failure);
+        return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
+    }
+    restartDock();
+    log(QLatin1String("RESTORE: Sicherung ") + name + QLatin1String(" wiederhergestellt"));
+    return Result::restored();
 }
 
 QString SyncEngine::hostFileURL(QLatin1StringView prefix) const
@@ -415,24 +584,127 @@ std::optional<QString> SyncEngine::replaceItem(const QString &source, const QStr
 }
 
 // The copy a push leaves carries the pushed Dock's time, which the meta file records. A copy with
-// another time was put there by someone else; it contradicts the meta file when its bytes also
-// differ from this Mac's Dock. An empty or unreadable copy is half-arrived and never counts.
-bool SyncEngine::sharedCopyContradicts(double remote) const
+// another time was put there by someone else; it contradicts the meta file when it holds another
+// layout than this Mac's Dock. An empty or unreadable copy is half-arrived and never counts.
+bool SyncEngine::sharedCopyContradicts(double remote, bool layoutsDiffer) const
 {
-    const QString shared = folderFile(kDockFileName);
-    const auto sharedTime = SafeFile::modificationTime(shared);
-    if (!sharedTime || std::trunc(*sharedTime) == remote)
-        return false;
-    qint64 sharedSize = 0;
-    qint64 localSize = 0;
-    if (!SafeFile::statRegularFile(shared, &sharedSize).ok() || sharedSize == 0 ||
-        !SafeFile::statRegularFile(localDockPath(), &localSize).ok())
-        return false;
-    if (sharedSize != localSize)
-        return true;
-    const auto sharedBytes = SafeFile::readRegularFile(shared, kMaxComparedDockBytes);
-    const auto localBytes = SafeFile::readRegularFile(localDockPath(), kMaxComparedDockBytes);
-    return sharedBytes && localBytes && *sharedBytes != *localBytes;
+    const auto sharedTime = SafeFile::modificationTime(folderFile(kDockFileName));
+    return sharedTime && std::trunc(*sharedTime) != remote && layoutsDiffer;
+}
+
+int SyncEngine::fileState(const QString &path) const
+{
+    return int(m_services.cloudFiles ? m_services.cloudFiles->state(path) : CloudFiles::portableState(path));
+}
+
+// The meta file, the Dock copy and this Mac's own status decide together; the first of them that
+// is there but cannot be read now, named. Its download is requested on the way.
+std::optional<QString> SyncEngine::unavailableSharedFile() const
+{
+    const QString meta = folderFile(kMetaFileName);
+    const QString dock = folderFile(kDockFileName);
+    const QString status = hostFileURL(kStatusPrefix);
+    const std::pair<QString, QString> files[] = {
+        {meta, QString(kMetaFileName)}, {dock, QString(kDockFileName)}, {status, QFileInfo(status).fileName()}};
+    for (const auto &[path, name] : files) {
+        if (fileState(path) != int(CloudFiles::State::Unavailable))
+            continue;
+        if (m_services.cloudFiles)
+            m_services.cloudFiles->requestDownload(path);
+        return name + QLatin1String(" ist noch nicht verfügbar");
+    }
+    // A copy older than the push the meta file records has not arrived yet: deciding on it would
+    // pull a Dock that is already replaced, or send it back.
+    const double recorded = remoteMTime();
+    const auto sharedTime = SafeFile::modificationTime(dock);
+    if (recorded > 0 && sharedTime && std::trunc(*sharedTime) < recorded)
+        return notYetAvailable(kDockFileName);
+    return std::nullopt;
+}
+
+SyncEngine::DockBytes SyncEngine::readLocalDock() const
+{
+    DockBytes dock;
+    const QString name = QLatin1String("Lokales Dock (") + QLatin1String(kDockFileName) + QLatin1Char(')');
+    if (m_services.dockPreferences) {
+        dock.bytes = m_services.dockPreferences->exportCurrent();
+    } else {
+        const auto read = SafeFile::readRegularFile(localDockPath(), kMaxDockFileBytes + 1);
+        if (read)
+            dock.bytes = *read;
+    }
+    if (!dock.bytes) {
+        dock.problem = SafeFile::exists(localDockPath())
+                           ? name + QLatin1String(" kann nicht gelesen werden")
+                           : SafeFile::IoResult::failure(ENOENT, localDockPath()).description;
+        return dock;
+    }
+    if (dock.bytes->size() > kMaxDockFileBytes)
+        dock.problem = tooLarge(name);
+    else if (!(dock.layout = DockLayout::parse(*dock.bytes)))
+        dock.problem = notADock(name);
+    return dock;
+}
+
+SyncEngine::DockBytes SyncEngine::readSharedDock() const
+{
+    DockBytes dock;
+    const QString path = folderFile(kDockFileName);
+    qint64 size = 0;
+    if (const SafeFile::IoResult checked = SafeFile::statRegularFile(path, &size); !checked.ok()) {
+        dock.problem = checked.description;
+        return dock;
+    }
+    if (size == 0) {
+        dock.problem = QLatin1String(kDockFileName) + QLatin1String(": Die Datei im Sync-Ordner ist leer");
+        return dock;
+    }
+    if (size > kMaxDockFileBytes) {
+        dock.problem = tooLarge(QString(kDockFileName));
+        return dock;
+    }
+    dock.bytes = SafeFile::readRegularFile(path, kMaxDockFileBytes);
+    if (!dock.bytes)
+        dock.problem = notYetAvailable(kDockFileName);
+    else if (!(dock.layout = DockLayout::parse(*dock.bytes)))
+        dock.problem = notADock(QString(kDockFileName));
+    return dock;
+}
+
+std::optional<QString> SyncEngine::applyLocalDock(const QByteArray &bytes) const
+{
+    if (m_services.dockPreferences)
+        return m_services.dockPreferences->import(bytes);
+    ensureDirectory(QFileInfo(localDockPath()).absolutePath());
+    const SafeFile::IoResult written = SafeFile::writeAtomically(localDockPath(), bytes);
+    return written.ok() ? std::nullopt : std::optional<QString>(written.description);
+}
+
+QString SyncEngine::agreedDockPath() const
+{
+    const QByteArray folder = QDir::cleanPath(m_syncFolderPath).toUtf8();
+    return backupsDirectory() + QLatin1String("/.agreed-") +
+           QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16));
+}
+
+void SyncEngine::recordAgreement(const QByteArray &bytes) const
+{
+    if (SafeFile::readRegularFile(agreedDockPath(), kMaxDockFileBytes) == bytes)
+        return;
+    ensureDirectory(backupsDirectory());
+    SafeFile::writeAtomically(agreedDockPath(), bytes);
+}
+
+std::optional<DockLayout> SyncEngine::agreedLayout() const
+{
+    const auto bytes = SafeFile::readRegularFile(agreedDockPath(), kMaxDockFileBytes);
+    return bytes ? DockLayout::parse(*bytes) : std::nullopt;
+}
+
+void SyncEngine::restartDock() const
+{
+    if (m_services.dockPreferences)
+        m_services.dockPreferences->restartDock();
 }
 
 QDateTime SyncEngine::now() const

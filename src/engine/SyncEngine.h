@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BackupInfo.h"
+#include "DockLayout.h"
 #include "EngineServices.h"
 
 #include <QString>
@@ -15,7 +17,7 @@ public:
 
     class Result {
     public:
-        enum class Kind { Error, Pushed, Pulled, InSync, Conflict, StatusWritten };
+        enum class Kind { Error, Pushed, Pulled, InSync, Conflict, StatusWritten, Restored };
 
         static Result error(const QString &message) { return Result(Kind::Error, message); }
         static Result pushed() { return Result(Kind::Pushed); }
@@ -23,12 +25,13 @@ public:
         static Result inSync() { return Result(Kind::InSync); }
         static Result conflict() { return Result(Kind::Conflict); }
         static Result statusWritten() { return Result(Kind::StatusWritten); }
+        static Result restored() { return Result(Kind::Restored); }
 
         Kind kind() const { return m_kind; }
         QString message() const { return m_message; } // empty unless kind() is Error
         bool operator==(const Result &) const = default;
 
-        // "pushed", "pulled", "inSync", "conflict", "statusWritten", "error"
+        // "pushed", "pulled", "inSync", "conflict", "statusWritten", "restored", "error"
         QString name() const;
 
     private:
@@ -47,6 +50,14 @@ public:
     Result push();
     Result pull();
     Result autoSync();
+
+    // What a pull would change here; reads only, writes nothing (not even a log line).
+    DockDifference dockDifference() const;
+    // The local backups, newest first by the time each was taken.
+    QList<BackupInfo> listBackups() const;
+    // Backs up the current Dock ("_vor_restore"), applies the named backup and restarts the Dock.
+    // name is a file name from listBackups(); anything else changes nothing.
+    Result restoreBackup(const QString &name);
 
     // The file layer.
     QString hostFileURL(QLatin1StringView prefix) const;
@@ -71,8 +82,26 @@ public:
                                               bool refuseEmptySource = false);
 
 private:
+    struct DockBytes {
+        std::optional<QByteArray> bytes;
+        std::optional<DockLayout> layout; // none: unreadable, too large or not a Dock
+        QString problem;                  // why there is no layout
+    };
+
     QDateTime now() const;
-    bool sharedCopyContradicts(double remote) const;
+    int fileState(const QString &path) const; // CloudFiles::State
+    std::optional<QString> unavailableSharedFile() const;
+    DockBytes readLocalDock() const;
+    DockBytes readSharedDock() const;
+    std::optional<QString> applyLocalDock(const QByteArray &bytes) const;
+    // The shared Dock this Mac last agreed with (pushed, pulled or found equal), kept locally per
+    // sync folder: whether a side changed since then is decided by content, because the Dock
+    // rewrites its own file and its time says nothing.
+    QString agreedDockPath() const;
+    void recordAgreement(const QByteArray &bytes) const;
+    std::optional<DockLayout> agreedLayout() const;
+    void restartDock() const;
+    bool sharedCopyContradicts(double remote, bool layoutsDiffer) const;
     void notify(const SyncNotice &notice) const;
     void removeOwnConflictMarker() const;
     void removeStaleTempFiles() const;

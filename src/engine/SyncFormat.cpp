@@ -128,6 +128,20 @@ QString fileSafeName(const QString &hostname)
     return safe;
 }
 
+bool isServiceConflictCopy(const QString &fileName)
+{
+    if (fileName.contains(QLatin1String(".sync-conflict-")))
+        return true;
+    // iCloud Drive appends " 2", " 3", … to the name before its extension.
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QStringView stem = QStringView(fileName).left(dot < 0 ? fileName.size() : dot);
+    const qsizetype space = stem.lastIndexOf(QLatin1Char(' '));
+    if (space < 0 || space + 1 >= stem.size())
+        return false;
+    const QStringView counter = stem.mid(space + 1);
+    return std::all_of(counter.begin(), counter.end(), [](QChar c) { return c.isDigit(); });
+}
+
 QString hostFileName(QLatin1StringView prefix, const QString &hostname)
 {
     return prefix + fileSafeName(hostname) + kHostFileSuffix;

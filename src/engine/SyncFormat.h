@@ -20,9 +20,13 @@ inline constexpr QLatin1StringView kHostFileSuffix{".txt"};
 // Read limits for files of the shared folder, so a corrupted or hostile file cannot exhaust memory.
 inline constexpr qint64 kMaxKeyValueFileBytes = 64 * 1024;
 inline constexpr qint64 kMaxLogReadBytes = 1024 * 1024;
-
-// Real Dock files are well under 1 MiB; a larger one is refused by push, pull and the backups.
+// Real Dock files are well under 1 MiB; a larger one is refused by push, pull and restore.
 inline constexpr qint64 kMaxDockFileBytes = 16 * 1024 * 1024;
+
+// Whether a file name is a copy a sync service made of one of ours when two Macs wrote it at once:
+// "status-X 2.txt", "com.apple.dock 2.plist" (iCloud Drive), "status-X.sync-conflict-20261207-
+// 101010-ABCDEFG.txt" (Syncthing). Such a copy is never read as the file it copies.
+bool isServiceConflictCopy(const QString &fileName);
 
 // The text without control characters (C0, C1) and line or paragraph separators.
 QString withoutControlCharacters(const QString &text);

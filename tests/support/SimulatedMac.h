@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SyncEngine.h"
-#include "platform/DockRestarter.h"
+#include "platform/DockPreferences.h"
 #include "platform/Notifier.h"
 
 #include <QDateTime>
@@ -24,13 +24,22 @@ private:
     QStringList m_titles;
 };
 
-class CountingDockRestarter final : public DockRestarter {
+// The Dock of a simulated Mac: its preferences are the file in the Mac's home. Like the real Dock,
+// it can rewrite its bookkeeping keys after every restart, leaving the file newer than before.
+class SimulatedDock final : public DockPreferences {
 public:
-    void restartDock() override { ++m_count; }
-    int count() const { return m_count; }
+    explicit SimulatedDock(QString dockPath);
+    std::optional<QByteArray> exportCurrent() override;
+    std::optional<QString> import(const QByteArray &bytes) override;
+    void restartDock() override;
+
+    int restarts() const { return m_restarts; }
+    void setRewritesOnRestart(bool rewrites) { m_rewrites = rewrites; }
 
 private:
-    std::atomic<int> m_count{0};
+    QString m_path;
+    std::atomic<int> m_restarts{0};
+    std::atomic<bool> m_rewrites{false};
 };
 
 // One Mac of a test: its own home (with the Dock file), backups, host name, notifications,
@@ -50,7 +59,9 @@ public:
     SyncEngine engine();
     SyncEngine::Result run(SyncEngine::Mode mode);
 
-    // Replaces the Dock file; with an mtime, gives it that modification time.
+    // Replaces the Dock file; with an mtime, gives it that modification time. Bytes that are not a
+    // property list stand for a Dock of that name (TestDock::marker), and dockBytes() and
+    // readBytes() give the name back, so a test can follow which Dock went where.
     void writeDock(const QByteArray &bytes, std::optional<double> mtime = std::nullopt);
     QByteArray dockBytes() const;
     bool hasDock() const;
@@ -58,7 +69,10 @@ public:
 
     QStringList backups() const; // file names, sorted
     RecordingNotifier &notifier() { return m_notifier; }
-    int dockRestarts() const { return m_dock.count(); }
+    int dockRestarts() const { return m_dock.restarts(); }
+    SimulatedDock &dock() { return m_dock; }
+    // The Dock's preferences the engine reads and applies; the simulated Dock unless replaced.
+    void setDockPreferences(DockPreferences *preferences) { m_preferences = preferences; }
 
     // The clock the engine sees; the system clock until set.
     void setNow(const QDateTime &now) { m_now = now; }
@@ -70,10 +84,13 @@ private:
     QString m_home;
     QString m_backups;
     RecordingNotifier m_notifier;
-    CountingDockRestarter m_dock;
+    SimulatedDock m_dock;
+    DockPreferences *m_preferences = nullptr;
     std::optional<QDateTime> m_now;
 };
 
-// Reads a regular file whole; an empty array when it cannot be read or is no regular file.
+// Reads a regular file whole; an empty array when it cannot be read or is no regular file. A Dock
+// that stands for a name (TestDock::marker) reads as that name, and bytes written to a file named
+// like the Dock that are not a property list are written as the Dock of that name.
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);

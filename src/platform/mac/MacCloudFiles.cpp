@@ -1,0 +1,33 @@
+#include "platform/CloudFiles.h"
+
+#include <QProcess>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Since macOS 14 an evicted iCloud file keeps its name and is marked dataless; reading it would
+// block while it downloads. The flag is read with stat, which never fetches anything.
+class MacCloudFiles final : public CloudFiles {
+public:
+    State state(const QString &path) const override
+    {
+        struct stat status {};
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_flags & SF_DATALESS) != 0)
+            return State::Unavailable;
+        return portableState(path);
+    }
+
+    void requestDownload(const QString &path) override
+    {
+        // brctl asks the iCloud daemon to fetch the file and returns; the next run finds it there.
+        QProcess::startDetached(QStringLiteral("/usr/bin/brctl"), {QStringLiteral("download"), path});
+    }
+};
+
+} // namespace
+
+std::unique_ptr<CloudFiles> createSystemCloudFiles()
+{
+    return std::make_unique<MacCloudFiles>();
+}

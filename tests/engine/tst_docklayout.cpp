@@ -1,0 +1,98 @@
+#include "DockLayout.h"
+#include "TestDock.h"
+#include "TestMain.h"
+
+#include <QtTest>
+
+using TestDock::Spec;
+Q_DECLARE_METATYPE(TestDock::Spec)
+
+// Reading a Dock: which files are Docks, which differences count, and what a pull would change.
+class TestDockLayout : public QObject {
+    Q_OBJECT
+
+private slots:
+    void validity_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("isDock");
+        const QByteArray xmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+        QTest::newRow("binary Dock") << TestDock::build(TestDock::realistic()) << true;
+        Spec xml = TestDock::realistic();
+        xml.binary = false;
+        QTest::newRow("XML Dock") << TestDock::build(xml) << true;
+        QTest::newRow("dictionary without apps") << xmlHead + "<dict><key>autohide</key><true/></dict></plist>" << true;
+        QTest::newRow("apps not an array")
+            << xmlHead + "<dict><key>persistent-apps</key><string>Safari</string></dict></plist>" << false;
+        QTest::newRow("root is an array") << xmlHead + "<array><string>x</string></array></plist>" << false;
+        QTest::newRow("plain text") << QByteArray("dock of A") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("cut binary") << TestDock::build(TestDock::realistic()).left(500) << false;
+    }
+    void validity()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, isDock);
+        QCOMPARE(DockLayout::parse(bytes).has_value(), isDock);
+    }
+
+    // What the Dock rewrites on its own never makes two layouts differ; what the user sees does.
+    void equality_data()
+    {
+        QTest::addColumn<Spec>("other");
+        QTest::addColumn<bool>("equal");
+        const Spec base = TestDock::realistic();
+        Spec rewritten = base;
+        rewritten.generation = 9;
+        QTest::newRow("volatile keys rewritten") << rewritten << true;
+        Spec asXml = base;
+        asXml.binary = false;
+        QTest::newRow("same Dock as XML") << asXml << true;
+        Spec moved = base;
+        moved.apps.move(0, 3);
+        QTest::newRow("app moved") << moved << false;
+        Spec removed = base;
+        removed.apps.removeLast();
+        QTest::newRow("app removed") << removed << false;
+        Spec setting = base;
+        setting.settings.insert(QStringLiteral("tilesize"), 64);
+        QTest::newRow("tile size") << setting << false;
+        Spec folderView = base;
+        folderView.others[0].options.insert(QStringLiteral("showas"), 3);
+        QTest::newRow("folder shown otherwise") << folderView << false;
+    }
+    void equality()
+    {
+        QFETCH(Spec, other);
+        QFETCH(bool, equal);
+        const auto base = DockLayout::parse(TestDock::build(TestDock::realistic()));
+        const auto compared = DockLayout::parse(TestDock::build(other));
+        QVERIFY(base && compared);
+        QCOMPARE(*base == *compared, equal);
+        QCOMPARE(DockDifference::between(*base, *compared).result,
+                 equal ? DockDifference::Result::Same : DockDifference::Result::Different);
+    }
+
+    void difference()
+    {
+        Spec here = TestDock::withApps({QStringLiteral("Safari"), QStringLiteral("Mail"), QStringLiteral("Notes")});
+        here.others = {{QStringLiteral("Downloads"), QStringLiteral("/Users/me/Downloads"), {}}};
+        Spec shared = TestDock::withApps({QStringLiteral("Notes"), QStringLiteral("Safari"), QStringLiteral("Xcode")});
+        shared.settings.insert(QStringLiteral("autohide"), true);
+        shared.generation = 4;
+        const auto difference = DockDifference::between(
+            *DockLayout::parse(TestDock::build(here)), *DockLayout::parse(TestDock::build(shared)),
+            [](const QString &path) { return !path.contains(QLatin1String("Xcode")); });
+        QCOMPARE(difference.result, DockDifference::Result::Different);
+        QCOMPARE(difference.appsAdded, QStringList{QStringLiteral("Xcode")});
+        QCOMPARE(difference.appsRemoved, QStringList{QStringLiteral("Mail")});
+        QCOMPARE(difference.othersRemoved, QStringList{QStringLiteral("Downloads")});
+        QVERIFY(difference.othersAdded.isEmpty());
+        QVERIFY(difference.orderChanged);
+        QCOMPARE(difference.settingsChanged, QStringList{QStringLiteral("autohide")});
+        QCOMPARE(difference.appsNotInstalled, QStringList{QStringLiteral("Xcode")});
+    }
+};
+
+TANDRILL_TEST_CLASS(TestDockLayout)
+#include "tst_docklayout.moc"

@@ -1,0 +1,111 @@
+#include "SafeFile.h"
+#include "SimulatedMac.h"
+#include "TestDock.h"
+#include "TestMain.h"
+#include "platform/DockPreferences.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray dockWith(const QString &app, bool binary = true)
+{
+    TestDock::Spec spec = TestDock::withApps({app});
+    spec.binary = binary;
+    return TestDock::build(spec);
+}
+
+// A `defaults` for one home: the fake preferences daemon of tests/support.
+QString installFakeDefaults(const QString &home)
+{
+    const QString tool = home + QLatin1String("/defaults");
+    writeBytes(tool, "#!/bin/sh\nexec '" TANDRILL_FAKE_DEFAULTS "' '" + home.toUtf8() + "' \"$@\"\n");
+    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return tool;
+}
+
+} // namespace
+
+// Both ways of reading and applying the Dock's preferences behave alike: what was applied is
+// what is read back, and what the system keeps in the end.
+class TestDockPreferences : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<SimulatedMac> m_mac;
+    std::unique_ptr<DockPreferences> m_preferences;
+    int m_restarts = 0;
+
+private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("throughDefaults");
+        QTest::newRow("file") << false;
+        QTest::newRow("defaults and a caching daemon") << true;
+    }
+    void init()
+    {
+        QFETCH_GLOBAL(bool, throughDefaults);
+        m_root = std::make_unique<QTemporaryDir>();
+        m_mac = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), m_root->path() + QLatin1String("/sync"),
+                                               m_root->path());
+        m_mac->writeDock(dockWith(QStringLiteral("Safari")), 1000);
+        m_restarts = 0;
+        m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()),
+                                                                        [this] { ++m_restarts; })
+                                        : createFileDockPreferences(m_mac->dockPath());
+        m_mac->setDockPreferences(m_preferences.get());
+    }
+
+    void applyAndReadBack_data()
+    {
+        QTest::addColumn<QByteArray>("applied");
+        QTest::newRow("binary") << dockWith(QStringLiteral("Notes"));
+        QTest::newRow("XML") << dockWith(QStringLiteral("Notes"), false);
+    }
+    void applyAndReadBack()
+    {
+        QFETCH(QByteArray, applied);
+        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(dockWith(QStringLiteral("Safari"))));
+        QCOMPARE(m_preferences->import(applied), std::nullopt);
+        QFETCH_GLOBAL(bool, throughDefaults);
+        // Copied behind the daemon's back: it serves, and later writes back, what it holds.
+        if (throughDefaults)
+            writeBytes(m_mac->dockPath(), dockWith(QStringLiteral("Behind")));
+        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(applied));
+        m_preferences->exportCurrent();
+        QCOMPARE(m_mac->dockBytes(), applied);
+    }
+
+    // A pull applies through the system: the pulled layout is what the system then serves.
+    void pullAppliesThroughTheSystem()
+    {
+        SimulatedMac other(QStringLiteral("Mac B"), m_mac->syncFolder(), m_root->path());
+        other.writeDock(dockWith(QStringLiteral("Xcode")), 2000);
+        QCOMPARE(other.run(SyncEngine::Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
+        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::Conflict);
+        QCOMPARE(m_mac->run(SyncEngine::Mode::Pull).kind(), SyncEngine::Result::Kind::Pulled);
+        const auto served = m_preferences->exportCurrent();
+        QVERIFY(served);
+        QVERIFY(DockLayout::parse(*served) == DockLayout::parse(dockWith(QStringLiteral("Xcode"))));
+        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
+        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
+        QVERIFY(DockLayout::parse(m_mac->dockBytes()) == DockLayout::parse(*served));
+    }
+
+    void refusedImportChangesNothing()
+    {
+        QFETCH_GLOBAL(bool, throughDefaults);
+        if (!throughDefaults)
+            QSKIP("a file takes any bytes");
+        QVERIFY(m_preferences->import(QByteArray()).has_value());
+        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(dockWith(QStringLiteral("Safari"))));
+    }
+};
+
+TANDRILL_TEST_CLASS(TestDockPreferences)
+#include "tst_dockpreferences.moc"

@@ -1,0 +1,220 @@
+#include "TestDock.h"
+
+#include <QUrl>
+
+#include <plist/plist.h>
+
+#include <memory>
+
+namespace TestDock {
+namespace {
+
+struct Free {
+    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using Node = std::unique_ptr<void, Free>;
+
+plist_t fromVariant(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
+    case QMetaType::Double:
+        return plist_new_real(value.toDouble());
+    case QMetaType::QVariantMap: {
+        plist_t dict = plist_new_dict();
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            plist_dict_set_item(dict, it.key().toUtf8().constData(), fromVariant(it.value()));
+        return dict;
+    }
+    case QMetaType::QVariantList: {
+        plist_t array = plist_new_array();
+        for (const QVariant &item : value.toList())
+            plist_array_append_item(array, fromVariant(item));
+        return array;
+    }
+    default:
+        return plist_new_string(value.toString().toUtf8().constData());
+    }
+}
+
+QByteArray bookmark(const QString &path, int generation)
+{
+    // Bookmark data is opaque to everyone but the system; its bytes change with every refresh.
+    QByteArray data = "book\0\0\0\0mark" + path.toUtf8();
+    data.append(QByteArray(400, static_cast<char>('a' + generation % 26)));
+    return data;
+}
+
+void setVolatileTileKeys(plist_t tile, plist_t tileData, int generation, int index)
+{
+    plist_dict_set_item(tile, "GUID", plist_new_uint(static_cast<uint64_t>(1'000'000 * generation + index)));
+    if (!tileData)
+        return;
+    const QByteArray book = bookmark(QString::number(index), generation);
+    plist_dict_set_item(tileData, "book", plist_new_data(book.constData(), static_cast<uint64_t>(book.size())));
+    plist_dict_set_item(tileData, "file-mod-date", plist_new_uint(static_cast<uint64_t>(3'700'000'000 + generation)));
+    plist_dict_set_item(tileData, "parent-mod-date", plist_new_uint(static_cast<uint64_t>(3'600'000'000 + generation)));
+}
+
+void setVolatileTopKeys(plist_t root, int generation)
+{
+    plist_dict_set_item(root, "mod-count", plist_new_uint(static_cast<uint64_t>(generation)));
+    plist_dict_set_item(root, "lastShowIndicatorTime", plist_new_real(780'000'000.5 + generation));
+    plist_t stamps = plist_new_array();
+    plist_array_append_item(stamps, plist_new_real(780'000'000.0 + generation));
+    plist_dict_set_item(root, "last-analytics-stamp", stamps);
+    plist_dict_set_item(root, "trash-full", plist_new_bool(generation % 2 == 1 ? 1 : 0));
+    plist_dict_set_item(root, "loc", plist_new_string(generation % 2 ? "de_DE" : "en_US"));
+}
+
+plist_t tileNode(const Tile &tile, int generation, int index, const char *type)
+{
+    plist_t node = plist_new_dict();
+    plist_t data = plist_new_dict();
+    if (!tile.path.isEmpty()) {
+        plist_t fileData = plist_new_dict();
+        const QByteArray url = QUrl::fromLocalFile(tile.path + QLatin1Char('/')).toEncoded();
+        plist_dict_set_item(fileData, "_CFURLString", plist_new_string(url.constData()));
+        plist_dict_set_item(fileData, "_CFURLStringType", plist_new_uint(15));
+        plist_dict_set_item(data, "file-data", fileData);
+        plist_dict_set_item(data, "file-label", plist_new_string(tile.label.toUtf8().constData()));
+        plist_dict_set_item(data, "file-type", plist_new_uint(41));
+        plist_dict_set_item(data, "bundle-identifier",
+                            plist_new_string(QByteArray("com.example." + tile.label.toUtf8().toLower()).constData()));
+        plist_dict_set_item(data, "dock-extra", plist_new_bool(0));
+        plist_dict_set_item(data, "is-beta", plist_new_bool(0));
+    }
+    for (auto it = tile.options.cbegin(); it != tile.options.cend(); ++it)
+        plist_dict_set_item(data, it.key().toUtf8().constData(), fromVariant(it.value()));
+    plist_dict_set_item(node, "tile-data", data);
+    plist_dict_set_item(node, "tile-type", plist_new_string(tile.path.isEmpty() ? "spacer-tile" : type));
+    setVolatileTileKeys(node, data, generation, index);
+    return node;
+}
+
+QByteArray serialize(plist_t root, bool binary)
+{
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    if (binary)
+        plist_to_bin(root, &bytes, &length);
+    else
+        plist_to_xml(root, &bytes, &length);
+    QByteArray result(bytes, static_cast<qsizetype>(length));
+    free(bytes);
+    return result;
+}
+
+Node parse(const QByteArray &bytes)
+{
+    plist_t root = nullptr;
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (plist_is_binary(bytes.constData(), length))
+        plist_from_bin(bytes.constData(), length, &root);
+    else
+        plist_from_xml(bytes.constData(), length, &root);
+    return Node(root);
+}
+
+} // namespace
+
+QByteArray build(const Spec &spec)
+{
+    Node root(plist_new_dict());
+    int index = 0;
+    for (const auto &[key, tiles, type] : {std::tuple{"persistent-apps", &spec.apps, "file-tile"},
+                                           std::tuple{"persistent-others", &spec.others, "directory-tile"}}) {
+        plist_t array = plist_new_array();
+        for (const Tile &tile : *tiles)
+            plist_array_append_item(array, tileNode(tile, spec.generation, ++index, type));
+        plist_dict_set_item(root.get(), key, array);
+    }
+    plist_dict_set_item(root.get(), "version", plist_new_uint(1));
+    for (auto it = spec.settings.cbegin(); it != spec.settings.cend(); ++it)
+        plist_dict_set_item(root.get(), it.key().toUtf8().constData(), fromVariant(it.value()));
+    setVolatileTopKeys(root.get(), spec.generation);
+    return serialize(root.get(), spec.binary);
+}
+
+Spec withApps(const QStringList &labels)
+{
+    Spec spec;
+    for (const QString &label : labels)
+        spec.apps.append({label, QLatin1String("/Applications/") + label + QLatin1String(".app"), {}});
+    return spec;
+}
+
+Spec realistic()
+{
+    QStringList labels;
+    for (int i = 1; i <= 40; ++i)
+        labels.append(QStringLiteral("App %1").arg(i));
+    Spec spec = withApps(labels);
+    spec.others = {
+        {QStringLiteral("Downloads"),
+         QStringLiteral("/Users/me/Downloads"),
+         {{QStringLiteral("arrangement"), 2}, {QStringLiteral("displayas"), 0}, {QStringLiteral("showas"), 1}}},
+        {QStringLiteral("Documents"),
+         QStringLiteral("/Users/me/Documents"),
+         {{QStringLiteral("arrangement"), 1}, {QStringLiteral("displayas"), 1}, {QStringLiteral("showas"), 2}}}};
+    spec.settings = {{QStringLiteral("autohide"), false},
+                     {QStringLiteral("tilesize"), 48},
+                     {QStringLiteral("orientation"), QStringLiteral("bottom")},
+                     {QStringLiteral("show-recents"), false}};
+    return spec;
+}
+
+QByteArray marker(const QByteArray &name)
+{
+    Spec spec = withApps({QString::fromUtf8(name)});
+    spec.settings.insert(QStringLiteral("tandrill-test-marker"), QString::fromUtf8(name.toBase64()));
+    spec.binary = false;
+    return build(spec);
+}
+
+std::optional<QByteArray> markerOf(const QByteArray &bytes)
+{
+    if (!bytes.startsWith("<?xml"))
+        return std::nullopt;
+    const Node root = parse(bytes);
+    plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
+                        ? plist_dict_get_item(root.get(), "tandrill-test-marker")
+                        : nullptr;
+    if (!value || plist_get_node_type(value) != PLIST_STRING)
+        return std::nullopt;
+    char *text = nullptr;
+    plist_get_string_val(value, &text);
+    const QByteArray name = QByteArray::fromBase64(text);
+    free(text);
+    return name;
+}
+
+QByteArray rewriteVolatile(const QByteArray &bytes, int generation)
+{
+    const Node root = parse(bytes);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return bytes;
+    setVolatileTopKeys(root.get(), generation);
+    int index = 0;
+    for (const char *key : {"persistent-apps", "persistent-others"}) {
+        plist_t tiles = plist_dict_get_item(root.get(), key);
+        if (!tiles || plist_get_node_type(tiles) != PLIST_ARRAY)
+            continue;
+        for (uint32_t i = 0; i < plist_array_get_size(tiles); ++i) {
+            plist_t tile = plist_array_get_item(tiles, i);
+            if (plist_get_node_type(tile) != PLIST_DICT)
+                continue;
+            plist_t data = plist_dict_get_item(tile, "tile-data");
+            setVolatileTileKeys(tile, data && plist_get_node_type(data) == PLIST_DICT ? data : nullptr, generation,
+                                ++index);
+        }
+    }
+    return serialize(root.get(), !bytes.startsWith("<?xml"));
+}
+
+} // namespace TestDock

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+// Real Dock preferences for tests, built with libplist the way the Dock writes them: tiles with
+// bookmark data, file dates and GUIDs, and the bookkeeping keys the Dock keeps rewriting.
+namespace TestDock {
+
+struct Tile {
+    QString label;
+    QString path;        // becomes the tile's file URL; empty for a spacer
+    QVariantMap options; // extra "tile-data" keys (a folder's view, a stack's sorting)
+};
+
+struct Spec {
+    QList<Tile> apps;
+    QList<Tile> others;
+    QVariantMap settings; // other top-level keys (autohide, tilesize, orientation, …)
+    int generation = 1;   // seeds the volatile keys: two generations differ only there
+    bool binary = true;
+};
+
+QByteArray build(const Spec &spec);
+
+// Apps by label, each in /Applications.
+Spec withApps(const QStringList &labels);
+
+// A Dock of about 30 KB, as a well-used Dock is.
+Spec realistic();
+
+// A tiny valid Dock that stands for a name: tests that only follow which Dock went where.
+QByteArray marker(const QByteArray &name);
+std::optional<QByteArray> markerOf(const QByteArray &bytes);
+
+// The same Dock with its volatile keys rewritten, as the Dock does after a restart; the format
+// (binary or XML) is kept.
+QByteArray rewriteVolatile(const QByteArray &bytes, int generation);
+
+} // namespace TestDock
