@@ -1,15 +1,24 @@
-#include "CoordinatorHarness.h"
-#include "LocalizationManager.h"
+#include "AppController.h"
+#include "DashboardTab.h"
+#include "LogTab.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
+#include "SingleInstance.h"
 #include "TestEnvironment.h"
 #include "TestMain.h"
 #include "UpdaterManager.h"
 #include "ViewStyle.h"
+#include "ViewTestFixture.h"
 
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+
+using Mode = SyncEngine::Mode;
 
 namespace {
 
@@ -35,121 +44,132 @@ QAction *row(const QMenu *menu, const QString &start)
 
 } // namespace
 
-// The tray item, its menu and the main window, driven by a real coordinator on a simulated Mac.
+// The tray item, its menu, the main window and the app's start, driven by a real coordinator on a
+// simulated Mac.
 class TestShell : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<LocalizationManager> m_loc;
-    std::unique_ptr<CoordinatorHarness> m_mac;
+    int m_case = 0;
+    std::unique_ptr<ViewTestFixture> m_fixture;
     std::unique_ptr<MenuBarController> m_tray;
-    QString m_folder;
     int m_opened = 0;
     int m_quits = 0;
 
-    SyncManager &manager() { return m_mac->manager(); }
+    ViewTestFixture &fixture() { return *m_fixture; }
+    SyncManager &manager() { return m_fixture->manager(); }
     QMenu *menu() { return m_tray->menu(); }
-    void flagConflict()
+
+    // Started with the tray; set up with this Mac's Dock already pushed, or never set up.
+    void startWithTray(bool setUp = true)
     {
-        writeBytes(manager().conflictFilePath(), "conflict");
-        manager().refreshAll();
-        m_mac->settle();
-        QVERIFY(manager().conflictDetected());
+        if (setUp) {
+            fixture().harness().storeSetUp(fixture().folder());
+            QCOMPARE(fixture().harness().mac().run(Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
+        }
+        fixture().startFresh();
+        m_tray = std::make_unique<MenuBarController>(
+            &manager(), &fixture().loc(),
+            MenuBarController::WindowActions{[this] { ++m_opened; }, [this] { ++m_quits; }});
+    }
+    void trigger(const char *start)
+    {
+        QTRY_VERIFY(row(menu(), QString::fromUtf8(start)));
+        row(menu(), QString::fromUtf8(start))->trigger();
+        fixture().settle();
     }
 
 private slots:
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>(TestEnvironment::root() + QStringLiteral("/shell-XXXXXX"));
-        m_settings = std::make_unique<QSettings>(m_root->filePath(QStringLiteral("app.ini")), QSettings::IniFormat);
-        m_loc = std::make_unique<LocalizationManager>(m_settings.get());
-        m_folder = m_root->filePath(QStringLiteral("iCloud/Tandrill"));
-        m_mac = std::make_unique<CoordinatorHarness>(QStringLiteral("Studio"), m_root->path());
-        m_mac->storeSetUp(m_folder);
-        m_mac->mac().writeDock("dock-1", 1700000000);
-        QCOMPARE(m_mac->mac().run(SyncEngine::Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
-        m_mac->start();
-        m_mac->settle();
+        m_fixture = std::make_unique<ViewTestFixture>(TestEnvironment::root() + QLatin1String("/shell-") +
+                                                      QString::number(++m_case));
         m_opened = m_quits = 0;
-        m_tray = std::make_unique<MenuBarController>(
-            &manager(), m_loc.get(), MenuBarController::WindowActions{[this] { ++m_opened; }, [this] { ++m_quits; }});
     }
     void cleanup()
     {
         m_tray.reset();
-        m_mac.reset();
+        m_fixture.reset();
     }
 
     void itemsDoWhatTheySay()
     {
-        RecordingNotifier &notifier = m_mac->mac().notifier();
-        m_mac->mac().writeDock("dock-2", 1700000100);
-        row(menu(), QStringLiteral("↑"))->trigger();
-        m_mac->settle();
-        QCOMPARE(readBytes(m_folder + QStringLiteral("/com.apple.dock.plist")), QByteArray("dock-2"));
-        m_mac->mac().writeDock("dock-3", 1600000000);
-        QTRY_VERIFY(row(menu(), QStringLiteral("↓")));
-        row(menu(), QStringLiteral("↓"))->trigger();
-        m_mac->settle();
-        QCOMPARE(m_mac->mac().dockBytes(), QByteArray("dock-2"));
-        QCOMPARE(m_mac->mac().dockRestarts(), 1);
-        notifier.clear();
-        QTRY_VERIFY(row(menu(), QStringLiteral("↕")));
-        row(menu(), QStringLiteral("↕"))->trigger();
-        m_mac->settle();
-        QCOMPARE(notifier.bodies().size(), 1); // an automatic run
-        QVERIFY(readBytes(m_folder + QStringLiteral("/tandrill.log")).contains("AUTO: Dock ist bereits synchron"));
-        QTRY_VERIFY(row(menu(), QStringLiteral("▶")));
-        row(menu(), QStringLiteral("▶"))->trigger();
+        startWithTray();
+        SimulatedMac &mac = fixture().harness().mac();
+        mac.writeDock("dock-2", 1700000100);
+        trigger("↑");
+        QCOMPARE(readBytes(fixture().folder() + QStringLiteral("/com.apple.dock.plist")), QByteArray("dock-2"));
+        mac.writeDock("dock-3", 1600000000);
+        trigger("↓");
+        QCOMPARE(mac.dockBytes(), QByteArray("dock-2"));
+        QCOMPARE(mac.dockRestarts(), 1);
+        mac.notifier().clear();
+        trigger("↕");
+        QCOMPARE(mac.notifier().bodies().size(), 1); // an automatic run
+        QVERIFY(readBytes(fixture().folder() + QStringLiteral("/tandrill.log")).contains("AUTO: Dock ist bereits"));
+        trigger("▶");
         QVERIFY(manager().daemonRunning());
-        QTRY_VERIFY(row(menu(), QStringLiteral("⏸")));
-        row(menu(), QStringLiteral("⏸"))->trigger();
+        trigger("⏸");
         QVERIFY(!manager().daemonRunning());
         QCOMPARE(m_opened + m_quits, 0);
-        row(menu(), QStringLiteral("Tandrill öffnen"))->trigger();
+        trigger("Tandrill öffnen");
         QCOMPARE(m_opened, 1);
         menu()->actions().constLast()->trigger();
         QCOMPARE(m_quits, 1);
     }
 
-    // While a sync runs, no row starts another; the menu says so even before a queued refresh ran.
-    void rowsWhileSyncing()
+    // No sync row runs without a folder or while a sync runs; the menu says so even before a
+    // queued refresh ran.
+    void syncRowsDisabled_data()
     {
-        row(menu(), QStringLiteral("↑"))->trigger();
-        QVERIFY(manager().isSyncing());
-        menu()->popup(QPoint(0, 0));
-        QVERIFY(row(menu(), QStringLiteral("⏳")));
-        for (const char *command : {"↑", "↓", "↕"}) {
-            const QAction *action = row(menu(), QString::fromUtf8(command));
-            QVERIFY2(!action || !action->isEnabled(), command);
+        QTest::addColumn<bool>("setUp");
+        QTest::addColumn<QString>("disabled"); // the rows' first characters
+        QTest::newRow("without a folder") << false << "↑↓↕▶";
+        QTest::newRow("while syncing") << true << "↑↓↕";
+    }
+    void syncRowsDisabled()
+    {
+        QFETCH(bool, setUp);
+        QFETCH(QString, disabled);
+        startWithTray(setUp);
+        if (setUp) {
+            row(menu(), QStringLiteral("↑"))->trigger();
+            QVERIFY(manager().isSyncing());
+            menu()->popup(QPoint(0, 0));
+            QVERIFY(row(menu(), QStringLiteral("⏳")));
+        }
+        for (const QChar command : disabled) {
+            const QAction *action = row(menu(), command);
+            QVERIFY2(!action || !action->isEnabled(), qPrintable(QString(command)));
+            QVERIFY2(setUp || !action->toolTip().isEmpty(), qPrintable(QString(command))); // says why
         }
         menu()->hide();
-        m_mac->settle();
+        if (!setUp)
+            manager().completeSetup(fixture().folder());
+        fixture().settle();
         QTRY_VERIFY(row(menu(), QStringLiteral("↑")) && row(menu(), QStringLiteral("↑"))->isEnabled());
     }
 
     void colourTooltipAndRebuildFollowTheState()
     {
+        startWithTray();
         const QString stoppedTip = m_tray->trayIcon()->toolTip();
         const QColor stopped = m_tray->titleColor();
-        int builds = m_tray->rebuildCount();
+        const int builds = m_tray->rebuildCount();
         manager().startDaemon();
         QTRY_COMPARE(m_tray->titleColor(), ViewStyle::green());
         QVERIFY(m_tray->rebuildCount() > builds);
         QVERIFY(row(menu(), QStringLiteral("⏸")));
-        flagConflict(); // a conflict wins over the running state
+        fixture().writeConflictMarker(); // a conflict wins over the running state
+        fixture().refresh();
         QTRY_COMPARE(m_tray->titleColor(), ViewStyle::orange());
         QVERIFY(m_tray->trayIcon()->toolTip().contains(QStringLiteral("Konflikt")));
         QVERIFY(shown(menu()->actions().first()).contains(QStringLiteral("Konflikt")));
-        // Another Mac appears, then gets a display name: the menu follows.
-        SimulatedMac other(QStringLiteral("Office-Mini"), m_folder, m_root->path());
-        QCOMPARE(other.run(SyncEngine::Mode::Status).kind(), SyncEngine::Result::Kind::StatusWritten);
-        manager().refreshAll();
-        m_mac->settle();
+        // Another Mac appears, then gets a display name: the menu follows, as plain text.
+        fixture().writeStatus(QStringLiteral("Office-Mini"), QStringLiteral("push"), QStringLiteral("2024"));
+        fixture().refresh();
         QTRY_VERIFY(row(menu(), QStringLiteral("  Office-Mini")));
         manager().setDisplayName(QStringLiteral("<b>Büro</b> & Co"), QStringLiteral("Office-Mini"));
-        QTRY_VERIFY(row(menu(), QStringLiteral("  <b>Büro</b> & Co"))); // plain text, as typed
+        QTRY_VERIFY(row(menu(), QStringLiteral("  <b>Büro</b> & Co")));
         manager().dismissConflict();
         manager().stopDaemon();
         QTRY_COMPARE(m_tray->titleColor(), stopped);
@@ -165,16 +185,173 @@ private slots:
     void closingWithAndWithoutATray()
     {
         QFETCH(bool, tray);
+        fixture().startSetUp();
         FakeUpdater updater;
-        MainWindow window(&manager(), m_loc.get(), &updater, QStringLiteral("1.0.0"),
+        MainWindow window(&manager(), &fixture().loc(), &updater, QStringLiteral("1.0.0"),
                           MainWindow::Shell{[tray] { return tray; }, [this] { ++m_quits; }});
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showView(&window));
         window.close();
         QVERIFY(!window.isVisible());
         QCOMPARE(m_quits, tray ? 0 : 1);
         window.present();
         QVERIFY(window.isVisible());
+    }
+
+    // A sync folder that vanished after the set-up (renamed, cloud drive not mounted) is never
+    // created again: every sync fails and says so.
+    void vanishedFolder_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("push") << "push"
+                              << "de" << QStringLiteral("⚠ Sync-Ordner nicht gefunden");
+        QTest::newRow("pull") << "pull"
+                              << "en" << QStringLiteral("⚠ Sync folder not found");
+        QTest::newRow("auto") << "auto"
+                              << "en" << QStringLiteral("⚠ Sync folder not found");
+        QTest::newRow("background tick") << "daemon"
+                                         << "de" << QString();
+        QTest::newRow("launch") << "launch"
+                                << "en" << QString();
+    }
+    void vanishedFolder()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, lang);
+        QFETCH(QString, message);
+        fixture().loc().setLang(lang);
+        fixture().harness().storeSetUp(fixture().folder());
+        if (trigger != QLatin1String("launch"))
+            fixture().startFresh();
+        QVERIFY(QDir(fixture().folder()).removeRecursively());
+        if (trigger == QLatin1String("launch"))
+            fixture().startFresh();
+        DashboardTab tab(&manager(), &fixture().loc());
+        QVERIFY(showView(&tab));
+
+        if (trigger == QLatin1String("daemon")) {
+            manager().startDaemon();
+            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kRefreshPeriod);
+        } else if (!message.isEmpty()) {
+            manager().performSync(trigger == QLatin1String("push")   ? Mode::Push
+                                  : trigger == QLatin1String("pull") ? Mode::Pull
+                                                                     : Mode::Auto);
+            fixture().settle();
+            QCOMPARE(manager().syncStatus().outcome, SyncStatus::Outcome::FolderMissing);
+            QVERIFY(!manager().isSyncing());
+            QCOMPARE(childNamed<QLabel>(&tab, "statusMessage")->text(), message);
+        }
+        fixture().harness().advance(SyncManager::kRefreshPeriod);
+        QVERIFY(!QFileInfo::exists(fixture().folder()));
+        QVERIFY(manager().syncFolderMissing());
+        QVERIFY(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab));
+    }
+
+    void aRenamedFolderIsFollowed()
+    {
+        SyncManager &manager = fixture().startFresh();
+        QDir().mkpath(fixture().folder());
+        manager.completeSetup(fixture().folder());
+        fixture().settle();
+        const QString renamed = fixture().folder() + QLatin1String(" (moved)");
+        QVERIFY(QDir().rename(fixture().folder(), renamed));
+        manager.performSync(Mode::Push);
+        fixture().settle();
+        QCOMPARE(manager.syncFolderPath(), renamed);
+        QCOMPARE(manager.syncStatus().outcome, SyncStatus::Outcome::Done);
+        QVERIFY(QFileInfo::exists(renamed + QLatin1String("/com.apple.dock.plist")));
+        QVERIFY(!QFileInfo::exists(fixture().folder()));
+    }
+
+    // Clearing the shared log clears it for every Mac, so it asks first.
+    void clearLogAsks_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("cancel keeps the log") << "cancelClearLogButton" << false;
+        QTest::newRow("clear empties it") << "confirmClearLogButton" << true;
+    }
+    void clearLogAsks()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, cleared);
+        fixture().writeLog({QStringLiteral("[2024-05-01 10:00:00] [Air] PUSH: one")});
+        SyncManager &manager = fixture().startSetUp();
+        const QString log = fixture().folder() + QLatin1String("/tandrill.log");
+        const QByteArray before = readBytes(log);
+        const qsizetype lines = manager.logLines().size();
+        QVERIFY(lines > 0);
+        LogTab tab(&manager, &fixture().loc());
+        QVERIFY(showView(&tab));
+        QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
+        fixture().settle();
+        QCOMPARE(manager.logLines().size(), lines); // nothing happens before the answer
+        auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
+        QVERIFY(dialog);
+        childNamed<QPushButton>(dialog, qPrintable(answer))->click();
+        fixture().settle();
+        QCOMPARE(manager.logLines().isEmpty(), cleared);
+        QCOMPARE(readBytes(log), cleared ? QByteArray() : before);
+    }
+
+    // One running app per user: a second launch wakes the first one; a login start leaves it alone.
+    void oneInstance()
+    {
+        const QString name = TestEnvironment::root() + QLatin1String("/runtime/instance-test");
+        SingleInstance first(name);
+        QVERIFY(first.claim(true));
+        QSignalSpy shows(&first, &SingleInstance::showRequested);
+        SingleInstance second(name);
+        QVERIFY(!second.claim(true));
+        QTRY_COMPARE(shows.size(), 1);
+        SingleInstance login(name);
+        QVERIFY(!login.claim(false));
+        QTest::qWait(50);
+        QCOMPARE(shows.size(), 1);
+    }
+
+    // Started by the login item the app lives in the tray; the window is built when it is opened.
+    void trayOnlyStartBuildsNoWindow()
+    {
+        QSettings settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill"));
+        settings.clear();
+        settings.setValue(QStringLiteral("TandrillLanguage"), QStringLiteral("en"));
+        AppController app(AppController::StartMode::TrayOnly);
+        QVERIFY(app.menuBarController());
+        QCoreApplication::processEvents();
+        QVERIFY(!app.hasWindow());
+        QAction *open = row(app.menuBarController()->menu(), QStringLiteral("Open Tandrill…"));
+        QVERIFY(open);
+        open->trigger();
+        QVERIFY(app.hasWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(app.window()));
+    }
+
+    // Without a stored choice the interface follows the system language.
+    void languageFollowsTheSystem_data()
+    {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("German, Switzerland") << "de_CH" << QString() << "de";
+        QTest::newRow("English") << "en_US" << QString() << "en";
+        QTest::newRow("French") << "fr_FR" << QString() << "en";
+        QTest::newRow("a stored choice wins") << "en_GB"
+                                              << "de"
+                                              << "de";
+    }
+    void languageFollowsTheSystem()
+    {
+        QFETCH(QString, system);
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
+        QSettings &settings = fixture().harness().settings();
+        if (!stored.isEmpty())
+            settings.setValue(LocalizationManager::kLanguageKey, stored);
+        LocalizationManager loc(&settings, QLocale(system));
+        QCOMPARE(loc.lang(), expected);
+        QCOMPARE(settings.contains(LocalizationManager::kLanguageKey), !stored.isEmpty());
     }
 };
 

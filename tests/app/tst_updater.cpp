@@ -51,22 +51,20 @@ public:
     QList<UpdateCheckResult> results;
 };
 
-QByteArray appcast(const QByteArray &items)
+// A feed offering 0.9 and the given version.
+QByteArray appcast(const QByteArray &version)
 {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-           "<rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
-           "  <channel>\n    <title>Tandrill</title>\n" +
-           items + "\n  </channel>\n</rss>\n";
-}
-
-QByteArray item(const QByteArray &version, const QByteArray &shortVersion, const QByteArray &link)
-{
-    return "<item><title>Tandrill " + shortVersion + "</title><sparkle:version>" + version +
-           "</sparkle:version><sparkle:shortVersionString>" + shortVersion + "</sparkle:shortVersionString><link>" +
-           link +
-           "</link>"
-           "<enclosure url=\"https://example.org/Tandrill-" +
-           shortVersion + ".dmg\" length=\"1\" type=\"application/octet-stream\"/></item>";
+    QByteArray items;
+    for (const QByteArray &v : {QByteArray("0.9"), version})
+        items += "<item><title>Tandrill " + v + "</title><sparkle:version>" + v +
+                 "</sparkle:version><sparkle:shortVersionString>" + v +
+                 "</sparkle:shortVersionString>"
+                 "<link>https://example.org/" +
+                 v + "</link><enclosure url=\"https://example.org/Tandrill-" + v +
+                 ".dmg\" length=\"1\" type=\"application/octet-stream\"/></item>";
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\" "
+           "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><title>Tandrill</title>" +
+           items + "</channel></rss>\n";
 }
 } // namespace
 
@@ -99,12 +97,8 @@ private slots:
         QTest::addColumn<QByteArray>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<UpdateCheckResult::Outcome>("outcome");
-        const QByteArray older = item("0.9", "0.9", "https://example.org/0.9");
-        QTest::newRow("newer") << QByteArray("200 OK")
-                               << appcast(older + item("1.2.0", "1.2", "https://example.org/1.2"))
-                               << UpdateCheckResult::Outcome::UpdateAvailable;
-        QTest::newRow("same") << QByteArray("200 OK") << appcast(older + item("1.0", "1.0", "https://example.org/1.0"))
-                              << UpdateCheckResult::Outcome::UpToDate;
+        QTest::newRow("newer") << QByteArray("200 OK") << appcast("1.2") << UpdateCheckResult::Outcome::UpdateAvailable;
+        QTest::newRow("same") << QByteArray("200 OK") << appcast("1.0") << UpdateCheckResult::Outcome::UpToDate;
         QTest::newRow("malformed") << QByteArray("200 OK") << QByteArray("<rss><channel><item><sparkle:version>2.0")
                                    << UpdateCheckResult::Outcome::Failed;
         QTest::newRow("server error") << QByteArray("404 Not Found") << QByteArray("gone")

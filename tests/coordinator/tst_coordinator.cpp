@@ -105,21 +105,6 @@ private slots:
         QCOMPARE(count("PUSH: Sende"), 1); // not set up: ticks do nothing
     }
 
-    void quickRequestsRunOnce()
-    {
-        auto mac = setUpMac();
-        SyncManager &manager = mac->start();
-        mac->settle();
-        manager.performSync(Mode::Push);
-        manager.performSync(Mode::Push);
-        manager.performSync(Mode::Pull);
-        manager.daemonTick(); // a background run is skipped while the user's runs
-        mac->settle();
-        QCOMPARE(count("PUSH: Sende"), 1);
-        QCOMPARE(count("PULL:"), 0);
-        QCOMPARE(count("AUTO:"), 0);
-    }
-
     void conflictFlag()
     {
         auto first = setUpMac();
@@ -175,12 +160,9 @@ private slots:
         mac->advance(30s);
         QCOMPARE(hosts.count() + lines.count(), 0); // nothing changed, nothing announced
         manager.removeHost(QStringLiteral("alpha"));
-        manager.clearLog();
         mac->settle();
         QCOMPARE(manager.connectedHosts().size(), 1);
         QVERIFY(!QFile::exists(m_folder + QLatin1String("/status-alpha.txt")));
-        QCOMPARE(readBytes(m_folder + QLatin1String("/tandrill.log")), QByteArray());
-        QVERIFY(manager.logLines().isEmpty());
     }
 
     void backgroundTiming()
@@ -213,6 +195,7 @@ private slots:
         QCOMPARE(syncing.count(), 2);
     }
 
+    // A user sync waits for a background run in flight; quick repeats while it waits are dropped.
     void userSyncNeverOverlapsABackgroundRun()
     {
         auto mac = setUpMac();
@@ -226,11 +209,15 @@ private slots:
         QVERIFY(gate.waitUntilEntered()); // the background run is inside its notification now
         gated->performSync(Mode::Push);
         QVERIFY(gated->isSyncing());
+        gated->performSync(Mode::Push); // quick repeats while one waits run once
+        gated->performSync(Mode::Pull);
+        gated->daemonTick(); // nor does another background run come after it
         QTest::qWait(100);
         QCOMPARE(count("PUSH: Sende"), 1); // only the earlier push
         gate.release();
         QTRY_VERIFY(!gated->hasPendingWork());
         QCOMPARE(count("PUSH: Sende"), 2);
+        QCOMPARE(count("PULL:"), 0);
         const QByteArray log = readBytes(m_folder + QLatin1String("/tandrill.log"));
         QVERIFY(log.lastIndexOf("AUTO: Dock ist bereits synchron") < log.lastIndexOf("PUSH: Sende"));
     }

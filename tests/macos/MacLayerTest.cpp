@@ -1,13 +1,29 @@
+#include "BehaviorSection.h"
+#include "SymbolIcons.h"
+#include "SystemNotifier.h"
+#include "TestEnvironment.h"
 #include "TestMain.h"
+#include "ToggleSwitch.h"
+#include "TrayNotifier.h"
+#include "ViewTestFixture.h"
 #include "platform/AppBundle.h"
 
+#include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QPushButton>
+#include <QThread>
 #include <QXmlStreamReader>
 #include <QtTest>
 
-// What the macOS layer decides in portable code, and the bundle's property list as configured.
+#include <thread>
+
+// What the macOS layer decides in portable code, its bundle's property list as configured, the
+// icons it carries and the login item as the settings show it.
 class MacLayerTest : public QObject {
     Q_OBJECT
+
+    int m_case = 0;
 
 private slots:
     void bundleExecutable_data()
@@ -15,16 +31,13 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("bundled");
         QTest::newRow("installed app") << "/Applications/Tandrill.app/Contents/MacOS/Tandrill" << true;
-        QTest::newRow("build folder bundle") << "/src/build/bin/Tandrill.app/Contents/MacOS/Tandrill" << true;
         QTest::newRow("path not yet clean") << "/Applications/Tandrill.app/Contents/./MacOS//Tandrill" << true;
         QTest::newRow("bare binary") << "/src/build/bin/tandrill" << false;
         QTest::newRow("helper in Resources") << "/Applications/Tandrill.app/Contents/Resources/Tandrill" << false;
         QTest::newRow("folder named .app only") << "/x/.app/Contents/MacOS/Tandrill" << false;
         QTest::newRow("not an app folder") << "/x/Tandrill/Contents/MacOS/Tandrill" << false;
         QTest::newRow("too short") << "Contents/MacOS/Tandrill" << false;
-        QTest::newRow("empty") << "" << false;
     }
-
     void bundleExecutable()
     {
         QFETCH(QString, path);
@@ -33,29 +46,112 @@ private slots:
     }
 
     // A malformed property list leaves a bundle that macOS refuses to open.
-    void infoPlistIsWellFormed()
+    void infoPlistIsConfigured()
     {
         QFile file(QStringLiteral(TANDRILL_INFO_PLIST));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&file);
-        QMap<QString, QString> values;
         QString key;
+        QString version;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            if (xml.name() == QLatin1String("key"))
-                key = xml.readElementText();
-            else if (xml.name() == QLatin1String("string") && !key.isEmpty())
-                values.insert(std::exchange(key, QString()), xml.readElementText());
-            else
-                key.clear(); // a value of another kind, or an array
+            const bool leaf = xml.name() == QLatin1String("key") || xml.name() == QLatin1String("string");
+            const QString text = leaf ? xml.readElementText() : QString();
+            QVERIFY2(!text.contains(QLatin1Char('@')) && !text.contains(QLatin1String("${")), qPrintable(text));
+            if (key == QLatin1String("CFBundleShortVersionString"))
+                version = text;
+            key = xml.name() == QLatin1String("key") ? text : QString();
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(values.value(QStringLiteral("CFBundleShortVersionString")), QStringLiteral(TANDRILL_VERSION));
-        QCOMPARE(values.value(QStringLiteral("LSMinimumSystemVersion")), QStringLiteral("13.5"));
-        QVERIFY(!values.value(QStringLiteral("CFBundleIdentifier")).isEmpty());
-        QCOMPARE(values.value(QStringLiteral("CFBundleExecutable")), QStringLiteral("Tandrill"));
-        QVERIFY(!values.contains(QStringLiteral("LSUIElement"))); // a regular app with its menu
+        QCOMPARE(version, QStringLiteral(TANDRILL_VERSION));
+    }
+
+    void notifierChoice()
+    {
+        QCOMPARE(chooseNotifierKind(false, false), NotifierKind::Tray); // macOS
+        QCOMPARE(chooseNotifierKind(true, true), NotifierKind::Freedesktop);
+        QCOMPARE(chooseNotifierKind(true, false), NotifierKind::Tray); // no session bus
+    }
+
+    // The engine sends from its worker thread; Qt's tray item may only be used on the GUI thread.
+    void workerSendsAreShownOnTheGuiThreadInOrder()
+    {
+        QStringList shown;
+        TrayNotifier notifier([&shown](const QString &title, const QString &body) {
+            QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
+            shown.append(title + QLatin1Char(':') + body);
+        });
+        std::thread worker([&notifier] {
+            notifier.send(QStringLiteral("one"), QStringLiteral("Tandrill"));
+            notifier.send(QStringLiteral("two"), QStringLiteral("Tandrill"));
+        });
+        worker.join();
+        QCOMPARE(notifier.permissionRequests(), 1); // the first send asked, once
+        QTRY_COMPARE(shown, QStringList({QStringLiteral("Tandrill:one"), QStringLiteral("Tandrill:two")}));
+    }
+
+    // The views' symbols come from the app itself: no icon theme is installed on a Mac.
+    void everySymbolDrawsFromResources()
+    {
+        const QString empty = TestEnvironment::root() + QLatin1String("/no-icon-themes");
+        QVERIFY(QDir().mkpath(empty));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(empty));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(empty));
+        QIcon::setThemeSearchPaths({});
+        QIcon::setFallbackSearchPaths({});
+        const QStringList symbols = SymbolIcons::symbols();
+        QVERIFY(symbols.size() > 20);
+        for (const QString &symbol : symbols) {
+            QVERIFY2(SymbolIcons::iconFile(symbol).startsWith(QLatin1String(":/")), qPrintable(symbol));
+            const QImage image = SymbolIcons::image(symbol, 16, Qt::black, 2.0);
+            QVERIFY2(image.size() == QSize(32, 32), qPrintable(symbol));
+            int inked = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x)
+                    inked += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+            }
+            QVERIFY2(inked > 10, qPrintable(symbol)); // something was drawn
+        }
+        // One rendering is shared per symbol, size and colour.
+        const QImage first = SymbolIcons::image(QStringLiteral("folder"), 18, Qt::blue, 1.0);
+        QCOMPARE(SymbolIcons::image(QStringLiteral("folder"), 18, Qt::blue, 1.0).cacheKey(), first.cacheKey());
+        QVERIFY(SymbolIcons::image(QStringLiteral("folder"), 18, Qt::red, 1.0).cacheKey() != first.cacheKey());
+    }
+
+    // Disabled where the app cannot be a login item; while the system waits for the user's
+    // approval, a way to the system settings where there is one.
+    void loginItemSwitch_data()
+    {
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<bool>("canOpen");
+        QTest::newRow("outside a bundle") << false << false;
+        QTest::newRow("macOS, approval needed") << true << true;
+        QTest::newRow("no such settings") << true << false;
+    }
+    void loginItemSwitch()
+    {
+        QFETCH(bool, available);
+        QFETCH(bool, canOpen);
+        ViewTestFixture mac(TestEnvironment::root() + QLatin1String("/login-") + QString::number(++m_case));
+        FakeLoginItem &item = mac.harness().loginItem();
+        item.m_available = available;
+        item.m_canOpenSettings = canOpen;
+        item.m_statusAfterRegister = LoginItem::Status::RequiresApproval;
+        mac.startSetUp();
+        BehaviorSection section(&mac.manager(), &mac.loc());
+        QVERIFY(showView(&section, QSize(480, 240)));
+        auto *toggle = childNamed<ToggleSwitch>(&section, "launchAtLoginSwitch");
+        auto *open = childNamed<QPushButton>(&section, "openLoginItemsButton");
+        QCOMPARE(toggle->isEnabled(), available);
+        QVERIFY(!open->isVisible()); // nothing waits for approval yet
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(item.registerCalls, available ? 1 : 0);
+        QCOMPARE(open->isVisible(), canOpen);
+        if (canOpen) {
+            QTest::mouseClick(open, Qt::LeftButton);
+            QCOMPARE(item.settingsOpened, 1);
+        }
     }
 };
 

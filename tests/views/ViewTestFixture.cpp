@@ -7,7 +7,7 @@
 #include <QtTest>
 
 ViewTestFixture::ViewTestFixture(const QString &root, const QString &hostname)
-    : m_root(root), m_folder(root + QLatin1String("/iCloud/Dock Sync")), m_hostname(hostname),
+    : m_folder(root + QLatin1String("/iCloud/Dock Sync")), m_hostname(hostname),
       m_harness(std::make_unique<CoordinatorHarness>(hostname, root))
 {
     QDir().mkpath(root);
@@ -42,14 +42,6 @@ void ViewTestFixture::writeStatus(const QString &hostname, const QString &action
                             QLatin1String("\nlast_time=") + time + QLatin1String("\nlast_pulled=0\n");
     writeBytes(m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname),
                content.toUtf8());
-}
-
-void ViewTestFixture::writeMeta(const QString &host, const QString &updated)
-{
-    QDir().mkpath(m_folder);
-    const QString content =
-        QLatin1String("host=") + host + QLatin1String("\nupdated=") + updated + QLatin1String("\nmtime=1700000000\n");
-    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::kMetaFileName, content.toUtf8());
 }
 
 void ViewTestFixture::writeLog(const QStringList &lines)

@@ -12,14 +12,6 @@
 
 // This Mac's coordinator (fake services, virtual time) and the language, for driving the real
 // views offscreen; other Macs appear in the sync folder through the files they would leave.
-// The "lang" column every view test runs in: German and English.
-inline void addLanguageColumn()
-{
-    QTest::addColumn<QString>("lang");
-    QTest::newRow("German") << QStringLiteral("de");
-    QTest::newRow("English") << QStringLiteral("en");
-}
-
 class ViewTestFixture {
 public:
     explicit ViewTestFixture(const QString &root, const QString &hostname = QStringLiteral("Studio"));
@@ -29,20 +21,17 @@ public:
     SyncManager &manager() { return m_harness->manager(); }
     LocalizationManager &loc() { return *m_loc; }
     QString folder() const { return m_folder; }
-    QString hostname() const { return m_hostname; }
 
     SyncManager &startSetUp(); // set up with the folder, started and settled
     SyncManager &startFresh(); // first launch: no set-up yet
 
     void writeStatus(const QString &hostname, const QString &action, const QString &time);
-    void writeMeta(const QString &host, const QString &updated);
     void writeLog(const QStringList &lines);
     void writeConflictMarker();
     void refresh(); // refreshAll and wait for the folder reads
     void settle();
 
 private:
-    QString m_root;
     QString m_folder;
     QString m_hostname;
     std::unique_ptr<CoordinatorHarness> m_harness;

@@ -88,10 +88,6 @@ private slots:
         fixture().settle();
         QCOMPARE(fixture().harness().mac().dockBytes(), readBytes(shared));
         QCOMPARE(fixture().harness().mac().dockRestarts(), 1);
-        QTRY_VERIFY(autoSync->isEnabled());
-        QTest::mouseClick(autoSync, Qt::LeftButton);
-        fixture().settle();
-        QVERIFY(readBytes(fixture().folder() + QLatin1String("/tandrill.log")).contains("AUTO: Dock ist bereits"));
     }
 
     void sharedNamesAreShownAsPlainText()

@@ -9,15 +9,11 @@
 extern "C" {
 #endif
 
-typedef unsigned char Boolean;
-typedef long CFIndex;
 typedef uint32_t CFStringEncoding;
 typedef const void *CFTypeRef;
 typedef const struct __CFString *CFStringRef; // the same spelling as Qt's forward declaration
-typedef const struct __CFAllocator *CFAllocatorRef;
 
 void CFRelease(CFTypeRef cf) API_AVAILABLE(macos(10.0));
-CFIndex CFStringGetLength(CFStringRef theString) API_AVAILABLE(macos(10.0));
 
 #ifdef __cplusplus
 }
