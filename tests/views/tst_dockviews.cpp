@@ -1,5 +1,6 @@
 #include "ContentView.h"
 #include "DashboardTab.h"
+#include "MenuBarController.h"
 #include "OnboardingView.h"
 #include "PullConfirmation.h"
 #include "SettingsTab.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -103,6 +105,29 @@ private slots:
         QTest::mouseClick(dialog->pullButton(), Qt::LeftButton);
         fixture().settle();
         QCOMPARE(here().dockBytes(), readBytes(sharedDock()));
+    }
+
+    // The tray's Pull asks in a dialog of its own, the window being hidden perhaps.
+    void trayPullAsksToo()
+    {
+        SyncManager &manager = fixture().startSetUp();
+        airSharesItsDock();
+        fixture().refresh();
+        MenuBarController tray(&manager, &fixture().loc(), {});
+        tray.rebuildMenu();
+        QCoreApplication::processEvents();
+        const QList<QAction *> rows = tray.menu()->actions();
+        const auto pull = std::find_if(rows.begin(), rows.end(),
+                                       [](QAction *row) { return row->text().startsWith(QStringLiteral("↓")); });
+        QVERIFY(pull != rows.end());
+        const QByteArray before = here().dockBytes();
+        (*pull)->trigger();
+        auto *dialog = awaitDialog<PullConfirmation>();
+        QVERIFY(dialog);
+        QVERIFY(!dialog->parent());
+        dialog->reject();
+        fixture().settle();
+        QCOMPARE(here().dockBytes(), before);
     }
 
     void conflictBannerChooses_data()
