@@ -51,6 +51,8 @@ BackupsSection::BackupsSection(SyncManager *syncManager, LocalizationManager *lo
     column->addLayout(m_rows);
 
     connect(m_syncManager, &SyncManager::backupsChanged, this, &BackupsSection::renderBackups);
+    // A restore waits for no sync: it is not offered while one runs.
+    connect(m_syncManager, &SyncManager::isSyncingChanged, this, &BackupsSection::renderBackups);
     connect(m_locManager, &LocalizationManager::langChanged, this, &BackupsSection::retranslate);
     retranslate();
     redraw();
@@ -110,6 +112,7 @@ QWidget *BackupsSection::backupRow(const BackupInfo &backup)
     ViewStyle::makeBordered(restore, 11);
     restore->setToolTip(
         localized(m_locManager, "Dieses Dock auf diesem Mac wiederherstellen", "Bring this Dock back on this Mac"));
+    restore->setEnabled(!m_syncManager->isSyncing());
     connect(restore, &QPushButton::clicked, this, [this, backup] { askToRestore(backup); });
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);

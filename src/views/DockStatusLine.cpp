@@ -36,6 +36,7 @@ DockStatusLine::DockStatusLine(SyncManager *syncManager, LocalizationManager *lo
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 
     connect(m_syncManager, &SyncManager::dockDifferenceChanged, this, &DockStatusLine::render);
+    connect(m_syncManager, &SyncManager::syncFolderMissingChanged, this, &DockStatusLine::render);
     connect(m_locManager, &LocalizationManager::langChanged, this, &DockStatusLine::render);
     render();
 }
@@ -43,6 +44,8 @@ DockStatusLine::DockStatusLine(SyncManager *syncManager, LocalizationManager *lo
 void DockStatusLine::render()
 {
     using Result = DockDifference::Result;
+    // Without the folder there is nothing to compare with; the Dashboard says why above.
+    setVisible(!m_syncManager->syncFolderMissing());
     const DockDifference difference = m_syncManager->dockDifference();
     QString symbol = QStringLiteral("info.circle");
     QColor color = ViewStyle::secondaryText(this);
