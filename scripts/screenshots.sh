@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Renders the first-run wizard, the Dashboard, Log and Settings tabs and the tray menu, in German
-# and English, from a realistic sync folder of three Macs, into docs/screenshots/. Under Xvfb when
-# it is installed (scripts/deps.sh test), otherwise with Qt's offscreen platform.
+# Renders the first-run wizard (with its join step), the Dashboard, Log and Settings tabs, the pull
+# confirmation, the backups and the tray menu, in German and English (the Dock views also in dark
+# appearance), from a realistic sync folder, into docs/screenshots/. Under Xvfb when it is installed
+# (scripts/deps.sh test), otherwise with Qt's offscreen platform.
 #
 # Usage: scripts/screenshots.sh [--build-dir DIR] [OUTDIR]
 set -euo pipefail

@@ -3,6 +3,7 @@
 #include "AppLog.h"
 #include "LocalizationManager.h"
 #include "MenuRowStyle.h"
+#include "PullConfirmation.h"
 #include "StatusIcon.h"
 #include "SyncManager.h"
 #include "ViewStyle.h"
@@ -182,8 +183,9 @@ void MenuBarController::run(StatusMenuRow::Command command)
             m_syncManager->performSync(SyncEngine::Mode::Push);
         break;
     case Command::Pull:
-        if (m_syncManager)
-            m_syncManager->performSync(SyncEngine::Mode::Pull);
+        // Asks first when the Docks differ, in a dialog of its own: the window may be hidden.
+        if (m_syncManager && m_locManager)
+            PullConfirmation::pullAfterAsking(m_syncManager, m_locManager, nullptr);
         break;
     case Command::Auto:
         if (m_syncManager)

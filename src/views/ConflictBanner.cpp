@@ -1,5 +1,6 @@
 #include "ConflictBanner.h"
 
+#include "DockChangeText.h"
 #include "LocalizationManager.h"
 #include "LocalizedText.h"
 #include "SymbolView.h"
@@ -14,7 +15,8 @@
 ConflictBanner::ConflictBanner(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent)
     : RoundedPanel(parent), m_syncManager(syncManager), m_locManager(locManager),
       m_title(ViewStyle::label(this, 13, QFont::DemiBold)), m_message(ViewStyle::label(this, 11)),
-      m_dismiss(new QPushButton(this))
+      m_keep(button("keepLocalDockButton")), m_useShared(button("useSharedDockButton")),
+      m_dismiss(button("dismissConflictButton"))
 {
     setObjectName(QStringLiteral("conflictBanner"));
     setFill(ViewStyle::withOpacity(ViewStyle::orange(), 0.08));
@@ -26,26 +28,47 @@ ConflictBanner::ConflictBanner(SyncManager *syncManager, LocalizationManager *lo
     m_message->setObjectName(QStringLiteral("conflictMessage"));
     m_message->setWordWrap(true);
     ViewStyle::setTextColor(m_message, ViewStyle::secondaryText(this));
-    m_dismiss->setObjectName(QStringLiteral("dismissConflictButton"));
-    ViewStyle::makeBordered(m_dismiss, 11);
+    connect(m_keep, &QPushButton::clicked, m_syncManager,
+            [mgr = m_syncManager] { mgr->performSync(SyncEngine::Mode::Push); });
+    connect(m_useShared, &QPushButton::clicked, m_syncManager,
+            [mgr = m_syncManager] { mgr->performSync(SyncEngine::Mode::Pull); });
     connect(m_dismiss, &QPushButton::clicked, m_syncManager, &SyncManager::dismissConflict);
 
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
     texts->addWidget(m_title);
     texts->addWidget(m_message);
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(12, 12, 12, 12);
-    row->setSpacing(12);
-    row->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 20, ViewStyle::orange(), this), 0,
+    auto *top = new QHBoxLayout;
+    top->setSpacing(12);
+    top->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 20, ViewStyle::orange(), this), 0,
                    Qt::AlignTop);
-    row->addLayout(texts, 1);
-    row->addWidget(m_dismiss, 0, Qt::AlignVCenter);
+    top->addLayout(texts, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addStretch(1);
+    buttons->addWidget(m_keep);
+    buttons->addWidget(m_useShared);
+    buttons->addWidget(m_dismiss);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(10);
+    column->addLayout(top);
+    column->addLayout(buttons);
     // Its wrapped message decides its height; it never gives in to the rows below it.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 
+    connect(m_syncManager, &SyncManager::dockDifferenceChanged, this, &ConflictBanner::retranslate);
+    connect(m_syncManager, &SyncManager::isSyncingChanged, this, &ConflictBanner::retranslate);
     connect(m_locManager, &LocalizationManager::langChanged, this, &ConflictBanner::retranslate);
     retranslate();
+}
+
+QPushButton *ConflictBanner::button(const char *objectName)
+{
+    auto *button = new QPushButton(this);
+    button->setObjectName(QString::fromLatin1(objectName));
+    ViewStyle::makeBordered(button, 11);
+    return button;
 }
 
 void ConflictBanner::retranslate()
@@ -53,11 +76,26 @@ void ConflictBanner::retranslate()
     const auto pick = [this](const char *german, const char *english) {
         return localized(m_locManager, german, english);
     };
+    const DockDifference difference = m_syncManager->dockDifference();
+    QString message = pick("Das Dock wurde auf diesem Mac UND in iCloud verändert.",
+                           "The Dock was modified on this Mac AND in iCloud.");
+    if (const QString pushed = DockChangeText::pushedBy(difference, m_locManager); !pushed.isEmpty())
+        message += pick(" Das gemeinsame Dock kommt von ", " The shared Dock comes from ") + pushed + QLatin1Char('.');
+    if (difference.result == DockDifference::Result::Different)
+        message += pick(" Es weicht ab: ", " It differs: ") + DockChangeText::summary(difference, m_locManager);
     m_title->setText(pick("Konflikt erkannt", "Conflict Detected"));
-    m_message->setText(
-        pick("Das Dock wurde auf diesem Mac UND in iCloud verändert. Bitte wähle manuell Push oder Pull.",
-             "The Dock was modified on this Mac AND in iCloud. Please choose Push or Pull manually."));
-    m_dismiss->setText(pick("Ignorieren", "Dismiss"));
+    m_message->setText(message);
+
+    m_keep->setText(pick("Dock dieses Macs behalten", "Keep this Mac's Dock"));
+    m_keep->setToolTip(
+        pick("Das Dock dieses Macs mit allen Macs teilen (Push)", "Share this Mac's Dock with all Macs (Push)"));
+    m_useShared->setText(pick("Gemeinsames Dock verwenden", "Use the shared Dock"));
+    m_useShared->setToolTip(pick("Das Dock dieses Macs durch das gemeinsame ersetzen (Pull)",
+                                 "Replace this Mac's Dock with the shared one (Pull)"));
+    m_dismiss->setText(pick("Ignorieren", "Ignore"));
     m_dismiss->setToolTip(
         pick("Konflikt-Markierung entfernen ohne zu synchronisieren", "Remove the conflict flag without syncing"));
+    const bool idle = !m_syncManager->isSyncing();
+    m_keep->setEnabled(idle);
+    m_useShared->setEnabled(idle);
 }

@@ -1,11 +1,13 @@
 #include "DashboardTab.h"
 
 #include "ConflictBanner.h"
+#include "DockStatusLine.h"
 #include "EmptyHostCard.h"
 #include "HeadingLabel.h"
 #include "HostStatusCard.h"
 #include "IntervalStepper.h"
 #include "LocalizedText.h"
+#include "PullConfirmation.h"
 #include "RoundedPanel.h"
 #include "StatusCard.h"
 #include "SymbolIcons.h"
@@ -67,6 +69,7 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     column->setSpacing(16);
     column->addWidget(m_folderMissing);
     column->addWidget(m_banner);
+    column->addWidget(new DockStatusLine(m_syncManager, m_locManager, content));
     column->addWidget(m_hostGrid);
     column->addWidget(m_statusCards);
     column->addWidget(buildAutoSyncBox());
@@ -217,7 +220,8 @@ QWidget *DashboardTab::buildManualSyncBox()
     connect(m_push, &SyncButton::clicked, this, [this] { m_syncManager->performSync(SyncEngine::Mode::Push); });
     m_pull = new SyncButton(QStringLiteral("Pull"), QStringLiteral("arrow.down.to.line"), ViewStyle::purple(), box);
     m_pull->setObjectName(QStringLiteral("pullButton"));
-    connect(m_pull, &SyncButton::clicked, this, [this] { m_syncManager->performSync(SyncEngine::Mode::Pull); });
+    connect(m_pull, &SyncButton::clicked, this,
+            [this] { PullConfirmation::pullAfterAsking(m_syncManager, m_locManager, this); });
     m_auto = new SyncButton(QStringLiteral("Auto"), QStringLiteral("wand.and.stars"), ViewStyle::teal(), box);
     m_auto->setObjectName(QStringLiteral("autoButton"));
     connect(m_auto, &SyncButton::clicked, this, [this] { m_syncManager->performSync(SyncEngine::Mode::Auto); });

@@ -1,6 +1,7 @@
 #include "OnboardingView.h"
 
 #include "BulletRow.h"
+#include "JoinChoice.h"
 #include "LanguageButton.h"
 #include "LocalizedText.h"
 #include "PathDisplay.h"
@@ -19,6 +20,8 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -43,7 +46,9 @@ OnboardingView::OnboardingView(SyncManager *syncManager, LocalizationManager *lo
     // The wizard keeps its fixed frame, centred in whatever space the window gives it.
     auto *frame = new QWidget(this);
     frame->setObjectName(QStringLiteral("onboardingFrame"));
-    frame->setFixedSize(kWidth, kHeight);
+    // It grows only when joining a folder adds the choice of Dock.
+    frame->setFixedWidth(kWidth);
+    frame->setMinimumHeight(kHeight);
     auto *column = new QVBoxLayout(frame);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -157,6 +162,15 @@ QWidget *OnboardingView::buildFolderChoice()
     column->addWidget(m_folderInstruction);
     column->addLayout(pathRow);
     column->addWidget(m_folderHint);
+    m_join = new JoinChoice(m_syncManager, m_locManager, choice);
+    connect(m_join, &JoinChoice::inspected, this, [this] {
+        render();
+        // Pressed while the folder was still being read: go on, unless it holds another Dock
+        // and the user has not seen the choice yet.
+        if (std::exchange(m_startWhenInspected, false) && !m_join->chosenMode())
+            getStarted();
+    });
+    column->addWidget(m_join);
     return choice;
 }
 
@@ -257,6 +271,8 @@ void OnboardingView::chooseFolder()
         if (!view || !folder)
             return; // a cancelled chooser keeps the folder chosen before
         view->m_selectedURL = std::move(folder);
+        view->m_startWhenInspected = false;
+        view->m_join->inspect(*view->m_selectedURL);
         view->render();
     });
 }
@@ -265,5 +281,14 @@ void OnboardingView::getStarted()
 {
     if (!m_selectedURL)
         return;
-    m_syncManager->completeSetup(*m_selectedURL);
+    if (m_join->isInspecting()) {
+        m_startWhenInspected = true;
+        return;
+    }
+    // Joining a folder that holds another Dock runs only what the user chose there.
+    const std::optional<SyncEngine::Mode> joinMode = m_join->chosenMode();
+    QPointer<SyncManager> mgr(m_syncManager);
+    mgr->completeSetup(*m_selectedURL);
+    if (joinMode && mgr)
+        mgr->performSync(*joinMode);
 }

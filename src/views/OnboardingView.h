@@ -6,6 +6,7 @@
 #include <optional>
 
 class BulletRow;
+class JoinChoice;
 class LanguageButton;
 class LocalizationManager;
 class PathDisplay;
@@ -64,4 +65,6 @@ private:
     QLabel *m_folderHintText = nullptr;
     LanguageButton *m_language = nullptr;
     QPushButton *m_getStarted = nullptr;
+    JoinChoice *m_join = nullptr;
+    bool m_startWhenInspected = false;
 };

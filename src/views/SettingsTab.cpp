@@ -1,8 +1,7 @@
 #include "SettingsTab.h"
 
+#include "BackupsSection.h"
 #include "BehaviorSection.h"
-#include "ElidedLabel.h"
-#include "HeadingLabel.h"
 #include "InfoRow.h"
 #include "LocalizedText.h"
 #include "MacNamesSection.h"
@@ -26,7 +25,8 @@ enum InfoLine { Version, AutoSync, SyncMode, MaxMacs, Interval, ThisMac, Develop
 SettingsTab::SettingsTab(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent)
     : QWidget(parent), m_syncManager(syncManager), m_locManager(locManager),
       m_syncFolder(new SyncFolderSection(syncManager, locManager)),
-      m_behavior(new BehaviorSection(syncManager, locManager)), m_macNames(new MacNamesSection(syncManager, locManager))
+      m_behavior(new BehaviorSection(syncManager, locManager)), m_backups(new BackupsSection(syncManager, locManager)),
+      m_macNames(new MacNamesSection(syncManager, locManager))
 {
     setObjectName(QStringLiteral("settingsTab"));
     auto *content = new QWidget;
@@ -36,7 +36,7 @@ SettingsTab::SettingsTab(SyncManager *syncManager, LocalizationManager *locManag
     column->setSpacing(16);
     column->addWidget(m_syncFolder);
     column->addWidget(m_behavior);
-    column->addWidget(buildBackups());
+    column->addWidget(m_backups);
     column->addWidget(m_macNames);
     column->addWidget(buildReset());
     column->addWidget(buildInfo());
@@ -80,39 +80,6 @@ void SettingsTab::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     redraw();
-}
-
-QWidget *SettingsTab::buildBackups()
-{
-    auto *box = RoundedPanel::groupBox();
-    box->setObjectName(QStringLiteral("backupsSection"));
-    m_backupsHeading = new HeadingLabel(QStringLiteral("clock.arrow.circlepath"), box);
-    m_backupPath = new ElidedLabel(box);
-    m_backupPath->setObjectName(QStringLiteral("backupPath"));
-    m_backupPath->setFont(ViewStyle::font(11, QFont::Normal, ViewStyle::Design::Monospaced));
-    m_backupPath->setElideMode(Qt::ElideMiddle);
-    m_backupText = ViewStyle::label(box, 11);
-    m_backupText->setWordWrap(true);
-    ViewStyle::setTextColor(m_backupText, ViewStyle::secondaryText(this));
-    m_openBackups = new QPushButton(box);
-    m_openBackups->setObjectName(QStringLiteral("openBackupsButton"));
-    ViewStyle::makeBordered(m_openBackups, 11);
-    connect(m_openBackups, &QPushButton::clicked, m_syncManager, &SyncManager::openBackupFolder);
-
-    auto *texts = new QVBoxLayout;
-    texts->setSpacing(3);
-    texts->addWidget(m_backupPath);
-    texts->addWidget(m_backupText);
-    auto *row = new QHBoxLayout;
-    row->setSpacing(12);
-    row->addLayout(texts, 1);
-    row->addWidget(m_openBackups, 0, Qt::AlignVCenter);
-    auto *column = new QVBoxLayout(box);
-    column->setContentsMargins(QMargins() + RoundedPanel::kGroupBoxPadding);
-    column->setSpacing(10);
-    column->addWidget(m_backupsHeading);
-    column->addLayout(row);
-    return box;
 }
 
 QWidget *SettingsTab::buildReset()
@@ -168,15 +135,6 @@ QWidget *SettingsTab::buildInfo()
 
 void SettingsTab::retranslate()
 {
-    m_backupsHeading->setText(QStringLiteral("Backups"));
-    m_backupText->setText(localized(m_locManager,
-                                    "Vor jedem Sync wird die aktuelle Dock-Konfiguration gesichert. Die letzten 10 "
-                                    "Backups werden aufbewahrt.",
-                                    "Before each sync the current Dock configuration is backed up. The last 10 "
-                                    "backups are kept."));
-    m_openBackups->setText(localized(m_locManager, "Öffnen", "Open"));
-    m_openBackups->setToolTip(
-        localized(m_locManager, "Backup-Ordner im Finder öffnen", "Open backup folder in Finder"));
     m_resetTitle->setText(localized(m_locManager, "Alle Einstellungen zurücksetzen", "Reset All Settings"));
     m_resetText->setText(localized(
         m_locManager, "Löscht Sync-Ordner, Namen und Onboarding-Status. Die App startet sofort als Erststart.",
@@ -189,7 +147,7 @@ void SettingsTab::retranslate()
 
 void SettingsTab::redraw()
 {
-    m_backupPath->setText(ViewStyle::abbreviatedPath(m_syncManager->backupFolderURL()));
+    m_backups->redraw();
     if (!isVisible())
         return; // asked again when the tab is shown
     m_syncFolder->redraw();

@@ -4,9 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class BackupsSection;
 class BehaviorSection;
-class ElidedLabel;
-class HeadingLabel;
 class InfoRow;
 class LocalizationManager;
 class MacNamesSection;
@@ -28,7 +27,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    QWidget *buildBackups();
     QWidget *buildReset();
     QWidget *buildInfo();
     void retranslate();
@@ -48,11 +46,8 @@ private:
 
     SyncFolderSection *m_syncFolder;
     BehaviorSection *m_behavior;
+    BackupsSection *m_backups;
     MacNamesSection *m_macNames;
-    HeadingLabel *m_backupsHeading = nullptr;
-    ElidedLabel *m_backupPath = nullptr;
-    QLabel *m_backupText = nullptr;
-    QPushButton *m_openBackups = nullptr;
     QLabel *m_resetTitle = nullptr;
     QLabel *m_resetText = nullptr;
     QPushButton *m_reset = nullptr;

@@ -6,6 +6,7 @@
 #include "MenuBarController.h"
 #include "OnboardingView.h"
 #include "TestEnvironment.h"
+#include "dock_shots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -169,6 +170,8 @@ int main(int argc, char *argv[])
     for (const QString &lang : {QStringLiteral("de"), QStringLiteral("en")}) {
         shootWizard(shooter, lang, TestEnvironment::root() + QLatin1String("/wizard-") + QString::number(++run));
         shootMainWindow(shooter, lang, TestEnvironment::root() + QLatin1String("/main-") + QString::number(++run));
+        shootDockViews(QString::fromLocal8Bit(argv[1]), lang,
+                       TestEnvironment::root() + QLatin1String("/dock-") + QString::number(++run));
     }
     return 0;
 }
