@@ -8,6 +8,7 @@
 #include "Scheduler.h"
 #include "SyncManager.h"
 #include "platform/DockRestarter.h"
+#include "platform/FreedMemory.h"
 #include "platform/HostName.h"
 #include "platform/LoginItem.h"
 
@@ -18,6 +19,9 @@
 #include <QUrl>
 
 namespace {
+// Long enough for the first refresh of the window to have come and gone.
+constexpr int kSettleMilliseconds = 1000;
+
 void openUrl(const QUrl &url)
 {
     QDesktopServices::openUrl(url);
@@ -60,6 +64,16 @@ AppController::AppController(StartMode mode, QObject *parent)
 
     if (mode == StartMode::TrayOnly)
         ensureTray();
+
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(kSettleMilliseconds);
+    connect(&m_settleTimer, &QTimer::timeout, this, &returnFreedMemory);
+    settleSoon();
+}
+
+void AppController::settleSoon()
+{
+    m_settleTimer.start();
 }
 
 MainWindow *AppController::window()
@@ -106,6 +120,7 @@ void AppController::showWindow()
 void AppController::onContentShown()
 {
     ensureTray();
+    settleSoon();
 }
 
 void AppController::showTrayMessage(const QString &title, const QString &body)
