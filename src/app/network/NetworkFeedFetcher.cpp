@@ -1,7 +1,7 @@
 // The updater's network part, built as a module of its own and loaded on the first update check
 // (UpdateNetworkModule): the only code of the app that links Qt Network.
 
-#include "FeedFetcher.h"
+#include "NetworkFeedFetcher.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -51,13 +51,7 @@ private:
 
 } // namespace
 
-class NetworkFeedFetcherFactory : public QObject, public FeedFetcherFactory {
-    Q_OBJECT
-    Q_PLUGIN_METADATA(IID TANDRILL_FEED_FETCHER_FACTORY_IID)
-    Q_INTERFACES(FeedFetcherFactory)
-
-public:
-    std::unique_ptr<FeedFetcher> createFeedFetcher() override { return std::make_unique<NetworkFeedFetcher>(); }
-};
-
-#include "NetworkFeedFetcher.moc"
+std::unique_ptr<FeedFetcher> NetworkFeedFetcherFactory::createFeedFetcher()
+{
+    return std::make_unique<NetworkFeedFetcher>();
+}
