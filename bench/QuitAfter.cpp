@@ -2,11 +2,37 @@
 // object is created it queues a call; that call runs on the event loop's first turn, after the
 // window went up, and quits TANDRILL_QUIT_AFTER_MS later. With 0 the run ends as soon as the app is
 // started, which is what start-up time means here; with several seconds it shows idle memory.
+// With TANDRILL_QUIT_RSS_FILE set, the resident set size the app holds when it is about to quit
+// (VmRSS, in KiB) is written to that file: what the idle app keeps, where the maximum resident set
+// size that time(1) reports is the peak of the whole run.
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 
 namespace {
+
+QByteArray residentKibibytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return {};
+    // readAll, as /proc files report a size of 0.
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0);
+    }
+    return {};
+}
+
+void writeResidentSize()
+{
+    const QString path = qEnvironmentVariable("TANDRILL_QUIT_RSS_FILE");
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    file.write(residentKibibytes() + '\n');
+}
 
 void quitAfterDelay()
 {
@@ -15,6 +41,9 @@ void quitAfterDelay()
     QCoreApplication *app = QCoreApplication::instance();
     if (!ok || delay < 0 || !app)
         return;
+    // Whoever quits (this timer, or the bare app's own), the size is read as the event loop ends,
+    // before anything is torn down.
+    QObject::connect(app, &QCoreApplication::aboutToQuit, app, &writeResidentSize);
     QMetaObject::invokeMethod(
         app, [app, delay] { QTimer::singleShot(delay, app, &QCoreApplication::quit); }, Qt::QueuedConnection);
 }

@@ -9,13 +9,16 @@
 #
 # Start-up time: from launch to the event loop's first turn with the window shown, and exit. Both
 # apps get bench/QuitAfter.cpp preloaded, which quits TANDRILL_QUIT_AFTER_MS after that turn, so
-# neither needs to cooperate. Idle memory: the maximum resident set size of a run that idles.
+# neither needs to cooperate. Memory, of a run that idles: the peak, time(1)'s maximum resident set
+# size over the whole run, and the idle memory, the resident set size (VmRSS) the app still holds at
+# the end, which the shim reads as the app is about to quit.
 # The apps take turns run by run, so a change in the machine's load hits both alike. The bare app
 # showing one label is shown too: it is the first text that makes Qt load fonts.
 # Tandrill runs as set up: its settings name a shared folder of four Macs with a full log. It is
 # measured twice: started with its window, and started in the tray only (`--background`, as the
 # login item starts it), which builds no window until it is opened.
-# The aims: start-up at most 2x and idle memory at most 1.2x the bare app's, in the same run.
+# The aims: start-up at most 2x and idle memory at most 1.2x the bare app's, in the same run. The
+# peak is held against the same 1.2x, for reference: the aim is what the idle app keeps.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -92,14 +95,15 @@ else
 fi
 
 # One run of entry $1, quitting $2 ms after start: appends the microseconds from launch to exit to
-# $scratch/<name>.startup and the maximum resident set size in KiB to $scratch/<name>.memory.
+# $scratch/<name>.startup, or, for a run that idles, the maximum resident set size in KiB to
+# $scratch/<name>.peak and the resident set size at its end to $scratch/<name>.idle.
 measure() {
-    local index="$1" quit_after="$2" report="$scratch/time.txt" start end rss
-    rm -f "$report"
+    local index="$1" quit_after="$2" report="$scratch/time.txt" resident="$scratch/resident.txt" start end rss
+    rm -f "$report" "$resident"
     start="$(date +%s%N)"
     timeout $((quit_after / 1000 + 60)) /usr/bin/time -v -o "$report" \
-        env LD_PRELOAD="$shim" TANDRILL_QUIT_AFTER_MS="$quit_after" "${settings[$index]}" "${binaries[$index]}" \
-        ${arguments[$index]} >/dev/null 2>&1 || true
+        env LD_PRELOAD="$shim" TANDRILL_QUIT_AFTER_MS="$quit_after" TANDRILL_QUIT_RSS_FILE="$resident" \
+        "${settings[$index]}" "${binaries[$index]}" ${arguments[$index]} >/dev/null 2>&1 || true
     end="$(date +%s%N)"
     rss="$(sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' "$report" 2>/dev/null)"
     if [[ -z "$rss" ]] || grep -q 'terminated by signal' "$report"; then
@@ -109,7 +113,12 @@ measure() {
     if [[ "$quit_after" -eq 0 ]]; then
         echo $(((end - start) / 1000)) >>"$scratch/${names[$index]}.startup"
     else
-        echo "$rss" >>"$scratch/${names[$index]}.memory"
+        echo "$rss" >>"$scratch/${names[$index]}.peak"
+        if grep -qx '[0-9][0-9]*' "$resident" 2>/dev/null; then
+            cat "$resident" >>"$scratch/${names[$index]}.idle"
+        else
+            echo "${names[$index]} did not report its idle memory" >&2
+        fi
     fi
 }
 
@@ -139,10 +148,11 @@ for ((run = 0; run < idle_runs; run++)); do
     done
 done
 
-declare -A startup memory
+declare -A startup peak idle
 for name in bare label app tray; do
     startup[$name]="$(median "$scratch/$name.startup" 1000)"
-    memory[$name]="$(median "$scratch/$name.memory" 1024)"
+    peak[$name]="$(median "$scratch/$name.peak" 1024)"
+    idle[$name]="$(median "$scratch/$name.idle" 1024)"
 done
 
 # "met" or "MISSED" for a ratio like "1.52x" against a limit; "-" without a measurement.
@@ -151,16 +161,22 @@ verdict() {
         else print "MISSED" }'
 }
 
-printf '\n%-30s %14s %18s\n' "" "start-up (ms)" "idle memory (MiB)"
-printf '%-30s %14s %18s\n' "bare Qt Widgets app" "${startup[bare]}" "${memory[bare]}"
-printf '%-30s %14s %18s\n' "bare app showing one label" "${startup[label]}" "${memory[label]}"
-printf '%-30s %14s %18s\n' "Tandrill, window" "${startup[app]}" "${memory[app]}"
-printf '%-30s %14s %18s\n' "Tandrill, tray only" "${startup[tray]}" "${memory[tray]}"
+row() { printf '%-32s %14s %18s %18s\n' "$@"; }
+
+echo
+row "" "start-up (ms)" "peak memory (MiB)" "idle memory (MiB)"
+row "bare Qt Widgets app" "${startup[bare]}" "${peak[bare]}" "${idle[bare]}"
+row "bare app showing one label" "${startup[label]}" "${peak[label]}" "${idle[label]}"
+row "Tandrill, window" "${startup[app]}" "${peak[app]}" "${idle[app]}"
+row "Tandrill, tray only" "${startup[tray]}" "${peak[tray]}" "${idle[tray]}"
 for name in app tray; do
     label="window"
     [[ "$name" == tray ]] && label="tray only"
     time_ratio="$(ratio "${startup[$name]}" "${startup[bare]}")"
-    memory_ratio="$(ratio "${memory[$name]}" "${memory[bare]}")"
-    printf '%-30s %14s %18s\n' "Tandrill ($label) / bare app" "$time_ratio" "$memory_ratio"
-    printf '%-30s %14s %18s\n' "  aim <= 2x, <= 1.2x" "$(verdict "$time_ratio" 2)" "$(verdict "$memory_ratio" 1.2)"
+    peak_ratio="$(ratio "${peak[$name]}" "${peak[bare]}")"
+    idle_ratio="$(ratio "${idle[$name]}" "${idle[bare]}")"
+    row "Tandrill ($label) / bare app" "$time_ratio" "$peak_ratio" "$idle_ratio"
+    row "  aim <= 2x, (<= 1.2x), <= 1.2x" "$(verdict "$time_ratio" 2)" "($(verdict "$peak_ratio" 1.2))" \
+        "$(verdict "$idle_ratio" 1.2)"
 done
+echo "The memory aim is the idle memory's; the peak's verdict, in brackets, is for reference."

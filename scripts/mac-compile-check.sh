@@ -82,6 +82,7 @@ read -r -a qt_defines <<<"$(sed -n '/^add_compile_definitions(/,/)/p' "$root/CMa
 
 common=(-nostdinc -nostdinc++ -std=c++20 -Werror -Werror=unguarded-availability
     "${warnings[@]}" "${qt_defines[@]}" -DTANDRILL_VERSION='"0.0.0"' -DTANDRILL_APPCAST_URL='""'
+    -DTANDRILL_NETWORK_MODULE='"../PlugIns/libtandrill_network.so"'
     -D_LIBCPP_DISABLE_VISIBILITY_ANNOTATIONS -D_LIBCXXABI_DISABLE_VISIBILITY_ANNOTATIONS
     -D_LIBCPP_HAS_NO_VENDOR_AVAILABILITY_ANNOTATIONS -D_LIBCPP_ABI_VERSION=1 -D_LIBCPP_ABI_NAMESPACE=__1
     -isystem "$zig_lib/libcxx/include" -isystem "$zig_lib/libcxxabi/include" -isystem "$zig_lib/include")

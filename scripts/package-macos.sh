@@ -33,7 +33,9 @@ if [[ -z "$macdeployqt" && -n "${CMAKE_PREFIX_PATH:-}" ]]; then
     macdeployqt="${CMAKE_PREFIX_PATH%%;*}/bin/macdeployqt"
 fi
 [[ -x "$macdeployqt" ]] || { echo "macdeployqt not found (put Qt's bin/ on PATH)" >&2; exit 1; }
-"$macdeployqt" "$app" -always-overwrite
+# The updater's network module (Contents/PlugIns) is loaded on the first update check; it brings
+# QtNetwork, which the executable itself does not link, so macdeployqt is pointed at it.
+"$macdeployqt" "$app" -always-overwrite -executable="$app/Contents/PlugIns/libtandrill_network.so"
 
 # The command-line tool travels inside the bundle and uses the same frameworks.
 cp "$build/bin/tandrill-cli" "$app/Contents/MacOS/tandrill-cli"

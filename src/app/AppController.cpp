@@ -9,6 +9,7 @@
 #include "SyncManager.h"
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
+#include "platform/FreedMemory.h"
 #include "platform/HostName.h"
 #include "platform/LoginItem.h"
 
@@ -19,6 +20,9 @@
 #include <QUrl>
 
 namespace {
+// Long enough for the first refresh of the window to have come and gone.
+constexpr int kSettleMilliseconds = 1000;
+
 void openUrl(const QUrl &url)
 {
     QDesktopServices::openUrl(url);
@@ -63,6 +67,16 @@ AppController::AppController(StartMode mode, QObject *parent)
 
     if (mode == StartMode::TrayOnly)
         ensureTray();
+
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(kSettleMilliseconds);
+    connect(&m_settleTimer, &QTimer::timeout, this, &returnFreedMemory);
+    settleSoon();
+}
+
+void AppController::settleSoon()
+{
+    m_settleTimer.start();
 }
 
 MainWindow *AppController::window()
@@ -109,6 +123,7 @@ void AppController::showWindow()
 void AppController::onContentShown()
 {
     ensureTray();
+    settleSoon();
 }
 
 void AppController::showTrayMessage(const QString &title, const QString &body)

@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QSettings>
+#include <QTimer>
 
 #include <memory>
 
@@ -52,8 +53,12 @@ private:
     void ensureTray();
     void quit();
     void showTrayMessage(const QString &title, const QString &body);
+    void settleSoon();
 
     QSettings m_settings;
+    // Once the start or the window's first build has settled, what they freed goes back to the
+    // system (returnFreedMemory).
+    QTimer m_settleTimer;
     std::unique_ptr<SystemNotifier> m_notifications;
     // The engine words its notices on its worker thread, in the language it reads from here; both
     // outlive the coordinator, whose end waits for the engine's last job.

@@ -2,52 +2,53 @@
 
 #include "AppLog.h"
 #include "Appcast.h"
+#include "UpdateNetworkModule.h"
 #include "UpdatePresenter.h"
 #include "VersionComparator.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QTimer>
 
-AppcastUpdater::AppcastUpdater(QUrl feed, QString currentVersion, UpdatePresenter *presenter, QObject *parent)
+AppcastUpdater::AppcastUpdater(QUrl feed, QString currentVersion, UpdatePresenter *presenter, QObject *parent,
+                               FetcherSource fetcherSource)
     : UpdaterManager(parent), m_feed(std::move(feed)), m_currentVersion(std::move(currentVersion)),
-      m_presenter(presenter)
+      m_presenter(presenter),
+      m_fetcherSource(fetcherSource ? std::move(fetcherSource) : FetcherSource(&UpdateNetworkModule::createFeedFetcher))
 {
     setCanCheckForUpdates(m_feed.isValid() && !m_feed.isEmpty());
 }
 
-AppcastUpdater::~AppcastUpdater()
-{
-    if (m_reply)
-        m_reply->abort();
-}
+// Out of line: the fetcher's type is complete here.
+AppcastUpdater::~AppcastUpdater() = default;
 
 void AppcastUpdater::checkForUpdates()
 {
     if (!canCheckForUpdates())
         return;
     setCanCheckForUpdates(false);
-    QNetworkRequest request(m_feed);
-    request.setTransferTimeout(kTimeoutMilliseconds);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QString(QStringLiteral("Tandrill/") + m_currentVersion));
-    // Made on the first check: most runs never check, and the network stack is costly to start.
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    m_reply = m_network->get(request);
-    connect(m_reply, &QNetworkReply::finished, this, [this, reply = m_reply.data()] { finish(reply); });
+    // Made on the first check: most runs never check, and the network stack is costly to load.
+    QString error;
+    if (!m_fetcher)
+        m_fetcher = m_fetcherSource(&error);
+    if (!m_fetcher) {
+        if (error.isEmpty())
+            error = QStringLiteral("The updater's network part is missing.");
+        // Reported like any failed check, from the event loop as a download's end would be.
+        QTimer::singleShot(0, this, [this, error] { finish({{}, error}); });
+        return;
+    }
+    m_fetcher->get(m_feed, QStringLiteral("Tandrill/") + m_currentVersion, kTimeoutMilliseconds,
+                   [this](const FeedFetcher::Reply &reply) { finish(reply); });
 }
 
-void AppcastUpdater::finish(QNetworkReply *reply)
+void AppcastUpdater::finish(const FeedFetcher::Reply &reply)
 {
-    reply->deleteLater();
     UpdateCheckResult result;
     result.currentVersion = m_currentVersion;
-    if (reply->error() != QNetworkReply::NoError) {
-        result.error = reply->errorString();
+    if (!reply.error.isEmpty()) {
+        result.error = reply.error;
     } else {
         QString parseError;
-        const auto items = Appcast::parse(reply->readAll(), &parseError);
+        const auto items = Appcast::parse(reply.body, &parseError);
         const auto newest = items ? Appcast::newest(*items) : std::nullopt;
         if (!items) {
             result.error = parseError;

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "FeedFetcher.h"
 #include "UpdaterManager.h"
 
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <functional>
+#include <memory>
+
 class UpdatePresenter;
 
 // The updater for systems without Sparkle: a user-started check of an appcast feed whose
@@ -18,18 +19,23 @@ class AppcastUpdater : public UpdaterManager {
 public:
     static constexpr int kTimeoutMilliseconds = 20000;
 
-    AppcastUpdater(QUrl feed, QString currentVersion, UpdatePresenter *presenter, QObject *parent = nullptr);
+    // Makes the fetcher on the first check; null, with the reason, when there is none.
+    using FetcherSource = std::function<std::unique_ptr<FeedFetcher>(QString *error)>;
+
+    // Without a source the fetcher comes from the network module (UpdateNetworkModule).
+    AppcastUpdater(QUrl feed, QString currentVersion, UpdatePresenter *presenter, QObject *parent = nullptr,
+                   FetcherSource fetcherSource = {});
     ~AppcastUpdater() override;
 
     QUrl feed() const { return m_feed; }
     void checkForUpdates() override;
 
 private:
-    void finish(QNetworkReply *reply);
+    void finish(const FeedFetcher::Reply &reply);
 
     QUrl m_feed;
     QString m_currentVersion;
     UpdatePresenter *m_presenter;
-    QNetworkAccessManager *m_network = nullptr;
-    QPointer<QNetworkReply> m_reply;
+    FetcherSource m_fetcherSource;
+    std::unique_ptr<FeedFetcher> m_fetcher;
 };
