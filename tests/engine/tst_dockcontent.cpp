@@ -157,7 +157,7 @@ private slots:
 
         const SyncEngine::Result result = b.run(Mode(mode));
         QCOMPARE(result.kind(), Kind::Error);
-        QVERIFY2(result.message().contains(name + QLatin1String(" ist noch nicht verfügbar")),
+        QVERIFY2(result.message().contains(name + QStringLiteral(" ist noch nicht verfügbar")),
                  qPrintable(result.message()));
         QCOMPARE(b.backups().size(), 0);
         QCOMPARE(b.dockRestarts(), 0);
