@@ -44,12 +44,15 @@ public:
     Kind run(SimulatedMac &mac, Mode mode = Mode::Auto)
     {
         const SyncEngine::Result result = mac.run(mode);
+        m_waiting = result.message().contains(QStringLiteral("noch nicht verfügbar"));
         m_dockEverLost = m_dockEverLost || mac.dockBytes().isEmpty();
         return result.kind();
     }
     bool propagate() { return m_hub.propagate(); }
     bool sync(SimulatedMac &mac, const QStringList &paths = {}) { return m_hub.sync(mac.syncFolder(), paths); }
     bool dockEverLost() const { return m_dockEverLost; }
+    // The last run waited for a file the sync service had not delivered whole yet.
+    bool waiting() const { return m_waiting; }
     // Quiet rounds: propagate, then every Mac's automatic sync, a conflict resolved by pulling.
     // True once a whole round finds every Mac in sync.
     bool settle(int maxRounds)
@@ -98,6 +101,7 @@ private:
     std::vector<std::unique_ptr<SimulatedMac>> m_macs;
     double m_clock;
     bool m_dockEverLost = false;
+    bool m_waiting = false;
 };
 
 } // namespace
@@ -144,8 +148,9 @@ private slots:
         QCOMPARE(net.run(a), Kind::Pushed);
         // One of the two files reaches B; B syncs on what it has.
         QVERIFY(net.sync(a, {first}) && net.sync(b, {first}));
+        // A meta file ahead of its copy makes B wait (an error naming the copy), never guess.
         const Kind early = net.run(b);
-        QVERIFY(early != Kind::Error && early != Kind::Conflict);
+        QVERIFY(early != Kind::Conflict && early != Kind::Pushed);
         // The rest arrives: B must end with the newest Dock, and both settle.
         QVERIFY(net.settle(4));
         QVERIFY(net.quiet(3));
@@ -180,7 +185,7 @@ private slots:
             if (dice < 25)
                 net.edit(mac, "Dock edit " + QByteArray::number(++edits) + " on " + mac.hostname().toUtf8());
             else if (dice < 55)
-                QVERIFY(net.run(mac) != Kind::Error);
+                QVERIFY(net.run(mac) != Kind::Error || net.waiting());
             else if (dice < 65)
                 QVERIFY(net.run(mac, Mode::Push) == Kind::Pushed);
             else
