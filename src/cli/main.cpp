@@ -226,7 +226,7 @@ int restoreBackup(const QString &folder, const QString &host, const QString &nam
     const SyncEngine::Result result = engine.restoreBackup(name);
     if (!json && result.kind() == SyncEngine::Result::Kind::Restored) {
         write(stdout, QLatin1String("Sicherung ") + name +
-                          QLatin1String(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
+                          QStringLiteral(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
                                         "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
     }
     return finish(result, system.notifier.bodies(), json);

@@ -22,7 +22,7 @@ namespace {
 
 QString notYetAvailable(QLatin1StringView name)
 {
-    return name + QLatin1String(" ist noch nicht verfügbar");
+    return name + QStringLiteral(" ist noch nicht verfügbar");
 }
 
 QString notADock(const QString &name)
@@ -32,7 +32,7 @@ QString notADock(const QString &name)
 
 QString tooLarge(const QString &name)
 {
-    return name + QLatin1String(" ist größer als 16 MiB");
+    return name + QStringLiteral(" ist größer als 16 MiB");
 }
 
 QString lastPathComponent(const QString &path)
@@ -229,6 +229,14 @@ SyncEngine::Result SyncEngine::autoSync()
     // The stored times are whole seconds; compare the local one the same way, so an unchanged Dock
     // right after its own push is in sync.
     const double localWhole = std::trunc(local);
+
+    // A copy older than this Mac's own recorded push is another Mac's that the sync service kept:
+    // taking it would undo the newest change. Restore the push.
+    if (pusher == m_hostname && remote > 0 &&
+        std::trunc(SafeFile::modificationTime(folderFile(kDockFileName)).value_or(remote)) < remote) {
+        log(QStringLiteral("AUTO: iCloud-Dock ist nicht der eigene letzte Push → Push"));
+        return push();
+    }
 
     // With the Dock this Mac last agreed with at hand, what changed is known by content: the side
     // that differs from it wins, and only both differing is a conflict.
@@ -611,13 +619,16 @@ std::optional<QString> SyncEngine::unavailableSharedFile() const
             continue;
         if (m_services.cloudFiles)
             m_services.cloudFiles->requestDownload(path);
-        return name + QLatin1String(" ist noch nicht verfügbar");
+        return name + QStringLiteral(" ist noch nicht verfügbar");
     }
     // A copy older than the push the meta file records has not arrived yet: deciding on it would
-    // pull a Dock that is already replaced, or send it back.
+    // pull a Dock that is already replaced, or send it back. The Mac that made that push waits for
+    // nothing: an older copy here is one the sync service kept from another Mac, and only this
+    // Mac's next push brings its own back.
     const double recorded = remoteMTime();
     const auto sharedTime = SafeFile::modificationTime(dock);
-    if (recorded > 0 && sharedTime && std::trunc(*sharedTime) < recorded)
+    if (recorded > 0 && sharedTime && std::trunc(*sharedTime) < recorded &&
+        readMeta(QStringLiteral("host")) != m_hostname)
         return notYetAvailable(kDockFileName);
     return std::nullopt;
 }

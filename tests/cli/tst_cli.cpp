@@ -56,6 +56,11 @@ private slots:
         add("auto", "conflict", 3, "conflict");
         add("status", "", 0, "statusWritten");
         add("hosts", "pushed by A", 0, "");
+        add("backups", "pushed by A", 0, "");
+        add("diff", "", 0, "nothingShared");
+        add("diff", "pushed by A", 0, "same");
+        add("diff", "pushed by B", 0, "different");
+        add("diff", "not a Dock", 1, "unavailable");
         add("log", "pushed by A", 0, "");
     }
     void commands()
@@ -76,7 +81,10 @@ private slots:
         } else if (scenario == QLatin1String("conflict")) {
             writeBytes(file("tandrill-meta.txt"), "mtime=1741356300\nhost=Mac B");
             writeBytes(file("status-Mac_A.txt"), "hostname=Mac A\nlast_pulled=1741356200");
+        } else if (scenario == QLatin1String("not a Dock")) {
+            QVERIFY(place(file("com.apple.dock.plist"), scenario));
         }
+        const QStringList before = entryNames(folder());
         const CliOutput plain = run({command});
         QCOMPARE(plain.exitCode, exitCode);
         if (exitCode == 2) { // a usage error does nothing and prints nothing on stdout
@@ -97,6 +105,49 @@ private slots:
             QCOMPARE(document.object().value(QLatin1String("result")).toString(), result);
         else
             QVERIFY(!document.array().isEmpty());
+        if (command == QLatin1String("diff")) { // what a pull would change; writes nothing
+            QCOMPARE(entryNames(folder()), before);
+            if (result == QLatin1String("different")) {
+                QCOMPARE(document[QLatin1String("appsAdded")].toArray(), QJsonArray{QStringLiteral("dock of B")});
+                QCOMPARE(document[QLatin1String("appsRemoved")].toArray(), QJsonArray{QStringLiteral("dock of A")});
+            }
+        }
+    }
+
+    void backupsAndRestore()
+    {
+        QCOMPARE(run({QStringLiteral("push")}).exitCode, 0);
+        const QByteArray original = m_mac->dockBytes();
+        const qint64 size = QFileInfo(m_mac->dockPath()).size();
+        m_mac->writeDock("Notes", 2000);
+        QCOMPARE(run({QStringLiteral("push")}).exitCode, 0);
+        const CliOutput listed = run({QStringLiteral("--json"), QStringLiteral("backups")});
+        QCOMPARE(listed.exitCode, 0);
+        const QJsonArray backups = listed.json().array();
+        QCOMPARE(backups.size(), 2);
+        const QJsonObject oldest = backups.last().toObject(); // newest first
+        const QString name = oldest.value(QStringLiteral("name")).toString();
+        QCOMPARE(oldest.value(QStringLiteral("size")).toInteger(), size);
+
+        for (const QString &bad : QStringList{QStringLiteral("nope.plist"), QStringLiteral("../Backups/") + name}) {
+            const CliOutput refused = run({QStringLiteral("restore"), bad});
+            QCOMPARE(refused.exitCode, 1);
+            QCOMPARE(m_mac->backups().size(), 2);
+        }
+        const CliOutput restored = run({QStringLiteral("--json"), QStringLiteral("restore"), name});
+        QCOMPARE(restored.exitCode, 0);
+        QCOMPARE(restored.json().object().value(QStringLiteral("result")).toString(), QStringLiteral("restored"));
+        QCOMPARE(m_mac->dockBytes(), original);
+        const QStringList after = m_mac->backups();
+        QCOMPARE(after.size(), 3);
+        QVERIFY(after.filter(QStringLiteral("_vor_restore")).size() == 1);
+        // The restored Dock is a local change: the next automatic run shares it.
+        QCOMPARE(run({QStringLiteral("--json"), QStringLiteral("auto")})
+                     .json()
+                     .object()
+                     .value(QStringLiteral("result"))
+                     .toString(),
+                 QStringLiteral("pushed"));
     }
 
     void pullEndsTheDockProcess()

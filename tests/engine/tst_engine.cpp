@@ -76,7 +76,7 @@ private slots:
         QTest::newRow("both changed: conflict") << 3000.25 << other << QByteArray("2000") << Kind::Conflict;
         QTest::newRow("host differing in case: conflict")
             << 3000.25 << QByteArray("mtime=2500\nhost=lab's macbook pro") << QByteArray("2000") << Kind::Conflict;
-        QTest::newRow("never pulled: no conflict") << 3000.25 << other << QByteArray() << Kind::Pushed;
+        QTest::newRow("never pulled, another Dock: conflict") << 3000.25 << other << QByteArray() << Kind::Conflict;
         QTest::newRow("agreed with the shared copy: no conflict")
             << 3000.25 << other << QByteArray("2500") << Kind::Pushed;
         QTest::newRow("agreed with the local Dock: no conflict")
@@ -148,50 +148,74 @@ private slots:
         QCOMPARE(m_mac->run(Mode::Auto), SyncEngine::Result::inSync());
     }
 
-    // A refused pull leaves the local Dock untouched; a failed push leaves the shared state untouched.
+    // A refused run leaves the local Dock untouched, shared state too, and spends no backup. A shared
+    // file that is there but cannot be read now is named, never taken for an absent one.
     void refusals_data()
     {
         QTest::addColumn<Mode>("mode");
-        QTest::addColumn<QString>("where"); // "local" Dock, "backups" or the "shared" copy
+        QTest::addColumn<QString>("where"); // "local" Dock, "backups", or a file of the folder
         QTest::addColumn<QString>("kind");
-        const auto add = [](Mode mode, const char *where, const char *kind) {
-            QTest::addRow("%s: %s %s", mode == Mode::Push ? "push" : "pull", where, kind)
-                << mode << QString::fromLatin1(where) << QString::fromLatin1(kind);
+        QTest::addColumn<QString>("failure");
+        const auto add = [](Mode mode, const char *where, const char *kind, const char *failure = "") {
+            QTest::addRow("%s: %s %s",
+                          mode == Mode::Push   ? "push"
+                          : mode == Mode::Pull ? "pull"
+                                               : "auto",
+                          where, kind)
+                << mode << QString::fromLatin1(where) << QString::fromLatin1(kind) << QString::fromUtf8(failure);
         };
-        for (const char *kind : {"missing", "directory", "FIFO"})
+        for (const char *kind : {"missing", "directory", "FIFO", "not a Dock"})
             add(Mode::Push, "local", kind);
+        add(Mode::Push, "local", "over 16 MiB", "größer als 16 MiB");
         add(Mode::Push, "backups", "empty");
-        for (const char *kind : {"missing", "empty", "directory", "FIFO", "dangling link"})
-            add(Mode::Pull, "shared", kind);
+        for (const char *kind : {"missing", "empty", "FIFO", "not a Dock"})
+            add(Mode::Pull, "com.apple.dock.plist", kind);
+        add(Mode::Pull, "com.apple.dock.plist", "over 16 MiB", "größer als 16 MiB");
+        const char *unavailable = "ist noch nicht verfügbar";
+        for (const char *kind : {"directory", "dangling link", "iCloud stub", "older than the meta"})
+            add(Mode::Pull, "com.apple.dock.plist", kind, unavailable);
+        add(Mode::Pull, "tandrill-meta.txt", "directory", unavailable);
         add(Mode::Pull, "local", "directory");
+        for (const char *name : {"tandrill-meta.txt", "com.apple.dock.plist", "status-Labs_MacBook_Pro.txt"})
+            add(Mode::Auto, name, "iCloud stub", unavailable);
     }
     void refusals()
     {
         QFETCH(Mode, mode);
         QFETCH(QString, where);
         QFETCH(QString, kind);
+        QFETCH(QString, failure);
         prepareOtherPush();
         m_mac->writeDock(kLocal, 1741356309.25);
         QDir().mkpath(QFileInfo(m_mac->backupsDirectory()).absolutePath());
-        const QString path = where == QLatin1String("shared")    ? file("com.apple.dock.plist")
+        const QString path = where == QLatin1String("local")     ? m_mac->dockPath()
                              : where == QLatin1String("backups") ? m_mac->backupsDirectory()
-                                                                 : m_mac->dockPath();
-        QVERIFY(place(path, kind));
-        const QByteArray shared = readBytes(file("com.apple.dock.plist"));
-        const QByteArray meta = readBytes(file("tandrill-meta.txt"));
+                                                                 : folder() + QLatin1Char('/') + where;
+        if (kind == QLatin1String("older than the meta")) // not arrived yet
+            QVERIFY(SafeFile::setModificationTime(path, 1741356399.5));
+        else
+            QVERIFY(place(path, kind));
+        QStringList names = entryNames(folder());
+        names.removeAll(QStringLiteral("tandrill.log"));
+        QByteArrayList shared;
+        for (const QString &name : names)
+            shared.append(name == QLatin1String("tandrill.log") ? QByteArray()
+                                                                : readBytes(folder() + QLatin1Char('/') + name));
 
         const SyncEngine::Result result = m_mac->run(mode);
 
         QCOMPARE(result.kind(), Kind::Error);
-        QCOMPARE(logMessages(file("tandrill.log")).size(), 2);
+        QVERIFY2(result.message().contains(failure), qPrintable(result.message()));
+        QCOMPARE(logMessages(file("tandrill.log")).size(), mode == Mode::Auto ? 1 : 2);
         if (where != QLatin1String("local")) {
             QCOMPARE(m_mac->dockBytes(), kLocal);
             QCOMPARE(m_mac->dockMTime(), 1741356309.25);
         }
-        QCOMPARE(readBytes(file("com.apple.dock.plist")), shared);
-        QCOMPARE(readBytes(file("tandrill-meta.txt")), meta);
-        QCOMPARE(readBytes(status()), kOldStatus);
-        QVERIFY(QFileInfo::exists(marker()));
+        QStringList after = entryNames(folder());
+        after.removeAll(QStringLiteral("tandrill.log"));
+        QCOMPARE(after, names);
+        for (qsizetype i = 0; i < names.size(); ++i)
+            QCOMPARE(readBytes(folder() + QLatin1Char('/') + names[i]), shared[i]);
         QVERIFY(m_mac->backups().isEmpty());
         QCOMPARE(m_mac->dockRestarts(), 0);
     }
@@ -203,13 +227,16 @@ private slots:
         QTest::addColumn<QByteArray>("meta"); // no meta file when null
         QTest::addColumn<double>("applied");
         QTest::addColumn<QByteArray>("lastPulled");
+        QTest::addColumn<QByteArray>("copy");
         QTest::newRow("newer copy takes the recorded time")
-            << 1741356999.5 << QByteArray("mtime=1741356400\nhost=Other") << 1741356400.0 << QByteArray("1741356400");
-        QTest::newRow("older copy keeps its own")
-            << 1741356399.5 << QByteArray("mtime=1741356400\nhost=Other") << 1741356399.5 << QByteArray("1741356400");
-        QTest::newRow("no meta file") << 1741356999.5 << QByteArray() << 1741356999.5 << QByteArray("0");
+            << 1741356999.5 << QByteArray("mtime=1741356400\nhost=Other") << 1741356400.0 << QByteArray("1741356400")
+            << kShared;
+        QTest::newRow("same layout: the Dock keeps running")
+            << 1741356999.5 << QByteArray("mtime=1741356400\nhost=Other") << 1741356400.0 << QByteArray("1741356400")
+            << kLocal;
+        QTest::newRow("no meta file") << 1741356999.5 << QByteArray() << 1741356999.5 << QByteArray("0") << kShared;
         QTest::newRow("meta mtime not a number")
-            << 1741356999.5 << QByteArray("mtime=nan") << 1741356999.5 << QByteArray("0");
+            << 1741356999.5 << QByteArray("mtime=nan") << 1741356999.5 << QByteArray("0") << kShared;
     }
     void pullBacksUpThenAppliesTheRecordedTime()
     {
@@ -217,17 +244,18 @@ private slots:
         QFETCH(QByteArray, meta);
         QFETCH(double, applied);
         QFETCH(QByteArray, lastPulled);
+        QFETCH(QByteArray, copy);
         prepareOtherPush();
         QFile::remove(file("tandrill-meta.txt"));
         if (!meta.isNull())
             writeBytes(file("tandrill-meta.txt"), meta);
-        writeFile(file("com.apple.dock.plist"), kShared, sharedTime);
+        writeFile(file("com.apple.dock.plist"), copy, sharedTime);
         m_mac->writeDock(kLocal, 1741356309.25);
 
         QCOMPARE(m_mac->run(Mode::Pull), SyncEngine::Result::pulled());
-        QCOMPARE(m_mac->dockBytes(), kShared);
+        QCOMPARE(m_mac->dockBytes(), copy);
         QCOMPARE(m_mac->dockMTime(), applied);
-        QCOMPARE(m_mac->dockRestarts(), 1);
+        QCOMPARE(m_mac->dockRestarts(), copy == kLocal ? 0 : 1);
         QCOMPARE(m_mac->backups(), QStringList{QStringLiteral("com.apple.dock.20250307_140509_vor_pull.plist")});
         QCOMPARE(readBytes(m_mac->backupsDirectory() + QLatin1Char('/') + m_mac->backups().constFirst()), kLocal);
         QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=pull\nlast_time=2025-03-07 "
@@ -364,6 +392,8 @@ private slots:
             {"status.txt", "hostname=Not listed"},
             {"conflict-Gamma.txt", "hostname=Gamma"},
             {"status-bad.txt", "hostname=Bad\xff"},
+            {"status-zeta 2.txt", "hostname=Ghost"}, // copies a sync service made, not Macs
+            {"status-zeta.sync-conflict-20261207-101010-ABCDEFG.txt", "hostname=Ghost"},
             {"status-huge.txt", "hostname=Huge\n" + QByteArray(70 * 1024, '#')}};
         for (const auto &[name, bytes] : files)
             writeBytes(file(name), bytes);
@@ -380,7 +410,8 @@ private slots:
     }
 
     // The stories of several Macs on one folder. Steps: "A edit" (a newer Dock), "A push=pushed"
-    // (run and expected result), "stash"/"swap" (hold back the shared copy, as a sync service may),
+    // (run and expected result), "D joins A0" (a Mac that never agreed with the folder, holding that
+    // Dock), "stash"/"swap" (hold back the shared copy, as a sync service may),
     // "touch" (the copy arrives with a newer time), "marker B"/"nomarker B". Afterwards every Mac
     // runs in sync with the winning Dock.
     void convergence_data()
@@ -407,8 +438,11 @@ private slots:
         QTest::newRow("own push never a conflict") << s("A push=pushed,A auto=inSync,B edit,B push=pushed,A "
                                                         "auto=pulled,A edit,A push=pushed,A edit,A auto=pushed")
                                                    << QByteArray("A3");
+        QTest::newRow("a newer Dock joining: conflict, never a push")
+            << s("A push=pushed,D joins D0,D auto=conflict,D auto=conflict,D pull=pulled") << QByteArray("A0");
+        QTest::newRow("the same Dock joins") << s("A push=pushed,D joins A0,D auto=inSync") << QByteArray("A0");
         QTest::newRow("half-arrived copy pulled again")
-            << s("A push=pushed,stash,A edit,A push=pushed,swap,B auto=pulled,swap,B auto=pulled") << QByteArray("A1");
+            << s("A push=pushed,stash,A edit,A push=pushed,swap,B auto=error,swap,B auto=pulled") << QByteArray("A1");
     }
     void convergence()
     {
@@ -418,8 +452,14 @@ private slots:
         for (const QString &step : steps) {
             const QChar name = step[0];
             if (step[1] == QLatin1Char(' ') && !macs[name]) {
+                const QStringList words = step.split(QLatin1Char(' '));
+                const bool joins = words[1] == QLatin1String("joins");
                 macs[name] = std::make_unique<SimulatedMac>(QStringLiteral("Mac ") + name, folder(), m_root->path());
-                macs[name]->writeDock(QString(name).toUtf8() + '0', 1000.25 - 100 * (name.unicode() - u'A'));
+                macs[name]->writeDock(joins ? words[2].toUtf8() : QString(name).toUtf8() + '0',
+                                      joins ? 9000.5 : 1000.25 - 100 * (name.unicode() - u'A'));
+                if (!joins)
+                    macs[name]->establish();
+                macs[name]->dock().setRewritesOnRestart(true);
             }
         }
         static const std::map<QString, Mode> modes{{QStringLiteral("auto"), Mode::Auto},
@@ -433,7 +473,9 @@ private slots:
         for (const QString &step : steps) {
             const QStringList words = step.split(QLatin1Char(' '));
             const QStringList run = words.value(1).split(QLatin1Char('='));
-            if (step == QLatin1String("touch")) {
+            if (words.value(1) == QLatin1String("joins")) {
+                continue;
+            } else if (step == QLatin1String("touch")) {
                 QVERIFY(SafeFile::setModificationTime(shared, 1741359999.5));
             } else if (step == QLatin1String("stash") || step == QLatin1String("swap")) {
                 const QByteArray bytes = readBytes(shared);
@@ -452,15 +494,21 @@ private slots:
                 QVERIFY2(result.name() == run[1], qPrintable(step + QLatin1String(" gave ") + result.name()));
             }
         }
-        for (int round = 0; round < 3; ++round) { // one round to follow, then nothing moves
+        // One round to follow; then, although every restarted Dock rewrote its file, nothing moves.
+        std::map<QChar, qsizetype> activity;
+        for (int round = 0; round < 5; ++round) {
             for (auto &[name, mac] : macs) {
                 const SyncEngine::Result result = mac->run(Mode::Auto);
                 QVERIFY2(result == SyncEngine::Result::inSync() || (round == 0 && result.kind() == Kind::Pulled),
                          qPrintable(mac->hostname() + QLatin1Char(' ') + result.name()));
-                if (round > 0)
+                if (round == 0)
+                    activity[name] = mac->dockRestarts() + mac->backups().size();
+                else
                     QCOMPARE(mac->dockBytes(), winner);
             }
         }
+        for (auto &[name, mac] : macs)
+            QCOMPARE(mac->dockRestarts() + mac->backups().size(), activity[name]);
     }
 };
 

@@ -79,6 +79,8 @@ private slots:
         m_b = std::make_unique<SimulatedMac>(QStringLiteral("Mac B"), m_folder, m_dir->path());
         m_b->writeDock("B's first Dock", 1741000000);
         m_a->writeDock("Dock 1", 1741000100);
+        m_a->establish();
+        m_b->establish();
         QCOMPARE(m_a->run(Mode::Auto).kind(), Kind::Pushed);
         QCOMPARE(m_b->run(Mode::Auto).kind(), Kind::Pulled);
         m_a->writeDock("Dock 2", 1741000200);
@@ -94,7 +96,7 @@ private slots:
         QTest::addColumn<Step>("step");
         QTest::addColumn<int>("error");
         QTest::addColumn<Kind>("expected");
-        QTest::addColumn<bool>("copied"); // the main step (the copy into the folder or over the Dock) happened
+        QTest::addColumn<bool>("copied");   // the main step (the copy into the folder or over the Dock) happened
         QTest::addColumn<int>("conflicts"); // of the next automatic syncs
         const auto add = [](Mode mode, const char *target, Step step, int error, Kind expected, bool copied,
                             int conflicts = 0) {
@@ -110,12 +112,12 @@ private slots:
         add(Mode::Pull, "backup", Step::Create, ENOSPC, Kind::Error, false);
         // Writes after the copy: the operation says what it missed, the next runs repair it.
         add(Mode::Push, "tandrill-meta.txt", Step::Write, ENOSPC, Kind::Error, true);
-        add(Mode::Pull, "status-Mac_B.txt", Step::Write, ENOSPC, Kind::Error, true, 1); // the agreement stays behind
+        add(Mode::Pull, "status-Mac_B.txt", Step::Write, ENOSPC, Kind::Error, true); // the local record agreed
         add(Mode::Push, "tandrill.log", Step::Write, ENOSPC, Kind::Pushed, true);
-        // The sync folder disappears in the middle.
-        add(Mode::Push, "com.apple.dock.plist", Step::Rename, kFolderVanishes, Kind::Error, false);
-        add(Mode::Push, "tandrill-meta.txt", Step::Create, kFolderVanishes, Kind::Error, true);
-        add(Mode::Pull, "local Dock", Step::Write, kFolderVanishes, Kind::Error, true); // the copy is already open
+        // The sync folder disappears in the middle, and B's status with it: B asks like a Mac joining.
+        add(Mode::Push, "com.apple.dock.plist", Step::Rename, kFolderVanishes, Kind::Error, false, 1);
+        add(Mode::Push, "tandrill-meta.txt", Step::Create, kFolderVanishes, Kind::Error, true, 1);
+        add(Mode::Pull, "local Dock", Step::Write, kFolderVanishes, Kind::Error, true, 1); // the copy is already open
     }
     void faultDuringOperation()
     {
@@ -187,8 +189,8 @@ private slots:
         QTest::addColumn<Kind>("expected");
         QTest::newRow("pusher: another Mac's older copy won")
             << true << QByteArray("B's") << 1741000150.0 << Kind::Pushed;
-        QTest::newRow("pusher: a copy without its time")
-            << true << QByteArray("other length") << 1800000000.0 << Kind::Pushed;
+        QTest::newRow("pusher: a newer copy than its own push")
+            << true << QByteArray("other length") << 1800000000.0 << Kind::Pulled;
         QTest::newRow("other: the pushed copy came after the meta file")
             << false << QByteArray("Dock 4") << 1800000000.0 << Kind::Pulled;
         QTest::newRow("other: same bytes, only the time differs")

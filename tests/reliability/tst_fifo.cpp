@@ -84,8 +84,8 @@ private slots:
         QTest::addColumn<QString>("operation");
         QTest::addColumn<bool>("dockCopyIsFifo");
         QTest::addColumn<QString>("result");
-        QTest::newRow("auto: unreadable meta is a first sync") << QStringLiteral("auto") << false << "pushed";
-        QTest::newRow("pull") << QStringLiteral("pull") << false << "pulled";
+        QTest::newRow("auto: a FIFO meta is unavailable") << QStringLiteral("auto") << false << "error";
+        QTest::newRow("pull: a FIFO meta is unavailable") << QStringLiteral("pull") << false << "error";
         QTest::newRow("status") << QStringLiteral("status") << false << "statusWritten";
         QTest::newRow("push over a FIFO copy") << QStringLiteral("push") << true << "pushed";
         QTest::newRow("pull of a FIFO copy") << QStringLiteral("pull") << true << "error";

