@@ -98,6 +98,14 @@ done
 common+=(-isystem "$root/tests/macos/sdk")
 
 work="$(mktemp -d)"
+# libplist's header is plain C and the same on every system: the installed one, alone in a folder
+# of its own so that no other Linux header comes along.
+plist_include="$(pkg-config --variable=includedir libplist-2.0 2>/dev/null || echo /usr/include)"
+if [[ -f "$plist_include/plist/plist.h" ]]; then
+    mkdir -p "$work/libplist"
+    ln -s "$plist_include/plist" "$work/libplist/plist"
+    common+=(-isystem "$work/libplist")
+fi
 trap 'rm -rf "$work"' EXIT
 export zig zig_lib root work
 export common_flags="$(printf '%q ' "${common[@]}")"
