@@ -72,7 +72,8 @@ void hostStatus(const std::uint8_t *data, std::size_t size)
     QList<HostInfo> hosts;
     for (qsizetype i = 1; i < chunks.size(); ++i) {
         if (const auto host = readHostStatus(chunks[i], me)) {
-            require(host->isThisMac == (host->hostname == me), "isThisMac is not an exact comparison");
+            require(host->isThisMac == (host->hostname == SyncFormat::cleanHostName(me)),
+                    "isThisMac is not an exact comparison with the cleaned name");
             hosts.append(*host);
         }
     }
