@@ -4,8 +4,8 @@
 
 #include <QtTest>
 
-using TestDock::Spec;
-Q_DECLARE_METATYPE(TestDock::Spec)
+using TestDock::Shape;
+Q_DECLARE_METATYPE(TestDock::Shape)
 
 // Reading a Dock: which files are Docks, which differences count, and what a pull would change.
 class TestDockLayout : public QObject {
@@ -18,7 +18,7 @@ private slots:
         QTest::addColumn<bool>("isDock");
         const QByteArray xmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
         QTest::newRow("binary Dock") << TestDock::build(TestDock::realistic()) << true;
-        Spec xml = TestDock::realistic();
+        Shape xml = TestDock::realistic();
         xml.binary = false;
         QTest::newRow("XML Dock") << TestDock::build(xml) << true;
         QTest::newRow("dictionary without apps") << xmlHead + "<dict><key>autohide</key><true/></dict></plist>" << true;
@@ -39,31 +39,31 @@ private slots:
     // What the Dock rewrites on its own never makes two layouts differ; what the user sees does.
     void equality_data()
     {
-        QTest::addColumn<Spec>("other");
+        QTest::addColumn<Shape>("other");
         QTest::addColumn<bool>("equal");
-        const Spec base = TestDock::realistic();
-        Spec rewritten = base;
+        const Shape base = TestDock::realistic();
+        Shape rewritten = base;
         rewritten.generation = 9;
         QTest::newRow("volatile keys rewritten") << rewritten << true;
-        Spec asXml = base;
+        Shape asXml = base;
         asXml.binary = false;
         QTest::newRow("same Dock as XML") << asXml << true;
-        Spec moved = base;
+        Shape moved = base;
         moved.apps.move(0, 3);
         QTest::newRow("app moved") << moved << false;
-        Spec removed = base;
+        Shape removed = base;
         removed.apps.removeLast();
         QTest::newRow("app removed") << removed << false;
-        Spec setting = base;
+        Shape setting = base;
         setting.settings.insert(QStringLiteral("tilesize"), 64);
         QTest::newRow("tile size") << setting << false;
-        Spec folderView = base;
+        Shape folderView = base;
         folderView.others[0].options.insert(QStringLiteral("showas"), 3);
         QTest::newRow("folder shown otherwise") << folderView << false;
     }
     void equality()
     {
-        QFETCH(Spec, other);
+        QFETCH(Shape, other);
         QFETCH(bool, equal);
         const auto base = DockLayout::parse(TestDock::build(TestDock::realistic()));
         const auto compared = DockLayout::parse(TestDock::build(other));
@@ -75,9 +75,9 @@ private slots:
 
     void difference()
     {
-        Spec here = TestDock::withApps({QStringLiteral("Safari"), QStringLiteral("Mail"), QStringLiteral("Notes")});
+        Shape here = TestDock::withApps({QStringLiteral("Safari"), QStringLiteral("Mail"), QStringLiteral("Notes")});
         here.others = {{QStringLiteral("Downloads"), QStringLiteral("/Users/me/Downloads"), {}}};
-        Spec shared = TestDock::withApps({QStringLiteral("Notes"), QStringLiteral("Safari"), QStringLiteral("Xcode")});
+        Shape shared = TestDock::withApps({QStringLiteral("Notes"), QStringLiteral("Safari"), QStringLiteral("Xcode")});
         shared.settings.insert(QStringLiteral("autohide"), true);
         shared.generation = 4;
         const auto difference = DockDifference::between(

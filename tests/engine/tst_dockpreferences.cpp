@@ -14,9 +14,9 @@ namespace {
 
 QByteArray dockWith(const QString &app, bool binary = true)
 {
-    TestDock::Spec spec = TestDock::withApps({app});
-    spec.binary = binary;
-    return TestDock::build(spec);
+    TestDock::Shape shape = TestDock::withApps({app});
+    shape.binary = binary;
+    return TestDock::build(shape);
 }
 
 // A `defaults` for one home: the fake preferences daemon of tests/support.

@@ -99,58 +99,58 @@ Node parse(const QByteArray &bytes)
 
 } // namespace
 
-QByteArray build(const Spec &spec)
+QByteArray build(const Shape &shape)
 {
     Node root(plist_new_dict());
     int index = 0;
-    for (const auto &[key, tiles, type] : {std::tuple{"persistent-apps", &spec.apps, "file-tile"},
-                                           std::tuple{"persistent-others", &spec.others, "directory-tile"}}) {
+    for (const auto &[key, tiles, type] : {std::tuple{"persistent-apps", &shape.apps, "file-tile"},
+                                           std::tuple{"persistent-others", &shape.others, "directory-tile"}}) {
         plist_t array = plist_new_array();
         for (const Tile &tile : *tiles)
-            plist_array_append_item(array, tileNode(tile, spec.generation, ++index, type));
+            plist_array_append_item(array, tileNode(tile, shape.generation, ++index, type));
         plist_dict_set_item(root.get(), key, array);
     }
     plist_dict_set_item(root.get(), "version", plist_new_uint(1));
-    for (auto it = spec.settings.cbegin(); it != spec.settings.cend(); ++it)
+    for (auto it = shape.settings.cbegin(); it != shape.settings.cend(); ++it)
         plist_dict_set_item(root.get(), it.key().toUtf8().constData(), fromVariant(it.value()));
-    setVolatileTopKeys(root.get(), spec.generation);
-    return serialize(root.get(), spec.binary);
+    setVolatileTopKeys(root.get(), shape.generation);
+    return serialize(root.get(), shape.binary);
 }
 
-Spec withApps(const QStringList &labels)
+Shape withApps(const QStringList &labels)
 {
-    Spec spec;
+    Shape shape;
     for (const QString &label : labels)
-        spec.apps.append({label, QLatin1String("/Applications/") + label + QLatin1String(".app"), {}});
-    return spec;
+        shape.apps.append({label, QLatin1String("/Applications/") + label + QLatin1String(".app"), {}});
+    return shape;
 }
 
-Spec realistic()
+Shape realistic()
 {
     QStringList labels;
     for (int i = 1; i <= 40; ++i)
         labels.append(QStringLiteral("App %1").arg(i));
-    Spec spec = withApps(labels);
-    spec.others = {
+    Shape shape = withApps(labels);
+    shape.others = {
         {QStringLiteral("Downloads"),
          QStringLiteral("/Users/me/Downloads"),
          {{QStringLiteral("arrangement"), 2}, {QStringLiteral("displayas"), 0}, {QStringLiteral("showas"), 1}}},
         {QStringLiteral("Documents"),
          QStringLiteral("/Users/me/Documents"),
          {{QStringLiteral("arrangement"), 1}, {QStringLiteral("displayas"), 1}, {QStringLiteral("showas"), 2}}}};
-    spec.settings = {{QStringLiteral("autohide"), false},
+    shape.settings = {{QStringLiteral("autohide"), false},
                      {QStringLiteral("tilesize"), 48},
                      {QStringLiteral("orientation"), QStringLiteral("bottom")},
                      {QStringLiteral("show-recents"), false}};
-    return spec;
+    return shape;
 }
 
 QByteArray marker(const QByteArray &name)
 {
-    Spec spec = withApps({QString::fromUtf8(name)});
-    spec.settings.insert(QStringLiteral("tandrill-test-marker"), QString::fromUtf8(name.toBase64()));
-    spec.binary = false;
-    return build(spec);
+    Shape shape = withApps({QString::fromUtf8(name)});
+    shape.settings.insert(QStringLiteral("tandrill-test-marker"), QString::fromUtf8(name.toBase64()));
+    shape.binary = false;
+    return build(shape);
 }
 
 std::optional<QByteArray> markerOf(const QByteArray &bytes)

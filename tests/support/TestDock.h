@@ -17,7 +17,7 @@ struct Tile {
     QVariantMap options; // extra "tile-data" keys (a folder's view, a stack's sorting)
 };
 
-struct Spec {
+struct Shape {
     QList<Tile> apps;
     QList<Tile> others;
     QVariantMap settings; // other top-level keys (autohide, tilesize, orientation, …)
@@ -25,13 +25,13 @@ struct Spec {
     bool binary = true;
 };
 
-QByteArray build(const Spec &spec);
+QByteArray build(const Shape &shape);
 
 // Apps by label, each in /Applications.
-Spec withApps(const QStringList &labels);
+Shape withApps(const QStringList &labels);
 
 // A Dock of about 30 KB, as a well-used Dock is.
-Spec realistic();
+Shape realistic();
 
 // A tiny valid Dock that stands for a name: tests that only follow which Dock went where.
 QByteArray marker(const QByteArray &name);

@@ -66,15 +66,15 @@ QDateTime at(const QString &text)
 // A Dock of apps that live in root/Applications; the ones named in `missing` are not installed.
 QByteArray dockOf(const QString &root, const QStringList &apps, int tileSize, const QStringList &missing = {})
 {
-    TestDock::Spec spec;
+    TestDock::Shape shape;
     for (const QString &app : apps) {
         const QString path = root + QLatin1String("/Applications/") + app + QLatin1String(".app");
         if (!missing.contains(app))
             QDir().mkpath(path);
-        spec.apps.append({app, path, {}});
+        shape.apps.append({app, path, {}});
     }
-    spec.settings.insert(QStringLiteral("tilesize"), tileSize);
-    return TestDock::build(spec);
+    shape.settings.insert(QStringLiteral("tilesize"), tileSize);
+    return TestDock::build(shape);
 }
 
 const QStringList kStudioApps{QStringLiteral("Finder"), QStringLiteral("Safari"), QStringLiteral("Mail"),
