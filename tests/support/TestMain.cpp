@@ -27,7 +27,8 @@ std::map<std::string, TestRegistry::Factory> &registry()
 
 bool hasTestFunction(const QObject &test, QByteArray name)
 {
-    name = name.left(name.indexOf(':')); // "function:dataTag"
+    if (const qsizetype colon = name.indexOf(':'); colon >= 0) // "function:dataTag"
+        name.truncate(colon);
     const QMetaObject *meta = test.metaObject();
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
         if (meta->method(i).name() == name)
