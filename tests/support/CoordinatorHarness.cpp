@@ -63,24 +63,6 @@ std::optional<std::chrono::milliseconds> ManualScheduler::nextDue() const
     return due;
 }
 
-int ManualScheduler::activeRepeatingTimers() const
-{
-    return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(), [](const auto &entry) {
-        return !entry->cancelled && entry->context && entry->period.count() > 0;
-    }));
-}
-
-QList<std::chrono::milliseconds> ManualScheduler::repeatingPeriods() const
-{
-    QList<std::chrono::milliseconds> periods;
-    for (const auto &entry : m_entries) {
-        if (!entry->cancelled && entry->context && entry->period.count() > 0)
-            periods.append(entry->period);
-    }
-    std::sort(periods.begin(), periods.end());
-    return periods;
-}
-
 bool FakeLoginItem::registerItem()
 {
     ++registerCalls;
@@ -90,14 +72,12 @@ bool FakeLoginItem::registerItem()
 
 bool FakeLoginItem::unregisterItem()
 {
-    ++unregisterCalls;
     m_status = Status::NotRegistered;
     return true;
 }
 
 void FakeFolderPicker::pickFolder(std::function<void(std::optional<QString>)> completion)
 {
-    ++calls;
     std::optional<QString> answer;
     if (!answers.empty()) {
         answer = answers.front();
@@ -110,9 +90,6 @@ CoordinatorHarness::CoordinatorHarness(const QString &hostname, const QString &r
     : m_mac(hostname, QString(), root), m_settingsPath(m_mac.home() + QLatin1String("/settings.ini")),
       m_settings(std::make_unique<QSettings>(m_settingsPath, QSettings::IniFormat))
 {
-    auto loginItem = std::make_unique<FakeLoginItem>();
-    m_loginItem = loginItem.get();
-    m_loginItemOwner = std::move(loginItem);
     m_bookmarks = std::make_unique<BookmarkManager>(m_settings.get(), createSystemFolderBookmarks());
 }
 
@@ -138,9 +115,9 @@ SyncManager &CoordinatorHarness::start()
     services.hostName = [hostname] { return hostname; };
     services.engine = m_mac.services();
     services.bookmarks = m_bookmarks.get();
-    services.loginItem = m_loginItem;
+    services.loginItem = &m_loginItem;
     services.folderPicker = &m_picker;
-    services.openFolder = [this](const QString &folder) { m_opened.append(folder); };
+    services.openFolder = [](const QString &) {};
     services.scheduler = &m_scheduler;
     m_manager = std::make_unique<SyncManager>(std::move(services));
     return *m_manager;

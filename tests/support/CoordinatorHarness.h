@@ -26,8 +26,6 @@ public:
     void advance(std::chrono::milliseconds by);
     std::chrono::milliseconds now() const { return m_now; }
     std::optional<std::chrono::milliseconds> nextDue() const;
-    int activeRepeatingTimers() const;
-    QList<std::chrono::milliseconds> repeatingPeriods() const;
 
 private:
     struct Entry {
@@ -59,7 +57,6 @@ public:
     bool m_available = true;
     bool m_canOpenSettings = false;
     int registerCalls = 0;
-    int unregisterCalls = 0;
     int settingsOpened = 0;
 };
 
@@ -67,7 +64,6 @@ class FakeFolderPicker final : public FolderPicker {
 public:
     void pickFolder(std::function<void(std::optional<QString>)> completion) override;
     std::deque<std::optional<QString>> answers; // an empty queue answers "cancelled"
-    int calls = 0;
 };
 
 // One simulated Mac running the coordinator: its own settings file, home, host name, services
@@ -80,10 +76,9 @@ public:
     QSettings &settings() { return *m_settings; }
     SimulatedMac &mac() { return m_mac; }
     ManualScheduler &scheduler() { return m_scheduler; }
-    FakeLoginItem &loginItem() { return *m_loginItem; }
+    FakeLoginItem &loginItem() { return m_loginItem; }
     FakeFolderPicker &folderPicker() { return m_picker; }
     BookmarkManager &bookmarks() { return *m_bookmarks; }
-    QStringList openedFolders() const { return m_opened; }
 
     // Settings as if this Mac had completed the set-up with `folder`.
     void storeSetUp(const QString &folder);
@@ -102,10 +97,8 @@ private:
     QString m_settingsPath;
     std::unique_ptr<QSettings> m_settings;
     ManualScheduler m_scheduler;
-    FakeLoginItem *m_loginItem;
-    std::unique_ptr<LoginItem> m_loginItemOwner;
+    FakeLoginItem m_loginItem;
     FakeFolderPicker m_picker;
     std::unique_ptr<BookmarkManager> m_bookmarks;
-    QStringList m_opened;
     std::unique_ptr<SyncManager> m_manager;
 };

@@ -9,11 +9,10 @@
 
 #include <cmath>
 
-void RecordingNotifier::send(const QString &body, const QString &title)
+void RecordingNotifier::send(const QString &body, const QString &)
 {
     const QMutexLocker lock(&m_mutex);
     m_bodies.append(body);
-    m_titles.append(title);
 }
 
 QStringList RecordingNotifier::bodies() const
@@ -22,17 +21,10 @@ QStringList RecordingNotifier::bodies() const
     return m_bodies;
 }
 
-QStringList RecordingNotifier::titles() const
-{
-    const QMutexLocker lock(&m_mutex);
-    return m_titles;
-}
-
 void RecordingNotifier::clear()
 {
     const QMutexLocker lock(&m_mutex);
     m_bodies.clear();
-    m_titles.clear();
 }
 
 namespace {
@@ -141,11 +133,6 @@ QByteArray SimulatedMac::dockBytes() const
     return readBytes(dockPath());
 }
 
-bool SimulatedMac::hasDock() const
-{
-    return QFile::exists(dockPath());
-}
-
 double SimulatedMac::dockMTime() const
 {
     return SafeFile::modificationTime(dockPath()).value_or(0);
@@ -156,9 +143,43 @@ QStringList SimulatedMac::backups() const
     return QDir(m_backups).entryList(QDir::Files, QDir::Name);
 }
 
-void SimulatedMac::advance(int seconds)
+bool settleMacs(const QList<SimulatedMac *> &macs, int maxRounds, int *conflicts,
+                const std::function<bool()> &beforeRound)
 {
-    m_now = m_now.value_or(QDateTime::currentDateTime()).addSecs(seconds);
+    using Kind = SyncEngine::Result::Kind;
+    for (int round = 0; round < maxRounds; ++round) {
+        bool allInSync = !beforeRound || beforeRound();
+        for (SimulatedMac *mac : macs) {
+            const Kind kind = mac->run(SyncEngine::Mode::Auto).kind();
+            if (kind == Kind::Conflict) {
+                if (conflicts)
+                    ++*conflicts;
+                mac->run(SyncEngine::Mode::Pull);
+            }
+            allInSync = allInSync && kind == Kind::InSync;
+            if (mac->dockBytes().isEmpty())
+                return false;
+        }
+        if (allInSync)
+            return true;
+    }
+    return false;
+}
+
+bool staysQuiet(const QList<SimulatedMac *> &macs, int rounds, const std::function<bool()> &beforeRound)
+{
+    const auto activity = [&macs] {
+        qsizetype sum = 0;
+        for (const SimulatedMac *mac : macs)
+            sum += mac->dockRestarts() + mac->backups().size();
+        return sum;
+    };
+    const qsizetype before = activity();
+    for (int round = 0; round < rounds; ++round) {
+        if (!settleMacs(macs, 1, nullptr, beforeRound))
+            return false;
+    }
+    return activity() == before;
 }
 
 QByteArray readBytes(const QString &path)

@@ -9,19 +9,18 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 
 class RecordingNotifier final : public Notifier {
 public:
     void send(const QString &body, const QString &title) override;
     QStringList bodies() const;
-    QStringList titles() const;
     void clear();
 
 private:
     mutable QMutex m_mutex;
     QStringList m_bodies;
-    QStringList m_titles;
 };
 
 // The Dock of a simulated Mac: its preferences are the file in the Mac's home. Like the real Dock,
@@ -67,7 +66,6 @@ public:
     // readBytes() give the name back, so a test can follow which Dock went where.
     void writeDock(const QByteArray &bytes, std::optional<double> mtime = std::nullopt);
     QByteArray dockBytes() const;
-    bool hasDock() const;
     double dockMTime() const;
 
     QStringList backups() const; // file names, sorted
@@ -79,7 +77,6 @@ public:
 
     // The clock the engine sees; the system clock until set.
     void setNow(const QDateTime &now) { m_now = now; }
-    void advance(int seconds);
 
 private:
     QString m_hostname;
@@ -91,6 +88,16 @@ private:
     DockPreferences *m_preferences = nullptr;
     std::optional<QDateTime> m_now;
 };
+
+// Quiet rounds of automatic syncs on every Mac, a conflict resolved by the user's pull, with
+// `beforeRound` (a sync service's turn; its false means "not everything carried") before each.
+// True once a whole round finds every Mac in sync; false as soon as a Mac is left without a Dock.
+// `conflicts` counts the conflicts on the way.
+bool settleMacs(const QList<SimulatedMac *> &macs, int maxRounds, int *conflicts = nullptr,
+                const std::function<bool()> &beforeRound = {});
+// Once settled, `rounds` more rounds restart no Dock and back nothing up, though every restarted
+// Dock rewrote its file.
+bool staysQuiet(const QList<SimulatedMac *> &macs, int rounds, const std::function<bool()> &beforeRound = {});
 
 // Reads a regular file whole; an empty array when it cannot be read or is no regular file. A Dock
 // that stands for a name (TestDock::marker) reads as that name, and bytes written to a file named
