@@ -4,8 +4,7 @@
 #include "MainWindow.h"
 #include "MenuBarController.h"
 #include "SingleInstance.h"
-#include "TestEnvironment.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 #include "UpdaterManager.h"
 #include "ViewStyle.h"
 #include "ViewTestFixture.h"
@@ -16,9 +15,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
-
-using Mode = SyncEngine::Mode;
 
 namespace {
 
@@ -29,7 +25,7 @@ public:
 
 QString shown(const QAction *action)
 {
-    return action->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+    return action->text().replace(u"&&"_s, u"&"_s);
 }
 
 // The menu's action whose text starts with the given one, or null.
@@ -97,15 +93,15 @@ private slots:
         SimulatedMac &mac = fixture().harness().mac();
         mac.writeDock("dock-2", 1700000100);
         trigger("↑");
-        QCOMPARE(readBytes(fixture().folder() + QStringLiteral("/com.apple.dock.plist")), QByteArray("dock-2"));
+        QCOMPARE(readBytes(fixture().folder() + u"/com.apple.dock.plist"_s), "dock-2"_ba);
         mac.writeDock("dock-3", 1600000000);
         trigger("↓");
-        QCOMPARE(mac.dockBytes(), QByteArray("dock-2"));
+        QCOMPARE(mac.dockBytes(), "dock-2"_ba);
         QCOMPARE(mac.dockRestarts(), 1);
         mac.notifier().clear();
         trigger("↕");
         QCOMPARE(mac.notifier().bodies().size(), 1); // an automatic run
-        QVERIFY(readBytes(fixture().folder() + QStringLiteral("/tandrill.log")).contains("AUTO: Dock ist bereits"));
+        QVERIFY(readBytes(fixture().folder() + u"/tandrill.log"_s).contains("AUTO: Dock ist bereits"));
         trigger("▶");
         QVERIFY(manager().daemonRunning());
         trigger("⏸");
@@ -132,10 +128,10 @@ private slots:
         QFETCH(QString, disabled);
         startWithTray(setUp);
         if (setUp) {
-            row(menu(), QStringLiteral("↑"))->trigger();
+            row(menu(), u"↑"_s)->trigger();
             QVERIFY(manager().isSyncing());
             menu()->popup(QPoint(0, 0));
-            QVERIFY(row(menu(), QStringLiteral("⏳")));
+            QVERIFY(row(menu(), u"⏳"_s));
         }
         for (const QChar command : disabled) {
             const QAction *action = row(menu(), command);
@@ -146,7 +142,7 @@ private slots:
         if (!setUp)
             manager().completeSetup(fixture().folder());
         fixture().settle();
-        QTRY_VERIFY(row(menu(), QStringLiteral("↑")) && row(menu(), QStringLiteral("↑"))->isEnabled());
+        QTRY_VERIFY(row(menu(), u"↑"_s) && row(menu(), u"↑"_s)->isEnabled());
     }
 
     void colourTooltipAndRebuildFollowTheState()
@@ -158,18 +154,18 @@ private slots:
         manager().startDaemon();
         QTRY_COMPARE(m_tray->titleColor(), ViewStyle::green());
         QVERIFY(m_tray->rebuildCount() > builds);
-        QVERIFY(row(menu(), QStringLiteral("⏸")));
+        QVERIFY(row(menu(), u"⏸"_s));
         fixture().writeConflictMarker(); // a conflict wins over the running state
         fixture().refresh();
         QTRY_COMPARE(m_tray->titleColor(), ViewStyle::orange());
-        QVERIFY(m_tray->trayIcon()->toolTip().contains(QStringLiteral("Konflikt")));
-        QVERIFY(shown(menu()->actions().first()).contains(QStringLiteral("Konflikt")));
+        QVERIFY(m_tray->trayIcon()->toolTip().contains(u"Konflikt"_s));
+        QVERIFY(shown(menu()->actions().first()).contains(u"Konflikt"_s));
         // Another Mac appears, then gets a display name: the menu follows, as plain text.
-        fixture().writeStatus(QStringLiteral("Office-Mini"), QStringLiteral("push"), QStringLiteral("2024"));
+        fixture().writeStatus(u"Office-Mini"_s, u"push"_s, u"2024"_s);
         fixture().refresh();
-        QTRY_VERIFY(row(menu(), QStringLiteral("  Office-Mini")));
-        manager().setDisplayName(QStringLiteral("<b>Büro</b> & Co"), QStringLiteral("Office-Mini"));
-        QTRY_VERIFY(row(menu(), QStringLiteral("  <b>Büro</b> & Co")));
+        QTRY_VERIFY(row(menu(), u"  Office-Mini"_s));
+        manager().setDisplayName(u"<b>Büro</b> & Co"_s, u"Office-Mini"_s);
+        QTRY_VERIFY(row(menu(), u"  <b>Büro</b> & Co"_s));
         manager().dismissConflict();
         manager().stopDaemon();
         QTRY_COMPARE(m_tray->titleColor(), stopped);
@@ -187,7 +183,7 @@ private slots:
         QFETCH(bool, tray);
         fixture().startSetUp();
         FakeUpdater updater;
-        MainWindow window(&manager(), &fixture().loc(), &updater, QStringLiteral("1.0.0"),
+        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
                           MainWindow::Shell{[tray] { return tray; }, [this] { ++m_quits; }});
         QVERIFY(showView(&window));
         window.close();
@@ -204,16 +200,11 @@ private slots:
         QTest::addColumn<QString>("trigger");
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QString>("message");
-        QTest::newRow("push") << "push"
-                              << "de" << QStringLiteral("⚠ Sync-Ordner nicht gefunden");
-        QTest::newRow("pull") << "pull"
-                              << "en" << QStringLiteral("⚠ Sync folder not found");
-        QTest::newRow("auto") << "auto"
-                              << "en" << QStringLiteral("⚠ Sync folder not found");
-        QTest::newRow("background tick") << "daemon"
-                                         << "de" << QString();
-        QTest::newRow("launch") << "launch"
-                                << "en" << QString();
+        QTest::newRow("push") << u"push"_s << u"de"_s << u"⚠ Sync-Ordner nicht gefunden"_s;
+        QTest::newRow("pull") << u"pull"_s << u"en"_s << u"⚠ Sync folder not found"_s;
+        QTest::newRow("auto") << u"auto"_s << u"en"_s << u"⚠ Sync folder not found"_s;
+        QTest::newRow("background tick") << u"daemon"_s << u"de"_s << QString();
+        QTest::newRow("launch") << u"launch"_s << u"en"_s << QString();
     }
     void vanishedFolder()
     {
@@ -248,22 +239,6 @@ private slots:
         QVERIFY(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab));
     }
 
-    void aRenamedFolderIsFollowed()
-    {
-        SyncManager &manager = fixture().startFresh();
-        QDir().mkpath(fixture().folder());
-        manager.completeSetup(fixture().folder());
-        fixture().settle();
-        const QString renamed = fixture().folder() + QLatin1String(" (moved)");
-        QVERIFY(QDir().rename(fixture().folder(), renamed));
-        manager.performSync(Mode::Push);
-        fixture().settle();
-        QCOMPARE(manager.syncFolderPath(), renamed);
-        QCOMPARE(manager.syncStatus().outcome, SyncStatus::Outcome::Done);
-        QVERIFY(QFileInfo::exists(renamed + QLatin1String("/com.apple.dock.plist")));
-        QVERIFY(!QFileInfo::exists(fixture().folder()));
-    }
-
     // Clearing the shared log clears it for every Mac, so it asks first.
     void clearLogAsks_data()
     {
@@ -276,7 +251,7 @@ private slots:
     {
         QFETCH(QString, answer);
         QFETCH(bool, cleared);
-        fixture().writeLog({QStringLiteral("[2024-05-01 10:00:00] [Air] PUSH: one")});
+        fixture().writeLog({u"[2024-05-01 10:00:00] [Air] PUSH: one"_s});
         SyncManager &manager = fixture().startSetUp();
         const QString log = fixture().folder() + QLatin1String("/tandrill.log");
         const QByteArray before = readBytes(log);
@@ -314,14 +289,14 @@ private slots:
     // Started by the login item the app lives in the tray; the window is built when it is opened.
     void trayOnlyStartBuildsNoWindow()
     {
-        QSettings settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill"));
+        QSettings settings(u"Tandrill"_s, u"Tandrill"_s);
         settings.clear();
-        settings.setValue(QStringLiteral("TandrillLanguage"), QStringLiteral("en"));
+        settings.setValue(u"TandrillLanguage"_s, u"en"_s);
         AppController app(AppController::StartMode::TrayOnly);
         QVERIFY(app.menuBarController());
         QCoreApplication::processEvents();
         QVERIFY(!app.hasWindow());
-        QAction *open = row(app.menuBarController()->menu(), QStringLiteral("Open Tandrill…"));
+        QAction *open = row(app.menuBarController()->menu(), u"Open Tandrill…"_s);
         QVERIFY(open);
         open->trigger();
         QVERIFY(app.hasWindow());
@@ -334,12 +309,10 @@ private slots:
         QTest::addColumn<QString>("system");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("German, Switzerland") << "de_CH" << QString() << "de";
-        QTest::newRow("English") << "en_US" << QString() << "en";
-        QTest::newRow("French") << "fr_FR" << QString() << "en";
-        QTest::newRow("a stored choice wins") << "en_GB"
-                                              << "de"
-                                              << "de";
+        QTest::newRow("German, Switzerland") << u"de_CH"_s << QString() << u"de"_s;
+        QTest::newRow("English") << u"en_US"_s << QString() << u"en"_s;
+        QTest::newRow("French") << u"fr_FR"_s << QString() << u"en"_s;
+        QTest::newRow("a stored choice wins") << u"en_GB"_s << u"de"_s << u"de"_s;
     }
     void languageFollowsTheSystem()
     {

@@ -1,8 +1,6 @@
 #include "AppcastUpdater.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 #include "UpdatePresenter.h"
-
-#include <QtTest>
 
 // The network part of the updater is loaded on the first check; when it cannot be, that check
 // fails like an unreachable feed instead of hanging, and the next one may try again.
@@ -18,16 +16,16 @@ private slots:
     void aMissingNetworkPartFailsTheCheck()
     {
         Presenter presenter;
-        AppcastUpdater updater(QUrl(QStringLiteral("https://example.org/appcast.xml")), QStringLiteral("1.0.0"),
-                               &presenter, nullptr, [](QString *error) {
-                                   *error = QStringLiteral("Cannot load library");
+        AppcastUpdater updater(QUrl(u"https://example.org/appcast.xml"_s), u"1.0.0"_s, &presenter, nullptr,
+                               [](QString *error) {
+                                   *error = u"Cannot load library"_s;
                                    return std::unique_ptr<FeedFetcher>();
                                });
         QVERIFY(updater.canCheckForUpdates());
         updater.checkForUpdates();
         QTRY_COMPARE(presenter.results.size(), 1);
         QCOMPARE(presenter.results.first().outcome, UpdateCheckResult::Outcome::Failed);
-        QCOMPARE(presenter.results.first().error, QStringLiteral("Cannot load library"));
+        QCOMPARE(presenter.results.first().error, u"Cannot load library"_s);
         QVERIFY(updater.canCheckForUpdates());
     }
 };

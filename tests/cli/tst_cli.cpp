@@ -1,12 +1,8 @@
 #include "CliRunner.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
 
 using namespace TestFiles;
 
@@ -23,9 +19,7 @@ class TestCli : public QObject {
     CliOutput run(const QStringList &arguments, const SimulatedMac *mac = nullptr) const
     {
         return CliRunner(mac ? *mac : *m_mac)
-            .run(QStringList{QStringLiteral("--folder"), folder(), QStringLiteral("--host"),
-                             (mac ? mac : m_mac.get())->hostname()} +
-                 arguments);
+            .run(QStringList{u"--folder"_s, folder(), u"--host"_s, (mac ? mac : m_mac.get())->hostname()} + arguments);
     }
 
 private slots:
@@ -33,7 +27,7 @@ private slots:
     {
         m_root = std::make_unique<QTemporaryDir>();
         QVERIFY(m_root->isValid());
-        m_mac = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), folder(), m_root->path());
+        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, folder(), m_root->path());
         m_mac->writeDock("dock of A", 1741356309.25);
     }
 
@@ -70,7 +64,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, result);
         QVERIFY(QDir().mkpath(folder()));
-        SimulatedMac b(QStringLiteral("Mac B"), folder(), m_root->path());
+        SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
         if (scenario == QLatin1String("no Dock")) {
             QVERIFY(QFile::remove(m_mac->dockPath()));
         } else if (scenario == QLatin1String("pushed by B")) {
@@ -95,7 +89,7 @@ private slots:
         if (command == QLatin1String("hosts"))
             QVERIFY(plain.out.startsWith("Mac A\t"));
         // Machine-readable: one JSON value on one line, nothing else.
-        const CliOutput json = run({QStringLiteral("--json"), command});
+        const CliOutput json = run({u"--json"_s, command});
         QCOMPARE(json.exitCode, exitCode);
         QCOMPARE(json.out.count('\n'), 1);
         QJsonParseError error{};
@@ -108,46 +102,35 @@ private slots:
         if (command == QLatin1String("diff")) { // what a pull would change; writes nothing
             QCOMPARE(entryNames(folder()), before);
             if (result == QLatin1String("different")) {
-                QCOMPARE(document[QLatin1String("appsAdded")].toArray(), QJsonArray{QStringLiteral("dock of B")});
-                QCOMPARE(document[QLatin1String("appsRemoved")].toArray(), QJsonArray{QStringLiteral("dock of A")});
+                QCOMPARE(document[QLatin1String("appsAdded")].toArray(), QJsonArray{u"dock of B"_s});
+                QCOMPARE(document[QLatin1String("appsRemoved")].toArray(), QJsonArray{u"dock of A"_s});
             }
         }
     }
 
     void backupsAndRestore()
     {
-        QCOMPARE(run({QStringLiteral("push")}).exitCode, 0);
+        QCOMPARE(run({u"push"_s}).exitCode, 0);
         const QByteArray original = m_mac->dockBytes();
         const qint64 size = QFileInfo(m_mac->dockPath()).size();
         m_mac->writeDock("Notes", 2000);
-        QCOMPARE(run({QStringLiteral("push")}).exitCode, 0);
-        const CliOutput listed = run({QStringLiteral("--json"), QStringLiteral("backups")});
-        QCOMPARE(listed.exitCode, 0);
-        const QJsonArray backups = listed.json().array();
+        QCOMPARE(run({u"push"_s}).exitCode, 0);
+        const QJsonArray backups = run({u"--json"_s, u"backups"_s}).json().array();
         QCOMPARE(backups.size(), 2);
         const QJsonObject oldest = backups.last().toObject(); // newest first
-        const QString name = oldest.value(QStringLiteral("name")).toString();
-        QCOMPARE(oldest.value(QStringLiteral("size")).toInteger(), size);
-
-        for (const QString &bad : QStringList{QStringLiteral("nope.plist"), QStringLiteral("../Backups/") + name}) {
-            const CliOutput refused = run({QStringLiteral("restore"), bad});
-            QCOMPARE(refused.exitCode, 1);
-            QCOMPARE(m_mac->backups().size(), 2);
-        }
-        const CliOutput restored = run({QStringLiteral("--json"), QStringLiteral("restore"), name});
+        const QString name = oldest[u"name"_s].toString();
+        QCOMPARE(oldest[u"size"_s].toInteger(), size);
+        for (const QString &bad : QStringList{u"nope.plist"_s, u"../Backups/"_s + name})
+            QCOMPARE(run({u"restore"_s, bad}).exitCode, 1);
+        QCOMPARE(m_mac->backups().size(), 2);
+        const CliOutput restored = run({u"--json"_s, u"restore"_s, name});
         QCOMPARE(restored.exitCode, 0);
-        QCOMPARE(restored.json().object().value(QStringLiteral("result")).toString(), QStringLiteral("restored"));
+        QCOMPARE(restored.json()[u"result"_s].toString(), u"restored"_s);
         QCOMPARE(m_mac->dockBytes(), original);
-        const QStringList after = m_mac->backups();
-        QCOMPARE(after.size(), 3);
-        QVERIFY(after.filter(QStringLiteral("_vor_restore")).size() == 1);
+        QCOMPARE(m_mac->backups().size(), 3);
+        QCOMPARE(m_mac->backups().filter(u"_vor_restore"_s).size(), 1);
         // The restored Dock is a local change: the next automatic run shares it.
-        QCOMPARE(run({QStringLiteral("--json"), QStringLiteral("auto")})
-                     .json()
-                     .object()
-                     .value(QStringLiteral("result"))
-                     .toString(),
-                 QStringLiteral("pushed"));
+        QCOMPARE(run({u"--json"_s, u"auto"_s}).json()[u"result"_s].toString(), u"pushed"_s);
     }
 
     void pullEndsTheDockProcess()
@@ -155,19 +138,19 @@ private slots:
         // A stand-in whose process name is exactly "Dock".
         const QString standInPath = m_root->path() + QLatin1String("/bin/Dock");
         QVERIFY(QDir().mkpath(m_root->path() + QLatin1String("/bin")));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), standInPath));
+        QVERIFY(QFile::copy(u"/bin/sleep"_s, standInPath));
         QProcess standIn;
-        standIn.start(standInPath, {QStringLiteral("600")});
+        standIn.start(standInPath, {u"600"_s});
         QVERIFY(standIn.waitForStarted());
-        SimulatedMac b(QStringLiteral("Mac B"), folder(), m_root->path());
+        SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
         b.writeDock("dock of B", 1741356400.5);
-        QCOMPARE(run({QStringLiteral("pull")}).exitCode, 1); // nothing to pull: the Dock stays
-        QCOMPARE(run({QStringLiteral("push")}, &b).exitCode, 0);
+        QCOMPARE(run({u"pull"_s}).exitCode, 1); // nothing to pull: the Dock stays
+        QCOMPARE(run({u"push"_s}, &b).exitCode, 0);
         QCOMPARE(standIn.state(), QProcess::Running);
-        QCOMPARE(run({QStringLiteral("pull")}).exitCode, 0);
+        QCOMPARE(run({u"pull"_s}).exitCode, 0);
         QVERIFY(standIn.waitForFinished(60000));
         QCOMPARE(standIn.exitStatus(), QProcess::CrashExit); // ended by a signal
-        QCOMPARE(m_mac->dockBytes(), QByteArray("dock of B"));
+        QCOMPARE(m_mac->dockBytes(), "dock of B"_ba);
     }
 };
 

@@ -1,16 +1,13 @@
 #include "BookmarkManager.h"
 #include "CoordinatorHarness.h"
-#include "TestEnvironment.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 
-#include <QDir>
 #include <QSemaphore>
 #include <QSignalSpy>
 
 #include <atomic>
 
 using namespace std::chrono_literals;
-using Mode = SyncEngine::Mode;
 
 namespace {
 
@@ -45,7 +42,7 @@ class TestCoordinator : public QObject {
     QString m_folder;
     int m_case = 0;
 
-    std::unique_ptr<CoordinatorHarness> setUpMac(const QString &hostname = QStringLiteral("Mac mini"))
+    std::unique_ptr<CoordinatorHarness> setUpMac(const QString &hostname = u"Mac mini"_s)
     {
         auto mac = std::make_unique<CoordinatorHarness>(hostname, m_root);
         mac->mac().writeDock("<dock of " + hostname.toUtf8() + ">", 1'700'000'000.25);
@@ -61,7 +58,7 @@ class TestCoordinator : public QObject {
     {
         CoordinatorServices services;
         services.settings = &mac.settings();
-        services.hostName = [] { return QStringLiteral("Mac mini"); };
+        services.hostName = [] { return u"Mac mini"_s; };
         services.engine = mac.mac().services();
         services.engine.notices = noticesTo(&gate);
         services.scheduler = &mac.scheduler();
@@ -82,18 +79,18 @@ private slots:
     void resetKeepsLanguageBackupsAndSharedFiles()
     {
         auto mac = setUpMac();
-        mac->settings().setValue(QStringLiteral("TandrillLanguage"), QStringLiteral("en"));
+        mac->settings().setValue(u"TandrillLanguage"_s, u"en"_s);
         SyncManager &manager = mac->start();
         manager.startDaemon();
         manager.setLaunchAtLogin(true);
-        manager.setDisplayName(QStringLiteral("Büro"), QStringLiteral("Mac mini"));
+        manager.setDisplayName(u"Büro"_s, u"Mac mini"_s);
         manager.performSync(Mode::Push);
         mac->settle();
         const QStringList backups = mac->mac().backups();
         QCOMPARE(backups.size(), 1);
         manager.resetAllSettings();
-        QCOMPARE(mac->settings().value(QStringLiteral("TandrillLanguage")).toString(), QStringLiteral("en"));
-        QVERIFY(!mac->settings().contains(QStringLiteral("TandrillFolderPath")));
+        QCOMPARE(mac->settings().value(u"TandrillLanguage"_s).toString(), u"en"_s);
+        QVERIFY(!mac->settings().contains(u"TandrillFolderPath"_s));
         QVERIFY(!manager.isOnboardingComplete());
         QVERIFY(!manager.daemonRunning());
         QVERIFY(manager.hostCustomNames().isEmpty());
@@ -108,7 +105,7 @@ private slots:
     void conflictFlag()
     {
         auto first = setUpMac();
-        auto second = setUpMac(QStringLiteral("iMac"));
+        auto second = setUpMac(u"iMac"_s);
         // Mac mini agreed at 100; then iMac pushed 200 and the local Dock changed at 150.
         first->mac().writeDock("<mini>", 100);
         QCOMPARE(first->mac().run(Mode::Push), SyncEngine::Result::pushed());
@@ -131,7 +128,7 @@ private slots:
         first->advance(5s);
         QVERIFY(!manager.conflictDetected());
         QVERIFY(!QFile::exists(manager.conflictFilePath()));
-        QCOMPARE(first->mac().dockBytes(), QByteArray("<mini changed>")); // dismissing changes no Dock
+        QCOMPARE(first->mac().dockBytes(), "<mini changed>"_ba); // dismissing changes no Dock
         // A marker left by the engine shows at the next refresh; a manual push clears it at once.
         writeBytes(manager.conflictFilePath(), {});
         first->advance(5s);
@@ -144,7 +141,7 @@ private slots:
 
     void hostsAndLog()
     {
-        auto mac = setUpMac(QStringLiteral("zeta"));
+        auto mac = setUpMac(u"zeta"_s);
         writeBytes(m_folder + QLatin1String("/status-alpha.txt"), "hostname=alpha\nlast_action=push");
         QByteArray log;
         for (int i = 1; i <= 500; ++i)
@@ -154,12 +151,12 @@ private slots:
         mac->settle();
         QCOMPARE(manager.connectedHosts().size(), 2);
         QCOMPARE(manager.logLines().size(), 80); // the newest, newest first
-        QCOMPARE(manager.logLines().at(1).message(), QStringLiteral("line 500"));
+        QCOMPARE(manager.logLines().at(1).message(), u"line 500"_s);
         QSignalSpy hosts(&manager, &SyncManager::connectedHostsChanged);
         QSignalSpy lines(&manager, &SyncManager::logLinesChanged);
         mac->advance(30s);
         QCOMPARE(hosts.count() + lines.count(), 0); // nothing changed, nothing announced
-        manager.removeHost(QStringLiteral("alpha"));
+        manager.removeHost(u"alpha"_s);
         mac->settle();
         QCOMPARE(manager.connectedHosts().size(), 1);
         QVERIFY(!QFile::exists(m_folder + QLatin1String("/status-alpha.txt")));
@@ -182,8 +179,8 @@ private slots:
         mac->advance(10h);
         QCOMPARE(count("AUTO: Lokal="), 5);
         // Relaunched with the daemon on and sync on start: both runs come, only the second is visible.
-        mac->settings().setValue(QStringLiteral("TandrillSyncOnStart"), true);
-        mac->settings().setValue(QStringLiteral("TandrillAutoSyncActive"), true);
+        mac->settings().setValue(u"TandrillSyncOnStart"_s, true);
+        mac->settings().setValue(u"TandrillAutoSyncActive"_s, true);
         mac->stop();
         SyncManager &relaunched = mac->start();
         QSignalSpy syncing(&relaunched, &SyncManager::isSyncingChanged);
@@ -232,11 +229,20 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "Tandrill: Bookmark ist stale, erneuere …");
         SyncManager &manager = mac->start();
         QCOMPARE(manager.syncFolderPath(), moved);
-        QCOMPARE(mac->settings().value(QStringLiteral("TandrillFolderPath")).toString(), moved);
+        QCOMPARE(mac->settings().value(u"TandrillFolderPath"_s).toString(), moved);
         mac->settle();
         QVERIFY(QFile::exists(moved + QLatin1String("/status-Mac_mini.txt")));
         mac->stop();
         QCOMPARE(mac->start().syncFolderPath(), moved); // renewed: no longer stale
+        mac->settle();
+        // Renamed while running: the next sync follows, and nothing is made at the old place.
+        const QString again = m_root + QLatin1String("/iCloud/Dock (again)");
+        QVERIFY(QDir().rename(moved, again));
+        mac->manager().performSync(Mode::Push);
+        mac->settle();
+        QCOMPARE(mac->manager().syncFolderPath(), again);
+        QCOMPARE(mac->manager().syncStatus().outcome, SyncStatus::Outcome::Done);
+        QVERIFY(QFile::exists(again + QLatin1String("/com.apple.dock.plist")) && !QFileInfo::exists(moved));
     }
 };
 

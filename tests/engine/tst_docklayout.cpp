@@ -1,8 +1,6 @@
 #include "DockLayout.h"
+#include "TestCommon.h"
 #include "TestDock.h"
-#include "TestMain.h"
-
-#include <QtTest>
 
 using TestDock::Shape;
 Q_DECLARE_METATYPE(TestDock::Shape)
@@ -25,7 +23,7 @@ private slots:
         QTest::newRow("apps not an array")
             << xmlHead + "<dict><key>persistent-apps</key><string>Safari</string></dict></plist>" << false;
         QTest::newRow("root is an array") << xmlHead + "<array><string>x</string></array></plist>" << false;
-        QTest::newRow("plain text") << QByteArray("dock of A") << false;
+        QTest::newRow("plain text") << "dock of A"_ba << false;
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("cut binary") << TestDock::build(TestDock::realistic()).left(500) << false;
     }
@@ -55,10 +53,10 @@ private slots:
         removed.apps.removeLast();
         QTest::newRow("app removed") << removed << false;
         Shape setting = base;
-        setting.settings.insert(QStringLiteral("tilesize"), 64);
+        setting.settings.insert(u"tilesize"_s, 64);
         QTest::newRow("tile size") << setting << false;
         Shape folderView = base;
-        folderView.others[0].options.insert(QStringLiteral("showas"), 3);
+        folderView.others[0].options.insert(u"showas"_s, 3);
         QTest::newRow("folder shown otherwise") << folderView << false;
     }
     void equality()
@@ -75,22 +73,22 @@ private slots:
 
     void difference()
     {
-        Shape here = TestDock::withApps({QStringLiteral("Safari"), QStringLiteral("Mail"), QStringLiteral("Notes")});
-        here.others = {{QStringLiteral("Downloads"), QStringLiteral("/Users/me/Downloads"), {}}};
-        Shape shared = TestDock::withApps({QStringLiteral("Notes"), QStringLiteral("Safari"), QStringLiteral("Xcode")});
-        shared.settings.insert(QStringLiteral("autohide"), true);
+        Shape here = TestDock::withApps({u"Safari"_s, u"Mail"_s, u"Notes"_s});
+        here.others = {{u"Downloads"_s, u"/Users/me/Downloads"_s, {}}};
+        Shape shared = TestDock::withApps({u"Notes"_s, u"Safari"_s, u"Xcode"_s});
+        shared.settings.insert(u"autohide"_s, true);
         shared.generation = 4;
         const auto difference = DockDifference::between(
             *DockLayout::parse(TestDock::build(here)), *DockLayout::parse(TestDock::build(shared)),
             [](const QString &path) { return !path.contains(QLatin1String("Xcode")); });
         QCOMPARE(difference.result, DockDifference::Result::Different);
-        QCOMPARE(difference.appsAdded, QStringList{QStringLiteral("Xcode")});
-        QCOMPARE(difference.appsRemoved, QStringList{QStringLiteral("Mail")});
-        QCOMPARE(difference.othersRemoved, QStringList{QStringLiteral("Downloads")});
+        QCOMPARE(difference.appsAdded, QStringList{u"Xcode"_s});
+        QCOMPARE(difference.appsRemoved, QStringList{u"Mail"_s});
+        QCOMPARE(difference.othersRemoved, QStringList{u"Downloads"_s});
         QVERIFY(difference.othersAdded.isEmpty());
         QVERIFY(difference.orderChanged);
-        QCOMPARE(difference.settingsChanged, QStringList{QStringLiteral("autohide")});
-        QCOMPARE(difference.appsNotInstalled, QStringList{QStringLiteral("Xcode")});
+        QCOMPARE(difference.settingsChanged, QStringList{u"autohide"_s});
+        QCOMPARE(difference.appsNotInstalled, QStringList{u"Xcode"_s});
     }
 };
 

@@ -1,14 +1,6 @@
-#include "SafeFile.h"
-#include "SimulatedMac.h"
+#include "TestCommon.h"
 #include "TestDock.h"
-#include "TestMain.h"
 #include "platform/DockPreferences.h"
-
-#include <QDir>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -51,9 +43,8 @@ private slots:
     {
         QFETCH_GLOBAL(bool, throughDefaults);
         m_root = std::make_unique<QTemporaryDir>();
-        m_mac = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), m_root->path() + QLatin1String("/sync"),
-                                               m_root->path());
-        m_mac->writeDock(dockWith(QStringLiteral("Safari")), 1000);
+        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, m_root->path() + QLatin1String("/sync"), m_root->path());
+        m_mac->writeDock(dockWith(u"Safari"_s), 1000);
         m_restarts = 0;
         m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()),
                                                                         [this] { ++m_restarts; })
@@ -61,49 +52,44 @@ private slots:
         m_mac->setDockPreferences(m_preferences.get());
     }
 
+    // Bytes the daemon refuses change nothing; a file takes any bytes.
     void applyAndReadBack_data()
     {
         QTest::addColumn<QByteArray>("applied");
-        QTest::newRow("binary") << dockWith(QStringLiteral("Notes"));
-        QTest::newRow("XML") << dockWith(QStringLiteral("Notes"), false);
+        QTest::newRow("binary") << dockWith(u"Notes"_s);
+        QTest::newRow("XML") << dockWith(u"Notes"_s, false);
+        QTest::newRow("refused") << QByteArray();
     }
     void applyAndReadBack()
     {
         QFETCH(QByteArray, applied);
-        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(dockWith(QStringLiteral("Safari"))));
-        QCOMPARE(m_preferences->import(applied), std::nullopt);
         QFETCH_GLOBAL(bool, throughDefaults);
+        const QByteArray before = dockWith(u"Safari"_s);
+        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(before));
+        const bool refused = applied.isEmpty() && throughDefaults;
+        QCOMPARE(m_preferences->import(applied).has_value(), refused);
         // Copied behind the daemon's back: it serves, and later writes back, what it holds.
-        if (throughDefaults)
-            writeBytes(m_mac->dockPath(), dockWith(QStringLiteral("Behind")));
-        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(applied));
+        if (throughDefaults && !refused)
+            writeBytes(m_mac->dockPath(), dockWith(u"Behind"_s));
+        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(refused ? before : applied));
         m_preferences->exportCurrent();
-        QCOMPARE(m_mac->dockBytes(), applied);
+        QCOMPARE(m_mac->dockBytes(), refused ? before : applied);
     }
 
     // A pull applies through the system: the pulled layout is what the system then serves.
     void pullAppliesThroughTheSystem()
     {
-        SimulatedMac other(QStringLiteral("Mac B"), m_mac->syncFolder(), m_root->path());
-        other.writeDock(dockWith(QStringLiteral("Xcode")), 2000);
+        SimulatedMac other(u"Mac B"_s, m_mac->syncFolder(), m_root->path());
+        other.writeDock(dockWith(u"Xcode"_s), 2000);
         QCOMPARE(other.run(SyncEngine::Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
         QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::Conflict);
         QCOMPARE(m_mac->run(SyncEngine::Mode::Pull).kind(), SyncEngine::Result::Kind::Pulled);
         const auto served = m_preferences->exportCurrent();
         QVERIFY(served);
-        QVERIFY(DockLayout::parse(*served) == DockLayout::parse(dockWith(QStringLiteral("Xcode"))));
+        QVERIFY(DockLayout::parse(*served) == DockLayout::parse(dockWith(u"Xcode"_s)));
         QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
         QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
         QVERIFY(DockLayout::parse(m_mac->dockBytes()) == DockLayout::parse(*served));
-    }
-
-    void refusedImportChangesNothing()
-    {
-        QFETCH_GLOBAL(bool, throughDefaults);
-        if (!throughDefaults)
-            QSKIP("a file takes any bytes");
-        QVERIFY(m_preferences->import(QByteArray()).has_value());
-        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(dockWith(QStringLiteral("Safari"))));
     }
 };
 

@@ -1,20 +1,13 @@
 // Faults injected into the file layer, and shared copies that are not the push recorded: the local
 // Dock is never lost, the result tells what happened, and the next runs bring the Macs in step.
-#include "SafeFile.h"
-#include "SimulatedMac.h"
-#include "TestEnvironment.h"
-#include "TestFiles.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 
 #include <QDirIterator>
-#include <QTemporaryDir>
 
 #include <cerrno>
 #include <cstring>
 
-using Kind = SyncEngine::Result::Kind;
 using Step = SafeFile::Step;
-using Mode = SyncEngine::Mode;
 
 namespace {
 
@@ -47,36 +40,14 @@ class TestFaults : public QObject {
         return messages.isEmpty() ? QString() : messages.constLast();
     }
 
-    // Quiet rounds of both Macs' automatic syncs, a conflict resolved by the user's pull. True once
-    // both are in sync; `conflicts` counts the conflicts on the way.
-    bool settle(int *conflicts)
-    {
-        for (int round = 0; round < 4; ++round) {
-            bool allInSync = true;
-            for (SimulatedMac *mac : {m_a.get(), m_b.get()}) {
-                SyncEngine::Result result = mac->run(Mode::Auto);
-                if (result.kind() == Kind::Conflict) {
-                    ++*conflicts;
-                    result = mac->run(Mode::Pull);
-                }
-                allInSync = allInSync && result.kind() == Kind::InSync;
-                if (mac->dockBytes().isEmpty())
-                    return false;
-            }
-            if (allInSync)
-                return true;
-        }
-        return false;
-    }
-
 private slots:
     // Both Macs in sync on A's "Dock 2" (A pushed it, B pulled it), and A's Dock edited to "Dock 3".
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + QLatin1String("/faults-XXXXXX"));
         m_folder = m_dir->path() + QLatin1String("/shared");
-        m_a = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), m_folder, m_dir->path());
-        m_b = std::make_unique<SimulatedMac>(QStringLiteral("Mac B"), m_folder, m_dir->path());
+        m_a = std::make_unique<SimulatedMac>(u"Mac A"_s, m_folder, m_dir->path());
+        m_b = std::make_unique<SimulatedMac>(u"Mac B"_s, m_folder, m_dir->path());
         m_b->writeDock("B's first Dock", 1741000000);
         m_a->writeDock("Dock 1", 1741000100);
         m_a->establish();
@@ -157,7 +128,7 @@ private slots:
         QVERIFY2(result.kind() == expected, qPrintable(result.name() + QLatin1Char(' ') + result.message()));
         QVERIFY(!temporaryFilesLeft(m_dir->path()));
         const bool applied = mode == Mode::Pull && copied;
-        QCOMPARE(mac.dockBytes(), applied ? QByteArray("Dock 2") : dockBefore);
+        QCOMPARE(mac.dockBytes(), applied ? "Dock 2"_ba : dockBefore);
         QCOMPARE(mac.dockRestarts(), restartsBefore + (applied ? 1 : 0));
         if (!applied)
             QCOMPARE(mac.dockMTime(), dockTimeBefore);
@@ -171,10 +142,10 @@ private slots:
         }
         // The next runs work: both Macs end on A's newest Dock, in sync.
         int seen = 0;
-        QVERIFY(settle(&seen));
+        QVERIFY(settleMacs({m_a.get(), m_b.get()}, 4, &seen));
         QCOMPARE(seen, conflicts);
-        QCOMPARE(m_a->dockBytes(), QByteArray("Dock 3"));
-        QCOMPARE(m_b->dockBytes(), QByteArray("Dock 3"));
+        QCOMPARE(m_a->dockBytes(), "Dock 3"_ba);
+        QCOMPARE(m_b->dockBytes(), "Dock 3"_ba);
         QVERIFY(!temporaryFilesLeft(m_dir->path()));
     }
 
@@ -187,14 +158,13 @@ private slots:
         QTest::addColumn<QByteArray>("copy");
         QTest::addColumn<double>("copyTime");
         QTest::addColumn<Kind>("expected");
-        QTest::newRow("pusher: another Mac's older copy won")
-            << true << QByteArray("B's") << 1741000150.0 << Kind::Pushed;
+        QTest::newRow("pusher: another Mac's older copy won") << true << "B's"_ba << 1741000150.0 << Kind::Pushed;
         QTest::newRow("pusher: a newer copy than its own push")
-            << true << QByteArray("other length") << 1800000000.0 << Kind::Pulled;
+            << true << "other length"_ba << 1800000000.0 << Kind::Pulled;
         QTest::newRow("other: the pushed copy came after the meta file")
-            << false << QByteArray("Dock 4") << 1800000000.0 << Kind::Pulled;
+            << false << "Dock 4"_ba << 1800000000.0 << Kind::Pulled;
         QTest::newRow("other: same bytes, only the time differs")
-            << false << QByteArray("Dock 2") << 1800000000.0 << Kind::InSync;
+            << false << "Dock 2"_ba << 1800000000.0 << Kind::InSync;
         QTest::newRow("other: an empty copy is half-arrived") << false << QByteArray() << 1800000000.0 << Kind::InSync;
     }
     void sharedCopyIsNotThePushRecorded()
@@ -212,8 +182,8 @@ private slots:
 
         QVERIFY2(result.kind() == expected, qPrintable(result.name() + QLatin1Char(' ') + result.message()));
         if (expected == Kind::Pushed)
-            QCOMPARE(readBytes(file("com.apple.dock.plist")), QByteArray("Dock 2"));
-        QCOMPARE(mac.dockBytes(), expected == Kind::Pulled ? copy : QByteArray("Dock 2"));
+            QCOMPARE(readBytes(file("com.apple.dock.plist")), "Dock 2"_ba);
+        QCOMPARE(mac.dockBytes(), expected == Kind::Pulled ? copy : "Dock 2"_ba);
         QCOMPARE(mac.dockMTime(), 1741000200.0);
         QCOMPARE(mac.run(Mode::Auto).kind(), Kind::InSync); // settled: nothing more to do
     }

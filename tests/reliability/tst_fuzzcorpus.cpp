@@ -1,10 +1,7 @@
 // Replays every input of the fuzzing corpora through the fuzzed entry points, in every test run
 // and with any compiler: the hand-made seeds, and each input that once broke a check or crashed.
 #include "FuzzTargets.h"
-#include "TestMain.h"
-
-#include <QDir>
-#include <QtTest>
+#include "TestCommon.h"
 
 using Entry = void (*)(const std::uint8_t *, std::size_t);
 

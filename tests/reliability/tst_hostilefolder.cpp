@@ -3,24 +3,18 @@
 
 #include "../cli/CliRunner.h"
 #include "HostInfo.h"
-#include "SafeFile.h"
-#include "SyncFormat.h"
-#include "TestEnvironment.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
-#include <QTemporaryDir>
 
 #include <thread>
 #include <unistd.h>
 
 using namespace TestFiles;
-using Kind = SyncEngine::Result::Kind;
-using namespace Qt::StringLiterals;
 
 namespace {
-enum class Plant { LinkOutside, LinkDock, LinkDangling, Directory, Sparse, LinkedBackups, Vanished };
+enum class Plant { LinkOutside, LinkDock, LinkDangling, Directory, LinkedBackups, Vanished };
 QByteArray dockOf(int size)
 {
     return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>persistent-apps</key><array/><key>tilesize"
@@ -51,8 +45,8 @@ private slots:
         m_secret = m_root->path() + QLatin1String("/outside/history");
         QVERIFY(QDir().mkpath(m_folder) && QDir().mkpath(QFileInfo(m_secret).absolutePath()));
         writeFile(m_secret, "SECRET line\n", 1000);
-        m_a = std::make_unique<SimulatedMac>(QStringLiteral("Mac A"), m_folder, m_root->path());
-        m_b = std::make_unique<SimulatedMac>(QStringLiteral("Mac B"), m_folder, m_root->path());
+        m_a = std::make_unique<SimulatedMac>(u"Mac A"_s, m_folder, m_root->path());
+        m_b = std::make_unique<SimulatedMac>(u"Mac B"_s, m_folder, m_root->path());
         m_a->writeDock(dockOf(48), 2000);
         m_b->writeDock(dockOf(64), 1000);
         QCOMPARE(m_b->run(SyncEngine::Mode::Push).kind(), Kind::Pushed);
@@ -81,8 +75,6 @@ private slots:
         row(u"directory as status, push", Plant::Directory, u"status-Mac_A.txt", u"push", u"Status-Datei nicht");
         row(u"directory as status, pull", Plant::Directory, u"status-Mac_A.txt", u"pull", u"noch nicht verfügbar");
         row(u"directory as status, status", Plant::Directory, u"status-Mac_A.txt", u"status", u"STATUS FEHLER");
-        row(u"200 MiB shared copy", Plant::Sparse, u"com.apple.dock.plist", u"pull", u"größer als 16 MiB");
-        row(u"200 MiB local Dock", Plant::Sparse, u"", u"push", u"größer als 16 MiB");
         row(u"vanished folder", Plant::Vanished, u"", u"push", u"Sync-Ordner nicht gefunden");
     }
     void plantedArrangement()
@@ -103,8 +95,6 @@ private slots:
         } else if (plant == Plant::Directory) {
             QFile::remove(planted);
             QVERIFY(QDir().mkpath(planted + QLatin1String("/x")));
-        } else if (plant == Plant::Sparse) {
-            QVERIFY(::truncate(QFile::encodeName(planted).constData(), 200LL * 1024 * 1024) == 0);
         } else if (plant == Plant::LinkedBackups) {
             QVERIFY(QDir().mkpath(QFileInfo(m_a->backupsDirectory()).absolutePath()));
             QVERIFY(link(preferences, m_a->backupsDirectory()));
@@ -135,9 +125,7 @@ private slots:
         }
 
         // The plant removed, the next normal runs converge.
-        if (plant == Plant::Sparse)
-            writeFile(planted, dockOf(name.isEmpty() ? 48 : 64), name.isEmpty() ? 2000 : 1000);
-        else if (plant == Plant::Directory)
+        if (plant == Plant::Directory)
             QVERIFY(QDir(planted).removeRecursively());
         else if (plant == Plant::Vanished)
             QVERIFY(QDir().rename(moved, m_folder));
@@ -160,7 +148,7 @@ private slots:
         QFETCH(QStringList, names);
         for (const QString &name : names)
             QCOMPARE(SyncEngine(m_folder, name, m_a->services()).run(SyncEngine::Mode::Push).kind(), Kind::Pushed);
-        const QStringList statusFiles = QDir(m_folder).entryList({QStringLiteral("status-*")});
+        const QStringList statusFiles = QDir(m_folder).entryList({u"status-*"_s});
         QCOMPARE(statusFiles.size(), names.size() + 1); // and Mac B's
         for (const QString &file : statusFiles)
             QVERIFY(file.toUtf8().size() <= 255 && readBytes(m_folder + QLatin1Char('/') + file).count('\n') == 3);
@@ -185,26 +173,6 @@ private slots:
         }
     }
 
-    // Backups go by the time in their names, then the counter; nothing else there is counted or removed.
-    void pruningByName()
-    {
-        const QString backups = m_a->backupsDirectory() + QLatin1Char('/');
-        const QString now = QStringLiteral("com.apple.dock.20260101_120000");
-        QStringList kept{now + u"-999999999.plist"_s, now + u"-1000000000.plist"_s}, dated;
-        const QStringList foreign{now + u"-2147483648.plist"_s, now + u"_x_.plist"_s, u"notes.plist"_s};
-        for (int day = 10; day <= 19; ++day)
-            dated << QStringLiteral("com.apple.dock.202501%1_000000.plist").arg(day);
-        QVERIFY(QDir().mkpath(backups) && link(m_secret, backups + u"com.apple.dock.20200101_000000.plist"_s));
-        for (const QString &name : foreign + dated + kept.mid(0, 1))
-            writeFile(backups + name, "backup", 3000); // newer than the Dock file they copied
-        m_a->setNow(QDateTime(QDate(2026, 1, 1), QTime(12, 0)));
-        QCOMPARE(m_a->engine().backupLocalDock(QString()), std::nullopt);
-        kept += foreign + dated.mid(2) + QStringList{u"com.apple.dock.20200101_000000.plist"_s};
-        kept.sort();
-        QCOMPARE(entryNames(backups), kept);
-        QCOMPARE(readBytes(m_secret), "SECRET line\n");
-    }
-
     // Writers on one Mac take turns: at the cap, a trim never drops a line appended meanwhile.
     void concurrentAppendsKeepEveryLine()
     {
@@ -217,7 +185,7 @@ private slots:
         for (int w = 0; w < 4; ++w) {
             writers.emplace_back([this, services, w] {
                 for (int i = 0; i < 10; ++i)
-                    SyncEngine(m_folder, QStringLiteral("A"), services).log(QStringLiteral("w%1 %2").arg(w).arg(i));
+                    SyncEngine(m_folder, u"A"_s, services).log(u"w%1 %2"_s.arg(w).arg(i));
             });
         }
         for (std::thread &writer : writers)
@@ -225,7 +193,7 @@ private slots:
         const QStringList messages = logMessages(m_folder + QLatin1String("/tandrill.log"));
         QVERIFY(messages.size() == 499 || messages.size() == 500);
         for (int line = 0; line < 40; ++line)
-            QVERIFY(messages.contains(QStringLiteral("w%1 %2").arg(line / 10).arg(line % 10)));
+            QVERIFY(messages.contains(u"w%1 %2"_s.arg(line / 10).arg(line % 10)));
     }
 };
 

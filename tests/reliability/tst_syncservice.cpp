@@ -1,19 +1,11 @@
 // Simulated Macs whose sync folders are separate replicas, kept in step by a real file-sync
 // tool (Unison) between the steps, once keeping modification times and once not.
-#include "SimulatedMac.h"
-#include "SyncFormat.h"
-#include "TestEnvironment.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 #include "UnisonHub.h"
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <cstdio>
-#include <memory>
-
-using Kind = SyncEngine::Result::Kind;
-using Mode = SyncEngine::Mode;
 
 namespace {
 
@@ -23,8 +15,7 @@ public:
     Network(const QString &root, bool keepTimes, int macs)
         : m_hub(root, keepTimes), m_clock(double(QDateTime::currentSecsSinceEpoch() - 10 * 24 * 3600))
     {
-        for (const QString &name :
-             {QStringLiteral("Mac A"), QStringLiteral("Mac B"), QStringLiteral("Lab's Mac mini")}) {
+        for (const QString &name : {u"Mac A"_s, u"Mac B"_s, u"Lab's Mac mini"_s}) {
             if (int(m_macs.size()) < macs) {
                 m_macs.push_back(std::make_unique<SimulatedMac>(name, m_hub.addReplica(name), root));
                 m_macs.back()->dock().setRewritesOnRestart(true);
@@ -34,6 +25,13 @@ public:
     UnisonHub &hub() { return m_hub; }
     SimulatedMac &mac(int index) { return *m_macs[size_t(index)]; }
     int size() const { return int(m_macs.size()); }
+    QList<SimulatedMac *> macs() const
+    {
+        QList<SimulatedMac *> all;
+        for (const auto &mac : m_macs)
+            all.append(mac.get());
+        return all;
+    }
     // Edits are a minute apart and lie in the past, as a Dock file's time always lies before the
     // moment the sync service carries it.
     void edit(SimulatedMac &mac, const QByteArray &bytes)
@@ -44,7 +42,7 @@ public:
     Kind run(SimulatedMac &mac, Mode mode = Mode::Auto)
     {
         const SyncEngine::Result result = mac.run(mode);
-        m_waiting = result.message().contains(QStringLiteral("noch nicht verfügbar"));
+        m_waiting = result.message().contains(u"noch nicht verfügbar"_s);
         m_dockEverLost = m_dockEverLost || mac.dockBytes().isEmpty();
         return result.kind();
     }
@@ -53,38 +51,14 @@ public:
     bool dockEverLost() const { return m_dockEverLost; }
     // The last run waited for a file the sync service had not delivered whole yet.
     bool waiting() const { return m_waiting; }
-    // Quiet rounds: propagate, then every Mac's automatic sync, a conflict resolved by pulling.
-    // True once a whole round finds every Mac in sync.
+    // Quiet rounds, each after the sync service's turn (see settleMacs and staysQuiet).
     bool settle(int maxRounds)
     {
-        for (int round = 0; round < maxRounds; ++round) {
-            bool allInSync = propagate();
-            for (int i = 0; i < size(); ++i) {
-                const Kind kind = run(mac(i));
-                if (kind == Kind::Conflict)
-                    run(mac(i), Mode::Pull);
-                allInSync = allInSync && kind == Kind::InSync;
-            }
-            if (allInSync)
-                return true;
-        }
-        return false;
+        return settleMacs(macs(), maxRounds, nullptr, [this] { return propagate(); });
     }
-    // Once settled, further rounds push, pull and restart nothing, though every Dock rewrote itself.
     bool quiet(int rounds)
     {
-        const auto activity = [this] {
-            qsizetype sum = 0;
-            for (int i = 0; i < size(); ++i)
-                sum += mac(i).dockRestarts() + mac(i).backups().size();
-            return sum;
-        };
-        const qsizetype before = activity();
-        for (int round = 0; round < rounds; ++round) {
-            if (!settle(1))
-                return false;
-        }
-        return activity() == before;
+        return staysQuiet(macs(), rounds, [this] { return propagate(); });
     }
     // A pushes its Dock, B pulls it, and both are in sync.
     bool startInSync(const QByteArray &dock)

@@ -17,3 +17,4 @@
 
 using Kind = SyncEngine::Result::Kind;
 using Mode = SyncEngine::Mode;
+using namespace Qt::StringLiterals;

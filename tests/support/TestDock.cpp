@@ -139,9 +139,9 @@ Shape realistic()
          QStringLiteral("/Users/me/Documents"),
          {{QStringLiteral("arrangement"), 1}, {QStringLiteral("displayas"), 1}, {QStringLiteral("showas"), 2}}}};
     shape.settings = {{QStringLiteral("autohide"), false},
-                     {QStringLiteral("tilesize"), 48},
-                     {QStringLiteral("orientation"), QStringLiteral("bottom")},
-                     {QStringLiteral("show-recents"), false}};
+                      {QStringLiteral("tilesize"), 48},
+                      {QStringLiteral("orientation"), QStringLiteral("bottom")},
+                      {QStringLiteral("show-recents"), false}};
     return shape;
 }
 

@@ -5,9 +5,8 @@
 #include "PullConfirmation.h"
 #include "SettingsTab.h"
 #include "SyncButton.h"
+#include "TestCommon.h"
 #include "TestDock.h"
-#include "TestEnvironment.h"
-#include "TestMain.h"
 #include "ViewTestFixture.h"
 
 #include <QApplication>
@@ -16,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 
 // What the views show of the Dock itself: how it differs from the shared one, the questions asked
 // before it is replaced, and the ways back (backups) and in (joining a folder).
@@ -32,9 +32,9 @@ class TestDockViews : public QObject {
     // This Mac holds Finder and Notes; the Mac "Air" shared Finder and Xcode.
     void airSharesItsDock()
     {
-        here().writeDock(TestDock::build(TestDock::withApps({QStringLiteral("Finder"), QStringLiteral("Notes")})));
-        SimulatedMac air(QStringLiteral("Air"), fixture().folder(), m_root + QLatin1String("/air"));
-        air.writeDock(TestDock::build(TestDock::withApps({QStringLiteral("Finder"), QStringLiteral("Xcode")})));
+        here().writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + QLatin1String("/air"));
+        air.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Xcode"_s})));
         QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
     }
 
@@ -52,7 +52,7 @@ private slots:
     {
         m_root = TestEnvironment::root() + QLatin1String("/dockviews-") + QString::number(++m_case);
         m_fixture = std::make_unique<ViewTestFixture>(m_root);
-        fixture().loc().setLang(QStringLiteral("en"));
+        fixture().loc().setLang(u"en"_s);
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -74,88 +74,96 @@ private slots:
         QVERIFY(showView(&tab));
         const QString text = childNamed<QLabel>(&tab, "dockStatusText")->text();
         QCOMPARE(text.startsWith(QLatin1String("The shared Dock differs")), differs);
-        QCOMPARE(text.contains(QLatin1String("+Xcode")) && text.contains(QStringLiteral("−Notes")), differs);
+        QCOMPARE(text.contains(QLatin1String("+Xcode")) && text.contains(u"−Notes"_s), differs);
         QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(QLatin1String("Air")));
     }
 
-    // Cancel keeps this Mac's Dock byte for byte; Pull then brings the shared one.
+    // Asked first, from the Dashboard and from the tray (in a dialog of its own, the window hidden
+    // perhaps): Cancel keeps this Mac's Dock byte for byte; Pull then brings the shared one.
+    void pullAsksWhenTheDocksDiffer_data()
+    {
+        QTest::addColumn<bool>("fromTray");
+        QTest::newRow("Dashboard") << false;
+        QTest::newRow("tray") << true;
+    }
     void pullAsksWhenTheDocksDiffer()
     {
+        QFETCH(bool, fromTray);
         SyncManager &manager = fixture().startSetUp();
         airSharesItsDock();
         fixture().refresh();
         DashboardTab tab(&manager, &fixture().loc());
+        MenuBarController tray(&manager, &fixture().loc(), {});
         QVERIFY(showView(&tab));
+        tray.rebuildMenu();
+        QCoreApplication::processEvents();
+        const QList<QAction *> rows = tray.menu()->actions();
+        const auto pull =
+            std::find_if(rows.begin(), rows.end(), [](QAction *row) { return row->text().startsWith(u"↓"_s); });
+        QVERIFY(pull != rows.end());
+        const auto askToPull = [&] {
+            if (fromTray)
+                (*pull)->trigger();
+            else
+                QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
+            return awaitDialog<PullConfirmation>();
+        };
         const QByteArray before = here().dockBytes();
-        QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
-        auto *dialog = awaitDialog<PullConfirmation>();
+        auto *dialog = askToPull();
         QVERIFY(dialog);
-        QVERIFY(dialog->informativeText().contains(QLatin1String("Xcode")));
-        QVERIFY(dialog->informativeText().contains(QLatin1String("Notes")));
-        QVERIFY(dialog->informativeText().contains(QLatin1String("Not installed")));
+        QCOMPARE(!dialog->parent(), fromTray);
+        for (const char *shown : {"Xcode", "Notes", "Not installed"})
+            QVERIFY(dialog->informativeText().contains(QLatin1String(shown)));
         QTest::mouseClick(childNamed<QPushButton>(dialog, "cancelPullButton"), Qt::LeftButton);
         fixture().settle();
         QVERIFY(!manager.isSyncing());
         QCOMPARE(here().dockBytes(), before);
         QCOMPARE(here().dockRestarts(), 0);
-
-        QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
-        dialog = awaitDialog<PullConfirmation>();
+        dialog = askToPull();
         QVERIFY(dialog);
         QTest::mouseClick(dialog->pullButton(), Qt::LeftButton);
         fixture().settle();
         QCOMPARE(here().dockBytes(), readBytes(sharedDock()));
     }
 
-    // The tray's Pull asks in a dialog of its own, the window being hidden perhaps.
-    void trayPullAsksToo()
-    {
-        SyncManager &manager = fixture().startSetUp();
-        airSharesItsDock();
-        fixture().refresh();
-        MenuBarController tray(&manager, &fixture().loc(), {});
-        tray.rebuildMenu();
-        QCoreApplication::processEvents();
-        const QList<QAction *> rows = tray.menu()->actions();
-        const auto pull = std::find_if(rows.begin(), rows.end(),
-                                       [](QAction *row) { return row->text().startsWith(QStringLiteral("↓")); });
-        QVERIFY(pull != rows.end());
-        const QByteArray before = here().dockBytes();
-        (*pull)->trigger();
-        auto *dialog = awaitDialog<PullConfirmation>();
-        QVERIFY(dialog);
-        QVERIFY(!dialog->parent());
-        dialog->reject();
-        fixture().settle();
-        QCOMPARE(here().dockBytes(), before);
-    }
-
-    void conflictBannerChooses_data()
+    // Shown whenever a conflict is flagged, also when it was flagged before the Dashboard was built.
+    // Each button does what it says; dismissing only removes the marker.
+    void conflictBanner_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<bool>("keepsThisMac");
-        QTest::newRow("keep this Mac's Dock") << QStringLiteral("keepLocalDockButton") << true;
-        QTest::newRow("use the shared Dock") << QStringLiteral("useSharedDockButton") << false;
+        QTest::addColumn<bool>("flaggedBefore");
+        QTest::newRow("dismiss") << u"dismissConflictButton"_s << false;
+        QTest::newRow("keep this Mac's Dock, flagged before") << u"keepLocalDockButton"_s << true;
+        QTest::newRow("use the shared Dock") << u"useSharedDockButton"_s << false;
     }
-    void conflictBannerChooses()
+    void conflictBanner()
     {
         QFETCH(QString, button);
-        QFETCH(bool, keepsThisMac);
+        QFETCH(bool, flaggedBefore);
         SyncManager &manager = fixture().startSetUp();
         airSharesItsDock();
-        fixture().writeConflictMarker();
-        fixture().refresh();
+        if (flaggedBefore) {
+            fixture().writeConflictMarker();
+            fixture().refresh();
+            QVERIFY(manager.conflictDetected());
+        }
         DashboardTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
         auto *banner = childNamed<QWidget>(&tab, "conflictBanner");
+        QCOMPARE(banner->isVisibleTo(&tab), flaggedBefore);
+        fixture().writeConflictMarker();
+        fixture().refresh();
         QVERIFY(banner->isVisibleTo(&tab));
         QVERIFY(childNamed<QLabel>(banner, "conflictMessage")->text().contains(QLatin1String("Air")));
         const QByteArray mine = here().dockBytes();
         const QByteArray shared = readBytes(sharedDock());
         QTest::mouseClick(banner->findChild<QPushButton *>(button), Qt::LeftButton);
+        QVERIFY(!banner->isVisibleTo(&tab));
         fixture().settle();
-        QCOMPARE(readBytes(sharedDock()), keepsThisMac ? mine : shared);
-        QCOMPARE(here().dockBytes(), keepsThisMac ? mine : shared);
+        const bool keep = button == QLatin1String("keepLocalDockButton");
+        const bool use = button == QLatin1String("useSharedDockButton");
+        QCOMPARE(readBytes(sharedDock()), keep ? mine : shared);
+        QCOMPARE(here().dockBytes(), use ? shared : mine);
         QVERIFY(!manager.conflictMarkerExists());
     }
 
@@ -186,17 +194,20 @@ private slots:
         QCOMPARE(here().dockBytes(), mine);
     }
 
+    // The wizard completes the set-up; joining a folder that holds another Dock asks first.
     void wizardJoins_data()
     {
-        QTest::addColumn<bool>("pushChosen");
-        QTest::newRow("pulls by default") << false;
-        QTest::newRow("pushes when chosen") << true;
+        QTest::addColumn<QString>("choice"); // empty: nothing shared yet
+        QTest::newRow("empty folder") << QString();
+        QTest::newRow("pulls by default") << u"pull"_s;
+        QTest::newRow("pushes when chosen") << u"push"_s;
     }
     void wizardJoins()
     {
-        QFETCH(bool, pushChosen);
+        QFETCH(QString, choice);
         SyncManager &manager = fixture().startFresh();
-        airSharesItsDock();
+        if (!choice.isEmpty())
+            airSharesItsDock();
         const QByteArray mine = here().dockBytes();
         const QByteArray shared = readBytes(sharedDock());
         ContentView content(&manager, &fixture().loc(), QString());
@@ -206,17 +217,23 @@ private slots:
         fixture().harness().folderPicker().answers.push_back(fixture().folder());
         QTest::mouseClick(childNamed<QPushButton>(wizard, "chooseFolderButton"), Qt::LeftButton);
         fixture().settle();
-        QVERIFY(childNamed<QWidget>(wizard, "joinChoice")->isVisibleTo(wizard));
+        QCOMPARE(childNamed<QWidget>(wizard, "joinChoice")->isVisibleTo(wizard), !choice.isEmpty());
         QCOMPARE(readBytes(sharedDock()), shared); // nothing ran before the answer
         QCOMPARE(here().dockBytes(), mine);
-        if (pushChosen)
+        const bool push = choice == QLatin1String("push");
+        if (push)
             QTest::mouseClick(childNamed<QRadioButton>(wizard, "joinPushChoice"), Qt::LeftButton, {},
                               QPoint(4, childNamed<QRadioButton>(wizard, "joinPushChoice")->height() / 2));
         QTest::mouseClick(childNamed<QPushButton>(wizard, "getStartedButton"), Qt::LeftButton);
         fixture().settle();
         QVERIFY(manager.isOnboardingComplete());
-        QCOMPARE(readBytes(sharedDock()), pushChosen ? mine : shared);
-        QCOMPARE(here().dockBytes(), pushChosen ? mine : shared);
+        QCOMPARE(manager.syncFolderPath(), fixture().folder());
+        QTRY_VERIFY(!content.findChild<OnboardingView *>());
+        QVERIFY(qobject_cast<DashboardTab *>(content.findChild<QTabWidget *>()->currentWidget()));
+        if (!choice.isEmpty()) {
+            QCOMPARE(readBytes(sharedDock()), push ? mine : shared);
+            QCOMPARE(here().dockBytes(), push ? mine : shared);
+        }
     }
 };
 

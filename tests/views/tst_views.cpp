@@ -1,20 +1,15 @@
-#include "ContentView.h"
 #include "DashboardTab.h"
 #include "ElidedLabel.h"
 #include "HostNameRow.h"
 #include "HostStatusCard.h"
-#include "LogTab.h"
-#include "OnboardingView.h"
 #include "SettingsTab.h"
 #include "SyncButton.h"
-#include "TestEnvironment.h"
-#include "TestMain.h"
+#include "TestCommon.h"
 #include "ViewTestFixture.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
 
 // The views, offscreen, against a coordinator with fake services.
 class TestViews : public QObject {
@@ -31,39 +26,6 @@ private slots:
                                                       QString::number(++m_case));
     }
     void cleanup() { m_fixture.reset(); }
-
-    // Shown whenever a conflict is flagged, also when it was flagged before the Dashboard was
-    // built; dismissing only removes the marker.
-    void conflictBanner_data()
-    {
-        QTest::addColumn<bool>("flaggedBefore");
-        QTest::newRow("flagged while shown") << false;
-        QTest::newRow("flagged before the Dashboard exists") << true;
-    }
-    void conflictBanner()
-    {
-        QFETCH(bool, flaggedBefore);
-        SyncManager &manager = fixture().startSetUp();
-        if (flaggedBefore) {
-            fixture().writeConflictMarker();
-            fixture().refresh();
-            QVERIFY(manager.conflictDetected());
-        }
-        DashboardTab tab(&manager, &fixture().loc());
-        QVERIFY(showView(&tab));
-        auto *banner = childNamed<QWidget>(&tab, "conflictBanner");
-        QCOMPARE(banner->isVisibleTo(&tab), flaggedBefore);
-        fixture().writeConflictMarker();
-        fixture().refresh();
-        QVERIFY(banner->isVisibleTo(&tab));
-        const QByteArray dock = fixture().harness().mac().dockBytes();
-        QTest::mouseClick(childNamed<QPushButton>(banner, "dismissConflictButton"), Qt::LeftButton);
-        QVERIFY(!banner->isVisibleTo(&tab));
-        fixture().settle();
-        QVERIFY(!manager.conflictMarkerExists());
-        QCOMPARE(fixture().harness().mac().dockBytes(), dock); // no sync
-        QVERIFY(!QFile::exists(fixture().folder() + QLatin1String("/com.apple.dock.plist")));
-    }
 
     void buttonsDoWhatTheySay()
     {
@@ -93,8 +55,8 @@ private slots:
     void sharedNamesAreShownAsPlainText()
     {
         SyncManager &manager = fixture().startSetUp();
-        const QString markup = QStringLiteral("<b>Bold</b> & Co");
-        fixture().writeStatus(markup, QStringLiteral("push"), QStringLiteral("<i>2024</i>"));
+        const QString markup = u"<b>Bold</b> & Co"_s;
+        fixture().writeStatus(markup, u"push"_s, u"<i>2024</i>"_s);
         fixture().refresh();
         DashboardTab dashboard(&manager, &fixture().loc());
         QVERIFY(showView(&dashboard));
@@ -102,7 +64,7 @@ private slots:
         for (const QLabel *label : labels)
             QVERIFY2(label->textFormat() == Qt::PlainText || !label->text().contains(QLatin1Char('<')),
                      qPrintable(label->text()));
-        const auto names = dashboard.findChildren<ElidedLabel *>(QStringLiteral("hostDisplayName"));
+        const auto names = dashboard.findChildren<ElidedLabel *>(u"hostDisplayName"_s);
         QVERIFY(
             std::any_of(names.begin(), names.end(), [&](const ElidedLabel *name) { return name->text() == markup; }));
         for (const HostStatusCard *card : dashboard.findChildren<HostStatusCard *>()) // tooltips are rich text
@@ -112,7 +74,7 @@ private slots:
     void aNameEditSurvivesTheRefresh()
     {
         SyncManager &manager = fixture().startSetUp();
-        fixture().writeStatus(QStringLiteral("Air"), QStringLiteral("pull"), QStringLiteral("2024"));
+        fixture().writeStatus(u"Air"_s, u"pull"_s, u"2024"_s);
         fixture().refresh();
         SettingsTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
@@ -123,29 +85,10 @@ private slots:
         }
         QVERIFY(air);
         QTest::mouseClick(childNamed<QPushButton>(air, "editNameButton"), Qt::LeftButton);
-        QTest::keyClicks(childNamed<QLineEdit>(air, "nameField"), QStringLiteral("Travel"));
+        QTest::keyClicks(childNamed<QLineEdit>(air, "nameField"), u"Travel"_s);
         fixture().refresh();
         QVERIFY(air->isEditing());
-        QCOMPARE(childNamed<QLineEdit>(air, "nameField")->text(), QStringLiteral("Travel"));
-    }
-
-    void wizardCompletesTheSetUp()
-    {
-        SyncManager &manager = fixture().startFresh();
-        ContentView content(&manager, &fixture().loc(), QString());
-        QVERIFY(showView(&content, QSize(600, 800)));
-        auto *wizard = content.findChild<OnboardingView *>();
-        QVERIFY(wizard);
-        QTest::mouseClick(childNamed<QPushButton>(wizard, "gotItButton"), Qt::LeftButton);
-        const QString folder = fixture().folder();
-        fixture().harness().folderPicker().answers.push_back(folder);
-        QTest::mouseClick(childNamed<QPushButton>(wizard, "chooseFolderButton"), Qt::LeftButton);
-        QTest::mouseClick(childNamed<QPushButton>(wizard, "getStartedButton"), Qt::LeftButton);
-        fixture().settle();
-        QVERIFY(manager.isOnboardingComplete());
-        QCOMPARE(manager.syncFolderPath(), folder);
-        QTRY_VERIFY(!content.findChild<OnboardingView *>());
-        QVERIFY(qobject_cast<DashboardTab *>(content.findChild<QTabWidget *>()->currentWidget()));
+        QCOMPARE(childNamed<QLineEdit>(air, "nameField")->text(), u"Travel"_s);
     }
 };
 
