@@ -14,8 +14,8 @@ class TestCli : public QObject {
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<SimulatedMac> m_mac;
 
-    QString folder() const { return m_root->path() + QLatin1String("/Dock Sync"); }
-    QString file(const char *name) const { return folder() + QLatin1Char('/') + QLatin1String(name); }
+    QString folder() const { return m_root->path() + u"/Dock Sync"_s; }
+    QString file(const char *name) const { return folder() + u'/' + QLatin1String(name); }
     CliOutput run(const QStringList &arguments, const SimulatedMac *mac = nullptr) const
     {
         return CliRunner(mac ? *mac : *m_mac)
@@ -65,17 +65,17 @@ private slots:
         QFETCH(QString, result);
         QVERIFY(QDir().mkpath(folder()));
         SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
-        if (scenario == QLatin1String("no Dock")) {
+        if (scenario == u"no Dock"_s) {
             QVERIFY(QFile::remove(m_mac->dockPath()));
-        } else if (scenario == QLatin1String("pushed by B")) {
+        } else if (scenario == u"pushed by B"_s) {
             b.writeDock("dock of B", 1741356400.5);
             QCOMPARE(b.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
-        } else if (scenario == QLatin1String("pushed by A")) {
+        } else if (scenario == u"pushed by A"_s) {
             QCOMPARE(m_mac->run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
-        } else if (scenario == QLatin1String("conflict")) {
+        } else if (scenario == u"conflict"_s) {
             writeBytes(file("tandrill-meta.txt"), "mtime=1741356300\nhost=Mac B");
             writeBytes(file("status-Mac_A.txt"), "hostname=Mac A\nlast_pulled=1741356200");
-        } else if (scenario == QLatin1String("not a Dock")) {
+        } else if (scenario == u"not a Dock"_s) {
             QVERIFY(place(file("com.apple.dock.plist"), scenario));
         }
         const QStringList before = entryNames(folder());
@@ -86,7 +86,7 @@ private slots:
             return;
         }
         QCOMPARE(plain.err.isEmpty(), exitCode != 1); // a failure says why on stderr
-        if (command == QLatin1String("hosts"))
+        if (command == u"hosts"_s)
             QVERIFY(plain.out.startsWith("Mac A\t"));
         // Machine-readable: one JSON value on one line, nothing else.
         const CliOutput json = run({u"--json"_s, command});
@@ -96,14 +96,14 @@ private slots:
         const QJsonDocument document = QJsonDocument::fromJson(json.out, &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         if (!result.isEmpty())
-            QCOMPARE(document.object().value(QLatin1String("result")).toString(), result);
+            QCOMPARE(document.object().value(u"result"_s).toString(), result);
         else
             QVERIFY(!document.array().isEmpty());
-        if (command == QLatin1String("diff")) { // what a pull would change; writes nothing
+        if (command == u"diff"_s) { // what a pull would change; writes nothing
             QCOMPARE(entryNames(folder()), before);
-            if (result == QLatin1String("different")) {
-                QCOMPARE(document[QLatin1String("appsAdded")].toArray(), QJsonArray{u"dock of B"_s});
-                QCOMPARE(document[QLatin1String("appsRemoved")].toArray(), QJsonArray{u"dock of A"_s});
+            if (result == u"different"_s) {
+                QCOMPARE(document[u"appsAdded"_s].toArray(), QJsonArray{u"dock of B"_s});
+                QCOMPARE(document[u"appsRemoved"_s].toArray(), QJsonArray{u"dock of A"_s});
             }
         }
     }
@@ -136,8 +136,8 @@ private slots:
     void pullEndsTheDockProcess()
     {
         // A stand-in whose process name is exactly "Dock".
-        const QString standInPath = m_root->path() + QLatin1String("/bin/Dock");
-        QVERIFY(QDir().mkpath(m_root->path() + QLatin1String("/bin")));
+        const QString standInPath = m_root->path() + u"/bin/Dock"_s;
+        QVERIFY(QDir().mkpath(m_root->path() + u"/bin"_s));
         QVERIFY(QFile::copy(u"/bin/sleep"_s, standInPath));
         QProcess standIn;
         standIn.start(standInPath, {u"600"_s});

@@ -51,7 +51,7 @@ class TestCoordinator : public QObject {
     }
     int count(const char *needle) const
     {
-        return static_cast<int>(readBytes(m_folder + QLatin1String("/tandrill.log")).count(needle));
+        return static_cast<int>(readBytes(m_folder + u"/tandrill.log"_s).count(needle));
     }
     // A coordinator of the simulated Mac whose engine notifications pass through the gate.
     static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateNotifier &gate)
@@ -71,8 +71,8 @@ class TestCoordinator : public QObject {
 private slots:
     void init()
     {
-        m_root = TestEnvironment::root() + QLatin1String("/coordinator-") + QString::number(++m_case);
-        m_folder = m_root + QLatin1String("/iCloud/Dock Sync");
+        m_root = TestEnvironment::root() + u"/coordinator-"_s + QString::number(++m_case);
+        m_folder = m_root + u"/iCloud/Dock Sync"_s;
         QDir().mkpath(m_root);
     }
 
@@ -96,8 +96,8 @@ private slots:
         QVERIFY(manager.hostCustomNames().isEmpty());
         QCOMPARE(mac->loginItem().status(), LoginItem::Status::NotRegistered);
         QCOMPARE(mac->mac().backups(), backups);
-        QVERIFY(QFile::exists(m_folder + QLatin1String("/status-Mac_mini.txt")));
-        QVERIFY(QFile::exists(m_folder + QLatin1String("/com.apple.dock.plist")));
+        QVERIFY(QFile::exists(m_folder + u"/status-Mac_mini.txt"_s));
+        QVERIFY(QFile::exists(m_folder + u"/com.apple.dock.plist"_s));
         mac->advance(2h);
         QCOMPARE(count("PUSH: Sende"), 1); // not set up: ticks do nothing
     }
@@ -142,11 +142,11 @@ private slots:
     void hostsAndLog()
     {
         auto mac = setUpMac(u"zeta"_s);
-        writeBytes(m_folder + QLatin1String("/status-alpha.txt"), "hostname=alpha\nlast_action=push");
+        writeBytes(m_folder + u"/status-alpha.txt"_s, "hostname=alpha\nlast_action=push");
         QByteArray log;
         for (int i = 1; i <= 500; ++i)
             log += "[2024-05-01 10:00:00] [iMac] line " + QByteArray::number(i) + "\n";
-        writeBytes(m_folder + QLatin1String("/tandrill.log"), log);
+        writeBytes(m_folder + u"/tandrill.log"_s, log);
         SyncManager &manager = mac->start();
         mac->settle();
         QCOMPARE(manager.connectedHosts().size(), 2);
@@ -159,7 +159,7 @@ private slots:
         manager.removeHost(u"alpha"_s);
         mac->settle();
         QCOMPARE(manager.connectedHosts().size(), 1);
-        QVERIFY(!QFile::exists(m_folder + QLatin1String("/status-alpha.txt")));
+        QVERIFY(!QFile::exists(m_folder + u"/status-alpha.txt"_s));
     }
 
     void backgroundTiming()
@@ -215,7 +215,7 @@ private slots:
         QTRY_VERIFY(!gated->hasPendingWork());
         QCOMPARE(count("PUSH: Sende"), 2);
         QCOMPARE(count("PULL:"), 0);
-        const QByteArray log = readBytes(m_folder + QLatin1String("/tandrill.log"));
+        const QByteArray log = readBytes(m_folder + u"/tandrill.log"_s);
         QVERIFY(log.lastIndexOf("AUTO: Dock ist bereits synchron") < log.lastIndexOf("PUSH: Sende"));
     }
 
@@ -224,25 +224,25 @@ private slots:
         auto mac = setUpMac();
         QDir().mkpath(m_folder);
         mac->bookmarks().saveBookmark(m_folder);
-        const QString moved = m_root + QLatin1String("/iCloud/Dock (moved)");
+        const QString moved = m_root + u"/iCloud/Dock (moved)"_s;
         QVERIFY(QDir().rename(m_folder, moved));
         QTest::ignoreMessage(QtWarningMsg, "Tandrill: Bookmark ist stale, erneuere …");
         SyncManager &manager = mac->start();
         QCOMPARE(manager.syncFolderPath(), moved);
         QCOMPARE(mac->settings().value(u"TandrillFolderPath"_s).toString(), moved);
         mac->settle();
-        QVERIFY(QFile::exists(moved + QLatin1String("/status-Mac_mini.txt")));
+        QVERIFY(QFile::exists(moved + u"/status-Mac_mini.txt"_s));
         mac->stop();
         QCOMPARE(mac->start().syncFolderPath(), moved); // renewed: no longer stale
         mac->settle();
         // Renamed while running: the next sync follows, and nothing is made at the old place.
-        const QString again = m_root + QLatin1String("/iCloud/Dock (again)");
+        const QString again = m_root + u"/iCloud/Dock (again)"_s;
         QVERIFY(QDir().rename(moved, again));
         mac->manager().performSync(Mode::Push);
         mac->settle();
         QCOMPARE(mac->manager().syncFolderPath(), again);
         QCOMPARE(mac->manager().syncStatus().outcome, SyncStatus::Outcome::Done);
-        QVERIFY(QFile::exists(again + QLatin1String("/com.apple.dock.plist")) && !QFileInfo::exists(moved));
+        QVERIFY(QFile::exists(again + u"/com.apple.dock.plist"_s) && !QFileInfo::exists(moved));
     }
 };
 

@@ -78,9 +78,9 @@ private slots:
         Shape shared = TestDock::withApps({u"Notes"_s, u"Safari"_s, u"Xcode"_s});
         shared.settings.insert(u"autohide"_s, true);
         shared.generation = 4;
-        const auto difference = DockDifference::between(
-            *DockLayout::parse(TestDock::build(here)), *DockLayout::parse(TestDock::build(shared)),
-            [](const QString &path) { return !path.contains(QLatin1String("Xcode")); });
+        const auto difference = DockDifference::between(*DockLayout::parse(TestDock::build(here)),
+                                                        *DockLayout::parse(TestDock::build(shared)),
+                                                        [](const QString &path) { return !path.contains(u"Xcode"_s); });
         QCOMPARE(difference.result, DockDifference::Result::Different);
         QCOMPARE(difference.appsAdded, QStringList{u"Xcode"_s});
         QCOMPARE(difference.appsRemoved, QStringList{u"Mail"_s});

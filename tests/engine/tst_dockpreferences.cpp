@@ -14,7 +14,7 @@ QByteArray dockWith(const QString &app, bool binary = true)
 // A `defaults` for one home: the fake preferences daemon of tests/support.
 QString installFakeDefaults(const QString &home)
 {
-    const QString tool = home + QLatin1String("/defaults");
+    const QString tool = home + u"/defaults"_s;
     writeBytes(tool, "#!/bin/sh\nexec '" TANDRILL_FAKE_DEFAULTS "' '" + home.toUtf8() + "' \"$@\"\n");
     QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return tool;
@@ -43,7 +43,7 @@ private slots:
     {
         QFETCH_GLOBAL(bool, throughDefaults);
         m_root = std::make_unique<QTemporaryDir>();
-        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, m_root->path() + QLatin1String("/sync"), m_root->path());
+        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, m_root->path() + u"/sync"_s, m_root->path());
         m_mac->writeDock(dockWith(u"Safari"_s), 1000);
         m_restarts = 0;
         m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()),

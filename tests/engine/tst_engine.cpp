@@ -24,8 +24,8 @@ class TestEngine : public QObject {
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<SimulatedMac> m_mac;
 
-    QString folder() const { return m_root->path() + QLatin1String("/Dock Sync"); }
-    QString file(const char *name) const { return folder() + QLatin1Char('/') + QLatin1String(name); }
+    QString folder() const { return m_root->path() + u"/Dock Sync"_s; }
+    QString file(const char *name) const { return folder() + u'/' + QLatin1String(name); }
     QString status() const { return file("status-Labs_MacBook_Pro.txt"); }
     QString marker() const { return file("conflict-Labs_MacBook_Pro.txt"); }
 
@@ -180,10 +180,10 @@ private slots:
         prepareOtherPush();
         m_mac->writeDock(kLocal, 1741356309.25);
         QDir().mkpath(QFileInfo(m_mac->backupsDirectory()).absolutePath());
-        const QString path = where == QLatin1String("local")     ? m_mac->dockPath()
-                             : where == QLatin1String("backups") ? m_mac->backupsDirectory()
-                                                                 : folder() + QLatin1Char('/') + where;
-        if (kind == QLatin1String("older than the meta")) // not arrived yet
+        const QString path = where == u"local"_s     ? m_mac->dockPath()
+                             : where == u"backups"_s ? m_mac->backupsDirectory()
+                                                     : folder() + u'/' + where;
+        if (kind == u"older than the meta"_s) // not arrived yet
             QVERIFY(SafeFile::setModificationTime(path, 1741356399.5));
         else
             QVERIFY(place(path, kind));
@@ -191,15 +191,14 @@ private slots:
         names.removeAll(u"tandrill.log"_s);
         QByteArrayList shared;
         for (const QString &name : names)
-            shared.append(name == QLatin1String("tandrill.log") ? QByteArray()
-                                                                : readBytes(folder() + QLatin1Char('/') + name));
+            shared.append(name == u"tandrill.log"_s ? QByteArray() : readBytes(folder() + u'/' + name));
 
         const SyncEngine::Result result = m_mac->run(mode);
 
         QCOMPARE(result.kind(), Kind::Error);
         QVERIFY2(result.message().contains(failure), qPrintable(result.message()));
         QCOMPARE(logMessages(file("tandrill.log")).size(), mode == Mode::Auto ? 1 : 2);
-        if (where != QLatin1String("local")) {
+        if (where != u"local"_s) {
             QCOMPARE(m_mac->dockBytes(), kLocal);
             QCOMPARE(m_mac->dockMTime(), 1741356309.25);
         }
@@ -207,7 +206,7 @@ private slots:
         after.removeAll(u"tandrill.log"_s);
         QCOMPARE(after, names);
         for (qsizetype i = 0; i < names.size(); ++i)
-            QCOMPARE(readBytes(folder() + QLatin1Char('/') + names[i]), shared[i]);
+            QCOMPARE(readBytes(folder() + u'/' + names[i]), shared[i]);
         QVERIFY(m_mac->backups().isEmpty());
         QCOMPARE(m_mac->dockRestarts(), 0);
     }
@@ -246,7 +245,7 @@ private slots:
         QCOMPARE(m_mac->dockMTime(), applied);
         QCOMPARE(m_mac->dockRestarts(), copy == kLocal ? 0 : 1);
         QCOMPARE(m_mac->backups(), QStringList{u"com.apple.dock.20250307_140509_vor_pull.plist"_s});
-        QCOMPARE(readBytes(m_mac->backupsDirectory() + QLatin1Char('/') + m_mac->backups().constFirst()), kLocal);
+        QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), kLocal);
         QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=pull\nlast_time=2025-03-07 "
                                                  "14:05:09\nlast_pulled=") +
                                           lastPulled);
@@ -286,8 +285,8 @@ private slots:
     // app, or no file, is neither counted nor removed, and a link is not followed.
     void backupsNeverOverwriteAndKeepTen()
     {
-        const QString dir = m_mac->backupsDirectory() + QLatin1Char('/');
-        const QString outside = m_root->path() + QLatin1String("/outside");
+        const QString dir = m_mac->backupsDirectory() + u'/';
+        const QString outside = m_root->path() + u"/outside"_s;
         QVERIFY(QDir().mkpath(dir));
         writeBytes(outside, "SECRET");
         const QString now = u"com.apple.dock.20250307_140509"_s;
@@ -329,8 +328,7 @@ private slots:
         QFETCH(QString, hostname);
         QFETCH(QString, safe);
         QCOMPARE(SyncFormat::fileSafeName(hostname), safe);
-        QCOMPARE(SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname),
-                 QLatin1String("status-") + safe + QLatin1String(".txt"));
+        QCOMPARE(SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname), u"status-"_s + safe + u".txt"_s);
     }
 
     void keyValueRules_data()
@@ -397,10 +395,10 @@ private slots:
         QVERIFY(hosts.has_value());
         QStringList names;
         for (const HostInfo &host : *hosts)
-            names.append(host.hostname + (host.isThisMac ? QLatin1String("*") : QLatin1String("")));
+            names.append(host.hostname + (host.isThisMac ? u"*"_s : u""_s));
         QCOMPARE(names, (QStringList{u"zeta*"_s, u"Alpha"_s, u"Beta"_s, u"beta"_s}));
         QCOMPARE(hosts->at(3).lastAction, u"sync"_s); // missing fields read as defaults
-        QVERIFY(!readHostRegistry(m_root->path() + QLatin1String("/missing"), u"zeta"_s).has_value());
+        QVERIFY(!readHostRegistry(m_root->path() + u"/missing"_s, u"zeta"_s).has_value());
     }
 
     // The stories of several Macs on one folder. Steps: "A edit" (a newer Dock), "A push=pushed"
@@ -412,7 +410,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("winner");
-        const auto s = [](const char *steps) { return QString::fromLatin1(steps).split(QLatin1Char(',')); };
+        const auto s = [](const char *steps) { return QString::fromLatin1(steps).split(u','); };
         QTest::newRow("push, then auto pull; no ping-pong")
             << s("A auto=pushed,B auto=pulled,A auto=inSync") << "A0"_ba;
         QTest::newRow("copy arrives with a newer time") << s("A push=pushed,touch,B auto=pulled") << "A0"_ba;
@@ -445,9 +443,9 @@ private slots:
         std::map<QChar, std::unique_ptr<SimulatedMac>> macs;
         for (const QString &step : steps) {
             const QChar name = step[0];
-            if (step[1] == QLatin1Char(' ') && !macs[name]) {
-                const QStringList words = step.split(QLatin1Char(' '));
-                const bool joins = words[1] == QLatin1String("joins");
+            if (step[1] == u' ' && !macs[name]) {
+                const QStringList words = step.split(u' ');
+                const bool joins = words[1] == u"joins"_s;
                 macs[name] = std::make_unique<SimulatedMac>(u"Mac "_s + name, folder(), m_root->path());
                 macs[name]->writeDock(joins ? words[2].toUtf8() : QString(name).toUtf8() + '0',
                                       joins ? 9000.5 : 1000.25 - 100 * (name.unicode() - u'A'));
@@ -463,27 +461,26 @@ private slots:
         double stashTime = 0;
         int edits = 0;
         for (const QString &step : steps) {
-            const QStringList words = step.split(QLatin1Char(' '));
-            const QStringList run = words.value(1).split(QLatin1Char('='));
-            if (words.value(1) == QLatin1String("joins")) {
+            const QStringList words = step.split(u' ');
+            const QStringList run = words.value(1).split(u'=');
+            if (words.value(1) == u"joins"_s) {
                 continue;
-            } else if (step == QLatin1String("touch")) {
+            } else if (step == u"touch"_s) {
                 QVERIFY(SafeFile::setModificationTime(shared, 1741359999.5));
-            } else if (step == QLatin1String("stash") || step == QLatin1String("swap")) {
+            } else if (step == u"stash"_s || step == u"swap"_s) {
                 const QByteArray bytes = readBytes(shared);
                 const double time = SafeFile::modificationTime(shared).value_or(0);
-                if (step == QLatin1String("swap"))
+                if (step == u"swap"_s)
                     writeFile(shared, stash, stashTime);
                 std::tie(stash, stashTime) = std::pair(bytes, time);
-            } else if (words[0].endsWith(QLatin1String("marker"))) {
-                QCOMPARE(QFileInfo::exists(file("conflict-Mac_") + words[1] + QLatin1String(".txt")),
-                         words[0] == QLatin1String("marker"));
-            } else if (run[0] == QLatin1String("edit")) {
+            } else if (words[0].endsWith(u"marker"_s)) {
+                QCOMPARE(QFileInfo::exists(file("conflict-Mac_") + words[1] + u".txt"_s), words[0] == u"marker"_s);
+            } else if (run[0] == u"edit"_s) {
                 ++edits;
                 macs[step[0]]->writeDock(words[0].toUtf8() + QByteArray::number(edits), 2000.5 + 100 * edits);
             } else {
                 const SyncEngine::Result result = macs[step[0]]->run(modes.at(run[0]));
-                QVERIFY2(result.name() == run[1], qPrintable(step + QLatin1String(" gave ") + result.name()));
+                QVERIFY2(result.name() == run[1], qPrintable(step + u" gave "_s + result.name()));
             }
         }
         // One round to follow, no conflict on the way; then, although every restarted Dock rewrote

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QThread>
 #include <QXmlStreamReader>
 
@@ -44,21 +45,14 @@ private slots:
     {
         QFile file(QStringLiteral(TANDRILL_INFO_PLIST));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&file);
-        QString key;
-        QString version;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            const bool leaf = xml.name() == QLatin1String("key") || xml.name() == QLatin1String("string");
-            const QString text = leaf ? xml.readElementText() : QString();
-            QVERIFY2(!text.contains(QLatin1Char('@')) && !text.contains(QLatin1String("${")), qPrintable(text));
-            if (key == QLatin1String("CFBundleShortVersionString"))
-                version = text;
-            key = xml.name() == QLatin1String("key") ? text : QString();
-        }
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(!text.contains(u'@') && !text.contains(u"${"_s), "a placeholder was left unconfigured");
+        QXmlStreamReader xml(text);
+        while (!xml.atEnd())
+            xml.readNext();
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(version, QStringLiteral(TANDRILL_VERSION));
+        const QRegularExpression version(u"<key>CFBundleShortVersionString</key>\\s*<string>([^<]*)</string>"_s);
+        QCOMPARE(version.match(text).captured(1), QStringLiteral(TANDRILL_VERSION));
     }
 
     // The engine sends from its worker thread; Qt's tray item may only be used on the GUI thread.
@@ -67,7 +61,7 @@ private slots:
         QStringList shown;
         TrayNotifier notifier([&shown](const QString &title, const QString &body) {
             QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
-            shown.append(title + QLatin1Char(':') + body);
+            shown.append(title + u':' + body);
         });
         std::thread worker([&notifier] {
             notifier.send(u"one"_s, u"Tandrill"_s);
@@ -81,7 +75,7 @@ private slots:
     // The views' symbols come from the app itself: no icon theme is installed on a Mac.
     void everySymbolDrawsFromResources()
     {
-        const QString empty = TestEnvironment::root() + QLatin1String("/no-icon-themes");
+        const QString empty = TestEnvironment::root() + u"/no-icon-themes"_s;
         QVERIFY(QDir().mkpath(empty));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(empty));
         qputenv("XDG_DATA_HOME", QFile::encodeName(empty));
@@ -90,7 +84,7 @@ private slots:
         const QStringList symbols = SymbolIcons::symbols();
         QVERIFY(symbols.size() > 20);
         for (const QString &symbol : symbols) {
-            QVERIFY2(SymbolIcons::iconFile(symbol).startsWith(QLatin1String(":/")), qPrintable(symbol));
+            QVERIFY2(SymbolIcons::iconFile(symbol).startsWith(u":/"_s), qPrintable(symbol));
             const QImage image = SymbolIcons::image(symbol, 16, Qt::black, 2.0);
             QVERIFY2(image.size() == QSize(32, 32), qPrintable(symbol));
             QImage blank(image.size(), image.format());
@@ -117,7 +111,7 @@ private slots:
     {
         QFETCH(bool, available);
         QFETCH(bool, canOpen);
-        ViewTestFixture mac(TestEnvironment::root() + QLatin1String("/login-") + QString::number(++m_case));
+        ViewTestFixture mac(TestEnvironment::root() + u"/login-"_s + QString::number(++m_case));
         FakeLoginItem &item = mac.harness().loginItem();
         item.m_available = available;
         item.m_canOpenSettings = canOpen;

@@ -17,7 +17,7 @@ bool temporaryFilesLeft(const QString &directory)
 {
     QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        if (it.next().contains(QLatin1String(".tmp-")))
+        if (it.next().contains(u".tmp-"_s))
             return true;
     }
     return false;
@@ -33,7 +33,7 @@ class TestFaults : public QObject {
     std::unique_ptr<SimulatedMac> m_a;
     std::unique_ptr<SimulatedMac> m_b;
 
-    QString file(const char *name) const { return m_folder + QLatin1Char('/') + QLatin1String(name); }
+    QString file(const char *name) const { return m_folder + u'/' + QLatin1String(name); }
     QString lastLogMessage() const
     {
         const QStringList messages = TestFiles::logMessages(file("tandrill.log"));
@@ -44,8 +44,8 @@ private slots:
     // Both Macs in sync on A's "Dock 2" (A pushed it, B pulled it), and A's Dock edited to "Dock 3".
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + QLatin1String("/faults-XXXXXX"));
-        m_folder = m_dir->path() + QLatin1String("/shared");
+        m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/faults-XXXXXX"_s);
+        m_folder = m_dir->path() + u"/shared"_s;
         m_a = std::make_unique<SimulatedMac>(u"Mac A"_s, m_folder, m_dir->path());
         m_b = std::make_unique<SimulatedMac>(u"Mac B"_s, m_folder, m_dir->path());
         m_b->writeDock("B's first Dock", 1741000000);
@@ -113,10 +113,9 @@ private slots:
         const int restartsBefore = mac.dockRestarts();
         int hits = 0;
         SafeFile::setFaultInjector([&](Step at, const QString &path) {
-            const bool hit =
-                at == step && (target == QLatin1String("local Dock") ? path == mac.dockPath()
-                               : target == QLatin1String("backup")   ? path.startsWith(mac.backupsDirectory())
-                                                                     : path.endsWith(QLatin1Char('/') + target));
+            const bool hit = at == step && (target == u"local Dock"_s ? path == mac.dockPath()
+                                            : target == u"backup"_s   ? path.startsWith(mac.backupsDirectory())
+                                                                      : path.endsWith(u'/' + target));
             if (hit && hits++ == 0 && error == kFolderVanishes)
                 QDir(m_folder).removeRecursively();
             return hit && error != kFolderVanishes ? error : 0;
@@ -125,7 +124,7 @@ private slots:
         SafeFile::setFaultInjector({});
 
         QVERIFY2(hits > 0, "the fault was never reached");
-        QVERIFY2(result.kind() == expected, qPrintable(result.name() + QLatin1Char(' ') + result.message()));
+        QVERIFY2(result.kind() == expected, qPrintable(result.name() + u' ' + result.message()));
         QVERIFY(!temporaryFilesLeft(m_dir->path()));
         const bool applied = mode == Mode::Pull && copied;
         QCOMPARE(mac.dockBytes(), applied ? "Dock 2"_ba : dockBefore);
@@ -180,7 +179,7 @@ private slots:
 
         const SyncEngine::Result result = mac.run(Mode::Auto);
 
-        QVERIFY2(result.kind() == expected, qPrintable(result.name() + QLatin1Char(' ') + result.message()));
+        QVERIFY2(result.kind() == expected, qPrintable(result.name() + u' ' + result.message()));
         if (expected == Kind::Pushed)
             QCOMPARE(readBytes(file("com.apple.dock.plist")), "Dock 2"_ba);
         QCOMPARE(mac.dockBytes(), expected == Kind::Pulled ? copy : "Dock 2"_ba);

@@ -28,7 +28,7 @@ public:
               for (auto wait = after; stop.wait_for(wait) != std::future_status::ready; wait = 50ms) {
                   for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden)) {
                       for (const int mode : {O_WRONLY, O_RDONLY}) {
-                          const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+                          const QByteArray path = QFile::encodeName(folder + u'/' + name);
                           if (const int fd = ::open(path.constData(), mode | O_NONBLOCK | O_CLOEXEC); fd >= 0)
                               ::close(fd);
                       }
@@ -55,7 +55,7 @@ class TestFifo : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_folder;
 
-    QString file(const char *name) const { return m_folder + QLatin1Char('/') + QLatin1String(name); }
+    QString file(const char *name) const { return m_folder + u'/' + QLatin1String(name); }
 
 private slots:
     void initTestCase() { std::signal(SIGPIPE, SIG_IGN); } // a released writer must not end the test
@@ -63,8 +63,8 @@ private slots:
     // Mac A pushed and Mac C registered; then the meta file, the log and A's status file become FIFOs.
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + QLatin1String("/fifo-XXXXXX"));
-        m_folder = m_dir->path() + QLatin1String("/shared");
+        m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/fifo-XXXXXX"_s);
+        m_folder = m_dir->path() + u"/shared"_s;
         SimulatedMac a(u"Mac A"_s, m_folder, m_dir->path());
         a.writeDock("A's Dock", 1741356309);
         QCOMPARE(a.run(Mode::Push), SyncEngine::Result::pushed());

@@ -41,8 +41,8 @@ private slots:
     void init()
     {
         m_root = std::make_unique<QTemporaryDir>();
-        m_folder = m_root->path() + QLatin1String("/Dock Sync");
-        m_secret = m_root->path() + QLatin1String("/outside/history");
+        m_folder = m_root->path() + u"/Dock Sync"_s;
+        m_secret = m_root->path() + u"/outside/history"_s;
         QVERIFY(QDir().mkpath(m_folder) && QDir().mkpath(QFileInfo(m_secret).absolutePath()));
         writeFile(m_secret, "SECRET line\n", 1000);
         m_a = std::make_unique<SimulatedMac>(u"Mac A"_s, m_folder, m_root->path());
@@ -83,9 +83,9 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, command);
         QFETCH(QString, failure);
-        const QString planted = name.isEmpty() ? m_a->dockPath() : m_folder + QLatin1Char('/') + name;
+        const QString planted = name.isEmpty() ? m_a->dockPath() : m_folder + u'/' + name;
         const QString preferences = QFileInfo(m_a->dockPath()).absolutePath();
-        const QString moved = m_folder + QLatin1String(" moved");
+        const QString moved = m_folder + u" moved"_s;
         const CliRunner cli(*m_a);
         QStringList arguments{u"--folder"_s, m_folder, u"--host"_s, u"Mac A"_s, u"--json"_s, command};
         const QStringList targets{m_secret, m_a->dockPath(), m_secret + u".new"_s};
@@ -94,7 +94,7 @@ private slots:
             QVERIFY(link(targets[static_cast<int>(plant)], planted));
         } else if (plant == Plant::Directory) {
             QFile::remove(planted);
-            QVERIFY(QDir().mkpath(planted + QLatin1String("/x")));
+            QVERIFY(QDir().mkpath(planted + u"/x"_s));
         } else if (plant == Plant::LinkedBackups) {
             QVERIFY(QDir().mkpath(QFileInfo(m_a->backupsDirectory()).absolutePath()));
             QVERIFY(link(preferences, m_a->backupsDirectory()));
@@ -108,8 +108,8 @@ private slots:
 
         const CliOutput output = cli.run(arguments);
         QCOMPARE(output.exitCode, failure.isEmpty() ? 0 : 1);
-        if (command != QLatin1String("log"))
-            QVERIFY2(output.json()[QLatin1String("message")].toString().contains(failure), output.out);
+        if (command != u"log"_s)
+            QVERIFY2(output.json()[u"message"_s].toString().contains(failure), output.out);
         QVERIFY(!output.out.contains("SECRET"));
         QCOMPARE(SafeFile::stamp(m_secret), secret);
         QCOMPARE(SafeFile::stamp(m_a->dockPath()), dock);
@@ -151,8 +151,8 @@ private slots:
         const QStringList statusFiles = QDir(m_folder).entryList({u"status-*"_s});
         QCOMPARE(statusFiles.size(), names.size() + 1); // and Mac B's
         for (const QString &file : statusFiles)
-            QVERIFY(file.toUtf8().size() <= 255 && readBytes(m_folder + QLatin1Char('/') + file).count('\n') == 3);
-        const QByteArray meta = readBytes(m_folder + QLatin1String("/tandrill-meta.txt"));
+            QVERIFY(file.toUtf8().size() <= 255 && readBytes(m_folder + u'/' + file).count('\n') == 3);
+        const QByteArray meta = readBytes(m_folder + u"/tandrill-meta.txt"_s);
         QVERIFY(meta.startsWith("mtime=2000\n") && meta.count('\n') == 2);
         QCOMPARE(readHostRegistry(m_folder, names.last())->size(), names.size() + 1);
     }
@@ -161,8 +161,8 @@ private slots:
     void plainOutputShowsNoControls()
     {
         const QByteArray evil = QByteArrayLiteral("Evil\x1b]0;owned\x07\xc2\x9b\x32J\xe2\x80\xae");
-        writeBytes(m_folder + QLatin1String("/status-Evil.txt"), "hostname=" + evil + "\nlast_action=push");
-        writeBytes(m_folder + QLatin1String("/tandrill.log"), "[2025-01-01 00:00:00] [" + evil + "] x\n");
+        writeBytes(m_folder + u"/status-Evil.txt"_s, "hostname=" + evil + "\nlast_action=push");
+        writeBytes(m_folder + u"/tandrill.log"_s, "[2025-01-01 00:00:00] [" + evil + "] x\n");
         for (const QString &command : {u"hosts"_s, u"log"_s}) {
             const CliRunner cli(*m_a);
             const QByteArray shown = u"Evil\ufffd]0;owned\ufffd\ufffd2J\ufffd"_s.toUtf8();
@@ -179,7 +179,7 @@ private slots:
         QByteArray old;
         for (int i = 0; i < 480; ++i)
             old += "[2025-01-01 00:00:00] [Old] line " + QByteArray::number(i) + "\n";
-        writeBytes(m_folder + QLatin1String("/tandrill.log"), old);
+        writeBytes(m_folder + u"/tandrill.log"_s, old);
         const EngineServices services = m_a->services();
         std::vector<std::thread> writers;
         for (int w = 0; w < 4; ++w) {
@@ -190,7 +190,7 @@ private slots:
         }
         for (std::thread &writer : writers)
             writer.join();
-        const QStringList messages = logMessages(m_folder + QLatin1String("/tandrill.log"));
+        const QStringList messages = logMessages(m_folder + u"/tandrill.log"_s);
         QVERIFY(messages.size() == 499 || messages.size() == 500);
         for (int line = 0; line < 40; ++line)
             QVERIFY(messages.contains(u"w%1 %2"_s.arg(line / 10).arg(line % 10)));

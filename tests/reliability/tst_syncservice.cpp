@@ -19,19 +19,14 @@ public:
             if (int(m_macs.size()) < macs) {
                 m_macs.push_back(std::make_unique<SimulatedMac>(name, m_hub.addReplica(name), root));
                 m_macs.back()->dock().setRewritesOnRestart(true);
+                m_all.append(m_macs.back().get());
             }
         }
     }
     UnisonHub &hub() { return m_hub; }
     SimulatedMac &mac(int index) { return *m_macs[size_t(index)]; }
     int size() const { return int(m_macs.size()); }
-    QList<SimulatedMac *> macs() const
-    {
-        QList<SimulatedMac *> all;
-        for (const auto &mac : m_macs)
-            all.append(mac.get());
-        return all;
-    }
+    QList<SimulatedMac *> macs() const { return m_all; }
     // Edits are a minute apart and lie in the past, as a Dock file's time always lies before the
     // moment the sync service carries it.
     void edit(SimulatedMac &mac, const QByteArray &bytes)
@@ -73,6 +68,7 @@ public:
 private:
     UnisonHub m_hub;
     std::vector<std::unique_ptr<SimulatedMac>> m_macs;
+    QList<SimulatedMac *> m_all;
     double m_clock;
     bool m_dockEverLost = false;
     bool m_waiting = false;
@@ -98,7 +94,7 @@ private slots:
         if (UnisonHub::executable().isEmpty())
             QSKIP("unison is not installed (scripts/deps.sh test installs it)");
     }
-    void init() { m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + QLatin1String("/sync-XXXXXX")); }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/sync-XXXXXX"_s); }
 
     void partialArrival_data()
     {

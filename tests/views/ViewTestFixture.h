@@ -3,6 +3,7 @@
 #include "CoordinatorHarness.h"
 #include "LocalizationManager.h"
 
+#include <QMenu>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -44,4 +45,18 @@ private:
 template <typename T> T *childNamed(const QObject *root, const char *name)
 {
     return root->findChild<T *>(QString::fromLatin1(name));
+}
+
+// A menu row's text as shown, without the escapes of ampersands.
+inline QString shownText(const QAction *action)
+{
+    return action->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+// The menu's row whose shown text starts with `start`, or null.
+inline QAction *menuRow(const QMenu *menu, const QString &start)
+{
+    const QList<QAction *> rows = menu->actions();
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](QAction *a) { return shownText(a).startsWith(start); });
+    return row == rows.end() ? nullptr : *row;
 }

@@ -27,13 +27,13 @@ class TestDockViews : public QObject {
     std::unique_ptr<ViewTestFixture> m_fixture;
     ViewTestFixture &fixture() { return *m_fixture; }
     SimulatedMac &here() { return fixture().harness().mac(); }
-    QString sharedDock() const { return m_fixture->folder() + QLatin1String("/com.apple.dock.plist"); }
+    QString sharedDock() const { return m_fixture->folder() + u"/com.apple.dock.plist"_s; }
 
     // This Mac holds Finder and Notes; the Mac "Air" shared Finder and Xcode.
     void airSharesItsDock()
     {
         here().writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
-        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + QLatin1String("/air"));
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
         air.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Xcode"_s})));
         QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
     }
@@ -50,7 +50,7 @@ class TestDockViews : public QObject {
 private slots:
     void init()
     {
-        m_root = TestEnvironment::root() + QLatin1String("/dockviews-") + QString::number(++m_case);
+        m_root = TestEnvironment::root() + u"/dockviews-"_s + QString::number(++m_case);
         m_fixture = std::make_unique<ViewTestFixture>(m_root);
         fixture().loc().setLang(u"en"_s);
     }
@@ -73,9 +73,9 @@ private slots:
         DashboardTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
         const QString text = childNamed<QLabel>(&tab, "dockStatusText")->text();
-        QCOMPARE(text.startsWith(QLatin1String("The shared Dock differs")), differs);
-        QCOMPARE(text.contains(QLatin1String("+Xcode")) && text.contains(u"−Notes"_s), differs);
-        QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(QLatin1String("Air")));
+        QCOMPARE(text.startsWith(u"The shared Dock differs"_s), differs);
+        QCOMPARE(text.contains(u"+Xcode"_s) && text.contains(u"−Notes"_s), differs);
+        QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(u"Air"_s));
     }
 
     // Asked first, from the Dashboard and from the tray (in a dialog of its own, the window hidden
@@ -97,13 +97,11 @@ private slots:
         QVERIFY(showView(&tab));
         tray.rebuildMenu();
         QCoreApplication::processEvents();
-        const QList<QAction *> rows = tray.menu()->actions();
-        const auto pull =
-            std::find_if(rows.begin(), rows.end(), [](QAction *row) { return row->text().startsWith(u"↓"_s); });
-        QVERIFY(pull != rows.end());
+        QAction *pull = menuRow(tray.menu(), u"↓"_s);
+        QVERIFY(pull);
         const auto askToPull = [&] {
             if (fromTray)
-                (*pull)->trigger();
+                pull->trigger();
             else
                 QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
             return awaitDialog<PullConfirmation>();
@@ -154,14 +152,14 @@ private slots:
         fixture().writeConflictMarker();
         fixture().refresh();
         QVERIFY(banner->isVisibleTo(&tab));
-        QVERIFY(childNamed<QLabel>(banner, "conflictMessage")->text().contains(QLatin1String("Air")));
+        QVERIFY(childNamed<QLabel>(banner, "conflictMessage")->text().contains(u"Air"_s));
         const QByteArray mine = here().dockBytes();
         const QByteArray shared = readBytes(sharedDock());
         QTest::mouseClick(banner->findChild<QPushButton *>(button), Qt::LeftButton);
         QVERIFY(!banner->isVisibleTo(&tab));
         fixture().settle();
-        const bool keep = button == QLatin1String("keepLocalDockButton");
-        const bool use = button == QLatin1String("useSharedDockButton");
+        const bool keep = button == u"keepLocalDockButton"_s;
+        const bool use = button == u"useSharedDockButton"_s;
         QCOMPARE(readBytes(sharedDock()), keep ? mine : shared);
         QCOMPARE(here().dockBytes(), use ? shared : mine);
         QVERIFY(!manager.conflictMarkerExists());
@@ -220,7 +218,7 @@ private slots:
         QCOMPARE(childNamed<QWidget>(wizard, "joinChoice")->isVisibleTo(wizard), !choice.isEmpty());
         QCOMPARE(readBytes(sharedDock()), shared); // nothing ran before the answer
         QCOMPARE(here().dockBytes(), mine);
-        const bool push = choice == QLatin1String("push");
+        const bool push = choice == u"push"_s;
         if (push)
             QTest::mouseClick(childNamed<QRadioButton>(wizard, "joinPushChoice"), Qt::LeftButton, {},
                               QPoint(4, childNamed<QRadioButton>(wizard, "joinPushChoice")->height() / 2));

@@ -22,8 +22,8 @@ class TestViews : public QObject {
 private slots:
     void init()
     {
-        m_fixture = std::make_unique<ViewTestFixture>(TestEnvironment::root() + QLatin1String("/views-") +
-                                                      QString::number(++m_case));
+        m_fixture =
+            std::make_unique<ViewTestFixture>(TestEnvironment::root() + u"/views-"_s + QString::number(++m_case));
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -41,7 +41,7 @@ private slots:
             QVERIFY(!button->isEnabled());
         QTest::mouseClick(pull, Qt::LeftButton); // ignored while disabled
         fixture().settle();
-        const QString shared = fixture().folder() + QLatin1String("/com.apple.dock.plist");
+        const QString shared = fixture().folder() + u"/com.apple.dock.plist"_s;
         QCOMPARE(readBytes(shared), fixture().harness().mac().dockBytes());
         QCOMPARE(fixture().harness().mac().dockRestarts(), 0);
         fixture().harness().mac().writeDock("changed", 1'600'000'000);
@@ -62,13 +62,12 @@ private slots:
         QVERIFY(showView(&dashboard));
         QList<QLabel *> labels = dashboard.findChildren<QLabel *>();
         for (const QLabel *label : labels)
-            QVERIFY2(label->textFormat() == Qt::PlainText || !label->text().contains(QLatin1Char('<')),
-                     qPrintable(label->text()));
+            QVERIFY2(label->textFormat() == Qt::PlainText || !label->text().contains(u'<'), qPrintable(label->text()));
         const auto names = dashboard.findChildren<ElidedLabel *>(u"hostDisplayName"_s);
         QVERIFY(
             std::any_of(names.begin(), names.end(), [&](const ElidedLabel *name) { return name->text() == markup; }));
         for (const HostStatusCard *card : dashboard.findChildren<HostStatusCard *>()) // tooltips are rich text
-            QVERIFY(!card->toolTip().contains(QLatin1String("<b>Bold")));
+            QVERIFY(!card->toolTip().contains(u"<b>Bold"_s));
     }
 
     void aNameEditSurvivesTheRefresh()
