@@ -159,7 +159,10 @@ SyncEngine::Result SyncEngine::pull()
     }
     // An evicted or half-arrived file is not applied, and neither is anything that is not a Dock:
     // either would wipe the user's Dock. Refuse before anything local changes.
-    if (const auto missing = unavailableSharedFile())
+    std::optional<QString> missing = unavailableSharedFile();
+    if (!missing)
+        missing = sharedCopyNotArrived();
+    if (missing)
         return pullFailed(*missing);
     const DockBytes incoming = readSharedDock();
     if (!incoming.layout)
@@ -200,10 +203,22 @@ SyncEngine::Result SyncEngine::autoSync()
 {
     // A shared file that exists but cannot be read now is not a missing one: deciding without it
     // would push this Mac's Dock over everyone's. Wait until the sync service has it here.
-    if (const auto missing = unavailableSharedFile()) {
-        log(QLatin1String("AUTO: ") + *missing);
-        return Result::error(*missing);
-    }
+    const auto unavailable = [this](const QString &missing) {
+        log(QLatin1String("AUTO: ") + missing);
+        return Result::error(missing);
+    };
+    if (const auto missing = unavailableSharedFile())
+        return unavailable(*missing);
+    const DockBytes here = readLocalDock();
+    const DockBytes shared = readSharedDock();
+    const bool bothDocks = here.layout && shared.layout;
+    const bool sameLayout = bothDocks && *here.layout == *shared.layout;
+    // An older copy that holds this Mac's layout has nothing to bring: this Mac is in sync with it,
+    // and a copy still on its way is taken by content when it comes (it differs from the Dock agreed
+    // now). Waiting instead could last for ever: a sync service need not carry a file again whose
+    // bytes did not change, nor its time.
+    if (const auto missing = sameLayout ? std::nullopt : sharedCopyNotArrived())
+        return unavailable(*missing);
 
     const double local = localDockMTime();
     const double remote = remoteMTime();
@@ -215,10 +230,7 @@ SyncEngine::Result SyncEngine::autoSync()
 
     // Equal layouts are in sync whatever the times say: the Dock rewrites its own file after every
     // restart, so times alone would send every pull straight back as a push.
-    const DockBytes here = readLocalDock();
-    const DockBytes shared = readSharedDock();
-    const bool bothDocks = here.layout && shared.layout;
-    if (bothDocks && *here.layout == *shared.layout) {
+    if (sameLayout) {
         recordAgreement(*shared.bytes);
         log(QStringLiteral("AUTO: Dock ist bereits synchron"));
         writeStatus(QStringLiteral("sync"));
@@ -621,12 +633,17 @@ std::optional<QString> SyncEngine::unavailableSharedFile() const
             m_services.cloudFiles->requestDownload(path);
         return name + QStringLiteral(" ist noch nicht verfügbar");
     }
-    // A copy older than the push the meta file records has not arrived yet: deciding on it would
-    // pull a Dock that is already replaced, or send it back. The Mac that made that push waits for
-    // nothing: an older copy here is one the sync service kept from another Mac, and only this
-    // Mac's next push brings its own back.
+    return std::nullopt;
+}
+
+// A copy older than the push the meta file records has not arrived yet: deciding on it would
+// pull a Dock that is already replaced, or send it back. The Mac that made that push waits for
+// nothing: an older copy here is one the sync service kept from another Mac, and only this Mac's
+// next push brings its own back.
+std::optional<QString> SyncEngine::sharedCopyNotArrived() const
+{
     const double recorded = remoteMTime();
-    const auto sharedTime = SafeFile::modificationTime(dock);
+    const auto sharedTime = SafeFile::modificationTime(folderFile(kDockFileName));
     if (recorded > 0 && sharedTime && std::trunc(*sharedTime) < recorded &&
         readMeta(QStringLiteral("host")) != m_hostname)
         return notYetAvailable(kDockFileName);

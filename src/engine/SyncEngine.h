@@ -91,6 +91,7 @@ private:
     QDateTime now() const;
     int fileState(const QString &path) const; // CloudFiles::State
     std::optional<QString> unavailableSharedFile() const;
+    std::optional<QString> sharedCopyNotArrived() const;
     DockBytes readLocalDock() const;
     DockBytes readSharedDock() const;
     std::optional<QString> applyLocalDock(const QByteArray &bytes) const;

@@ -164,6 +164,7 @@ private slots:
             << false << "Dock 4"_ba << 1800000000.0 << Kind::Pulled;
         QTest::newRow("other: same bytes, only the time differs")
             << false << "Dock 2"_ba << 1800000000.0 << Kind::InSync;
+        QTest::newRow("other: an older copy of its own Dock") << false << "Dock 2"_ba << 1741000100.0 << Kind::InSync;
         QTest::newRow("other: an empty copy is half-arrived") << false << QByteArray() << 1800000000.0 << Kind::InSync;
     }
     void sharedCopyIsNotThePushRecorded()
