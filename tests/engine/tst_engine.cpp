@@ -404,8 +404,8 @@ private slots:
     // The stories of several Macs on one folder. Steps: "A edit" (a newer Dock), "A push=pushed"
     // (run and expected result), "D joins A0" (a Mac that never agreed with the folder, holding that
     // Dock), "stash"/"swap" (hold back the shared copy, as a sync service may),
-    // "touch" (the copy arrives with a newer time), "marker B"/"nomarker B". Afterwards every Mac
-    // runs in sync with the winning Dock.
+    // "touch" (the copy arrives with a newer time), "marker B"/"nomarker B", "B forget" (its record of
+    // the agreed Dock lost: the times decide). Afterwards every Mac runs in sync with the winning Dock.
     void convergence_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -424,15 +424,16 @@ private slots:
         QTest::newRow("conflict resolved by pull")
             << s(conflict) + s("B auto=conflict,B pull=pulled,nomarker B") << "A1"_ba;
         QTest::newRow("presence keeps a conflict visible")
-            << s("A push=pushed,B auto=pulled,A edit,A push=pushed,B edit,B status=statusWritten,B auto=conflict,B "
-                 "pull=pulled")
+            << s("A push=pushed,B auto=pulled,A edit,A push=pushed,B edit,B forget,B status=statusWritten,B "
+                 "auto=conflict,B pull=pulled")
             << "A1"_ba;
         QTest::newRow("own push never a conflict") << s("A push=pushed,A auto=inSync,B edit,B push=pushed,A "
                                                         "auto=pulled,A edit,A push=pushed,A edit,A auto=pushed")
                                                    << "A3"_ba;
         QTest::newRow("a newer Dock joining: conflict, never a push")
             << s("A push=pushed,D joins D0,D auto=conflict,D auto=conflict,D pull=pulled") << "A0"_ba;
-        QTest::newRow("the same Dock joins") << s("A push=pushed,D joins A0,D auto=inSync") << "A0"_ba;
+        QTest::newRow("the same Dock joins, then follows")
+            << s("A push=pushed,D joins A0,D auto=inSync,A edit,A push=pushed,D auto=pulled") << "A1"_ba;
         QTest::newRow("half-arrived copy pulled again")
             << s("A push=pushed,stash,A edit,A push=pushed,swap,B auto=error,swap,B auto=pulled") << "A1"_ba;
     }
@@ -475,6 +476,10 @@ private slots:
                 std::tie(stash, stashTime) = std::pair(bytes, time);
             } else if (words[0].endsWith(u"marker"_s)) {
                 QCOMPARE(QFileInfo::exists(file("conflict-Mac_") + words[1] + u".txt"_s), words[0] == u"marker"_s);
+            } else if (run[0] == u"forget"_s) {
+                for (const QString &agreed :
+                     QDir(macs[step[0]]->backupsDirectory()).entryList({u".agreed-*"_s}, QDir::Hidden | QDir::Files))
+                    QVERIFY(QFile::remove(macs[step[0]]->backupsDirectory() + u'/' + agreed));
             } else if (run[0] == u"edit"_s) {
                 ++edits;
                 macs[step[0]]->writeDock(words[0].toUtf8() + QByteArray::number(edits), 2000.5 + 100 * edits);
