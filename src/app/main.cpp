@@ -1,10 +1,12 @@
 #include "AppController.h"
 #include "SingleInstance.h"
+#include "platform/FreedMemory.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    shareOneAllocatorPool();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandrill"));
     QApplication::setOrganizationName(QStringLiteral("Tandrill"));
