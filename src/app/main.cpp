@@ -1,4 +1,5 @@
 #include "AppController.h"
+#include "AppStyle.h"
 #include "SingleInstance.h"
 #include "platform/FreedMemory.h"
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
 {
     shareOneAllocatorPool();
     QApplication app(argc, argv);
+    QApplication::setStyle(new AppStyle);
     QApplication::setApplicationName(QStringLiteral("Tandrill"));
     QApplication::setOrganizationName(QStringLiteral("Tandrill"));
     QApplication::setApplicationVersion(AppController::version());
