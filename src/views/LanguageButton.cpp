@@ -3,9 +3,12 @@
 #include "LocalizationManager.h"
 #include "ViewStyle.h"
 
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+
 #ifdef TANDRILL_DRAWN_FLAGS
 #include <QIconEngine>
-#include <QPainter>
 #include <QPainterPath>
 #include <QSvgRenderer>
 
@@ -16,6 +19,7 @@ namespace {
 // Regional indicator pairs: G B is the Union Jack, D E the German flag.
 const QString kBritishFlag = QStringLiteral("\U0001F1EC\U0001F1E7");
 const QString kGermanFlag = QStringLiteral("\U0001F1E9\U0001F1EA");
+constexpr int kHorizontalPadding = 2;
 
 #ifdef TANDRILL_DRAWN_FLAGS
 // The size of the flag glyph at the button's 20-pixel font.
@@ -80,19 +84,16 @@ QIcon flagIcon(bool british)
 } // namespace
 
 LanguageButton::LanguageButton(LocalizationManager *locManager, QWidget *parent)
-    : QPushButton(parent), m_locManager(locManager)
+    : QAbstractButton(parent), m_locManager(locManager)
 {
     setObjectName(QStringLiteral("languageButton"));
-    setFlat(true);
-    setAutoDefault(false);
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0px 2px; background: transparent; }"));
 #ifdef TANDRILL_DRAWN_FLAGS
     setIconSize(kFlagSize);
 #else
     setFont(ViewStyle::font(20));
 #endif
-    connect(this, &QPushButton::clicked, m_locManager, &LocalizationManager::toggle);
+    connect(this, &QAbstractButton::clicked, m_locManager, &LocalizationManager::toggle);
     connect(m_locManager, &LocalizationManager::langChanged, this, &LanguageButton::render);
     render();
 }
@@ -109,4 +110,32 @@ void LanguageButton::render()
     setText(british ? kBritishFlag : kGermanFlag);
 #endif
     setToolTip(m_locManager->switchTooltip());
+}
+
+QSize LanguageButton::sizeHint() const
+{
+    ensurePolished();
+    // The flag with the room a push button keeps beside an icon, or the flag glyph's own box.
+    const QSize face = text().isEmpty() ? QSize(iconSize().width() + 4, iconSize().height())
+                                        : fontMetrics().size(Qt::TextShowMnemonic, text());
+    return {face.width() + 2 * kHorizontalPadding, face.height()};
+}
+
+void LanguageButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRect face = rect().adjusted(kHorizontalPadding, 0, -kHorizontalPadding, 0);
+    if (!icon().isNull()) {
+        const QSize size = iconSize();
+        icon().paint(&painter, QRect(face.x() + (face.width() - size.width()) / 2,
+                                     face.y() + (face.height() - size.height()) / 2, size.width(), size.height()));
+    } else {
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(face, Qt::AlignCenter | Qt::TextShowMnemonic, text());
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
