@@ -6,7 +6,8 @@ Usage: bench/compare_smaps.py BASE.smaps OTHER.smaps [ROWS]
 Reads two copies of /proc/PID/smaps (bench/measure_app.sh keeps them with TANDRILL_SMAPS_DIR) and
 prints, per file or kind of anonymous memory, the resident size (Rss) and the private dirty part of
 both and their difference, largest difference first, in KiB. Anonymous mappings are told apart by
-their size: glibc's per-thread malloc arenas reserve 64 MiB (or more), thread stacks 8 MiB.
+their size: glibc's per-thread malloc arenas reserve 64 MiB (a used part followed by an
+inaccessible rest), thread stacks 8 MiB.
 """
 
 import collections
@@ -17,30 +18,33 @@ HEADER = re.compile(r"^([0-9a-f]+)-([0-9a-f]+) (\S+) \S+ \S+ \d+\s*(.*)$")
 MIB = 1024 * 1024
 
 
-def kind(name, size):
-    if name:
-        return name
-    if size >= 60 * MIB:
-        return "[anon: malloc arena, 64 MiB reserved]"
-    if 8 * MIB <= size <= 8 * MIB + 64 * 1024:
-        return "[anon: thread stack]"
-    return "[anon]"
-
-
 def read(path):
-    totals = collections.defaultdict(lambda: collections.Counter())
-    current = None
+    mappings = []  # [start, end, perms, name, Counter]
     with open(path, encoding="utf-8", errors="replace") as smaps:
         for line in smaps:
             header = HEADER.match(line)
             if header:
-                size = int(header.group(2), 16) - int(header.group(1), 16)
-                current = totals[kind(header.group(4).strip(), size)]
-                current["count"] += 1
+                mappings.append([int(header.group(1), 16), int(header.group(2), 16), header.group(3),
+                                 header.group(4).strip(), collections.Counter()])
                 continue
             field, _, value = line.partition(":")
-            if current is not None and field in ("Rss", "Private_Dirty", "Pss"):
-                current[field] += int(value.split()[0])
+            if mappings and field in ("Rss", "Private_Dirty", "Pss"):
+                mappings[-1][4][field] += int(value.split()[0])
+    totals = collections.defaultdict(collections.Counter)
+    for index, (start, end, perms, name, counts) in enumerate(mappings):
+        if not name:
+            following = mappings[index + 1] if index + 1 < len(mappings) else None
+            arena = (perms.startswith("rw") and following and not following[3] and following[2] == "---p"
+                     and following[0] == end and following[1] - start == 64 * MIB)
+            if arena:
+                name = "[anon: malloc arena]"
+            elif 8 * MIB <= end - start <= 8 * MIB + 64 * 1024:
+                name = "[anon: thread stack]"
+            elif perms == "---p":
+                name = "[anon: reserved, not in memory]"
+            else:
+                name = "[anon]"
+        totals[name].update(counts)
     return totals
 
 
