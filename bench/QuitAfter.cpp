@@ -4,7 +4,9 @@
 // started, which is what start-up time means here; with several seconds it shows idle memory.
 // With TANDRILL_QUIT_RSS_FILE set, the resident set size the app holds when it is about to quit
 // (VmRSS, in KiB) is written to that file: what the idle app keeps, where the maximum resident set
-// size that time(1) reports is the peak of the whole run.
+// size that time(1) reports is the peak of the whole run. With TANDRILL_QUIT_SMAPS_FILE set, the
+// process's memory map with the size of every mapping (/proc/self/smaps) is copied there at the same
+// moment, for bench/compare_smaps.py to tell where the memory went.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,9 +31,15 @@ void writeResidentSize()
 {
     const QString path = qEnvironmentVariable("TANDRILL_QUIT_RSS_FILE");
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(residentKibibytes() + '\n');
+    if (!path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(residentKibibytes() + '\n');
+
+    const QString smapsPath = qEnvironmentVariable("TANDRILL_QUIT_SMAPS_FILE");
+    QFile smaps(QStringLiteral("/proc/self/smaps"));
+    QFile copy(smapsPath);
+    if (!smapsPath.isEmpty() && smaps.open(QIODevice::ReadOnly) &&
+        copy.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        copy.write(smaps.readAll());
 }
 
 void quitAfterDelay()

@@ -6,6 +6,8 @@
 #   TANDRILL_APP=PATH    measure this binary instead of building build-bench/bin/tandrill
 #   TANDRILL_IDLE_MS=N   length of the idle runs (default 6000: past the first 5-second refresh)
 #   TANDRILL_BENCH_BUILD=DIR  the Release build to use (default build-bench)
+#   TANDRILL_SMAPS_DIR=DIR    keep each app's memory map at the end of its last idle run in
+#                        DIR/<name>.smaps (bench/compare_smaps.py compares two of them)
 #
 # Start-up time: from launch to the event loop's first turn with the window shown, and exit. Both
 # apps get bench/QuitAfter.cpp preloaded, which quits TANDRILL_QUIT_AFTER_MS after that turn, so
@@ -99,10 +101,16 @@ fi
 # $scratch/<name>.peak and the resident set size at its end to $scratch/<name>.idle.
 measure() {
     local index="$1" quit_after="$2" report="$scratch/time.txt" resident="$scratch/resident.txt" start end rss
+    local smaps=""
     rm -f "$report" "$resident"
+    if [[ -n "${TANDRILL_SMAPS_DIR:-}" && "$quit_after" -ne 0 ]]; then
+        mkdir -p "$TANDRILL_SMAPS_DIR"
+        smaps="$(realpath "$TANDRILL_SMAPS_DIR")/${names[$index]}.smaps"
+    fi
     start="$(date +%s%N)"
     timeout $((quit_after / 1000 + 60)) /usr/bin/time -v -o "$report" \
         env LD_PRELOAD="$shim" TANDRILL_QUIT_AFTER_MS="$quit_after" TANDRILL_QUIT_RSS_FILE="$resident" \
+        TANDRILL_QUIT_SMAPS_FILE="$smaps" \
         "${settings[$index]}" "${binaries[$index]}" ${arguments[$index]} >/dev/null 2>&1 || true
     end="$(date +%s%N)"
     rss="$(sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' "$report" 2>/dev/null)"

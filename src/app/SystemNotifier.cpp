@@ -22,9 +22,9 @@ NotifierKind chooseNotifierKind(bool freedesktopBuiltIn, bool sessionBusConnecte
 std::unique_ptr<SystemNotifier> createSystemNotifier(TrayPresenter trayPresenter)
 {
 #ifdef TANDRILL_FREEDESKTOP_NOTIFICATIONS
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (chooseNotifierKind(true, bus.isConnected()) == NotifierKind::Freedesktop)
-        return std::make_unique<NotificationManager>(std::move(bus));
-#endif
+    // It looks for the session bus on its first notification and falls back to the tray there.
+    return std::make_unique<NotificationManager>(std::move(trayPresenter));
+#else
     return std::make_unique<TrayNotifier>(std::move(trayPresenter));
+#endif
 }

@@ -31,8 +31,8 @@ enum class NotifierKind {
     Tray,        // a message of the tray item: on macOS Qt posts it to the Notification Center
 };
 
-// The choice, made once at start-up: the freedesktop service where it is built in and a session
-// bus is there; otherwise the tray item, which every system has.
+// The choice: the freedesktop service where it is built in and a session bus is there; otherwise
+// the tray item, which every system has. Made on the first notification, not at start-up.
 NotifierKind chooseNotifierKind(bool freedesktopBuiltIn, bool sessionBusConnected);
 
 // Shows one message through the tray item; called on the GUI thread.

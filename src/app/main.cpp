@@ -1,11 +1,15 @@
 #include "AppController.h"
+#include "AppStyle.h"
 #include "SingleInstance.h"
+#include "platform/FreedMemory.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    shareOneAllocatorPool();
     QApplication app(argc, argv);
+    QApplication::setStyle(new AppStyle);
     QApplication::setApplicationName(QStringLiteral("Tandrill"));
     QApplication::setOrganizationName(QStringLiteral("Tandrill"));
     QApplication::setApplicationVersion(AppController::version());

@@ -7,6 +7,7 @@
 #include "HostStatusCard.h"
 #include "IntervalStepper.h"
 #include "LocalizedText.h"
+#include "ProminentButton.h"
 #include "PullConfirmation.h"
 #include "RoundedPanel.h"
 #include "StatusCard.h"
@@ -168,15 +169,13 @@ QWidget *DashboardTab::buildAutoSyncBox()
     auto *box = RoundedPanel::groupBox();
     box->setObjectName(QStringLiteral("autoSyncBox"));
 
-    m_start = new QPushButton(box);
+    m_start = new ProminentButton(ViewStyle::green(), 13, box);
     m_start->setObjectName(QStringLiteral("startButton"));
     m_start->setIcon(SymbolIcons::icon(QStringLiteral("play.fill"), Qt::white));
-    ViewStyle::makeProminent(m_start, ViewStyle::green());
     connect(m_start, &QPushButton::clicked, m_syncManager, &SyncManager::startDaemon);
-    m_stop = new QPushButton(box);
+    m_stop = new ProminentButton(ViewStyle::red(), 13, box);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setIcon(SymbolIcons::icon(QStringLiteral("stop.fill"), Qt::white));
-    ViewStyle::makeProminent(m_stop, ViewStyle::red());
     connect(m_stop, &QPushButton::clicked, m_syncManager, &SyncManager::stopDaemon);
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(10);

@@ -2,6 +2,7 @@
 
 #include "HostDisplayName.h"
 #include "LocalizedText.h"
+#include "ProminentButton.h"
 #include "SymbolIcons.h"
 #include "SymbolView.h"
 #include "SyncManager.h"
@@ -82,9 +83,8 @@ QWidget *HostNameRow::buildEditControls()
     m_nameField->setFont(ViewStyle::font(12));
     connect(m_nameField, &QLineEdit::textEdited, this, [this](const QString &text) { m_editingName = text; });
     connect(m_nameField, &QLineEdit::returnPressed, this, &HostNameRow::save);
-    m_ok = new QPushButton(QStringLiteral("OK"), editing);
+    m_ok = new ProminentButton(QStringLiteral("OK"), ViewStyle::blue(), 12, editing);
     m_ok->setObjectName(QStringLiteral("saveNameButton"));
-    ViewStyle::makeProminent(m_ok, ViewStyle::blue(), 12);
     connect(m_ok, &QPushButton::clicked, this, &HostNameRow::save);
     m_cancel = new QPushButton(editing);
     m_cancel->setObjectName(QStringLiteral("cancelNameButton"));

@@ -5,6 +5,7 @@
 #include "LanguageButton.h"
 #include "LocalizedText.h"
 #include "PathDisplay.h"
+#include "ProminentButton.h"
 #include "StepRow.h"
 #include "SymbolView.h"
 #include "SyncManager.h"
@@ -117,9 +118,8 @@ QWidget *OnboardingView::buildExplanation()
         m_bullets.append(bullet);
         column->addWidget(bullet);
     }
-    m_gotIt = new QPushButton(m_explanation);
+    m_gotIt = new ProminentButton(ViewStyle::blue(), 13, m_explanation);
     m_gotIt->setObjectName(QStringLiteral("gotItButton"));
-    ViewStyle::makeProminent(m_gotIt, ViewStyle::blue());
     connect(m_gotIt, &QPushButton::clicked, this, &OnboardingView::goToFolderStep);
     column->addSpacing(2);
     column->addWidget(m_gotIt, 0, Qt::AlignLeft);
@@ -178,9 +178,8 @@ QWidget *OnboardingView::buildFooter(QWidget *frame)
 {
     auto *footer = new QWidget(frame);
     m_language = new LanguageButton(m_locManager, footer);
-    m_getStarted = new QPushButton(footer);
+    m_getStarted = new ProminentButton(ViewStyle::blue(), 13, footer);
     m_getStarted->setObjectName(QStringLiteral("getStartedButton"));
-    ViewStyle::makeProminent(m_getStarted, ViewStyle::blue());
     connect(m_getStarted, &QPushButton::clicked, this, &OnboardingView::getStarted);
     auto *row = new QHBoxLayout(footer);
     row->setContentsMargins(16, 16, 16, 16);

@@ -147,27 +147,6 @@ void makeBordered(QPushButton *button, int pixelSize)
     button->setAutoDefault(false);
 }
 
-void makeProminent(QPushButton *button, const QColor &tint, int pixelSize)
-{
-    button->setFont(font(pixelSize));
-    button->setAutoDefault(false);
-    const auto rgba = [](const QColor &color) {
-        return QStringLiteral("rgba(%1, %2, %3, %4)")
-            .arg(color.red())
-            .arg(color.green())
-            .arg(color.blue())
-            .arg(color.alphaF(), 0, 'f', 2);
-    };
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: white; background-color: %1; border: none;"
-                       " border-radius: 5px; padding: 4px 12px; }"
-                       "QPushButton:hover { background-color: %2; }"
-                       "QPushButton:pressed { background-color: %3; }"
-                       "QPushButton:disabled { background-color: %4;"
-                       " color: rgba(255, 255, 255, 0.8); }")
-            .arg(rgba(tint), rgba(tint.lighter(108)), rgba(tint.darker(115)), rgba(withOpacity(tint, 0.35))));
-}
-
 void makeBorderless(QAbstractButton *button)
 {
     if (auto *tool = qobject_cast<QToolButton *>(button))

@@ -46,10 +46,9 @@ void setTextColor(QWidget *widget, const QColor &color);
 QString emphasisToHtml(const QString &text);
 void setEmphasizedText(QLabel *label, const QString &text);
 
-// Button styles: bordered (the platform's push button), prominent (filled with a tint) and
-// borderless (a flat button showing only its icon or text).
+// Button styles: bordered (the platform's push button) and borderless (a flat button showing only
+// its icon or text). The prominent style, filled with a tint, is ProminentButton.
 void makeBordered(QPushButton *button, int pixelSize = 13);
-void makeProminent(QPushButton *button, const QColor &tint, int pixelSize = 13);
 void makeBorderless(QAbstractButton *button);
 void setButtonTextColor(QPushButton *button, const QColor &color);
 
