@@ -473,16 +473,24 @@ void SyncManager::runEngineJob(std::function<void()> job, std::function<void()> 
     });
 }
 
-void SyncManager::performSync(SyncEngine::Mode mode)
+std::optional<SyncEngine> SyncManager::beginUserRun(SyncEngine::Mode mode, const QString &message)
 {
     if (m_isSyncing)
-        return;
+        return std::nullopt;
     std::optional<SyncEngine> engine = makeEngine();
     if (!engine)
-        return;
+        return std::nullopt;
     setIsSyncing(true);
-    setStatusMessage(startText(mode));
+    setStatusMessage(message);
     setSyncStatus({SyncStatus::Phase::Running, mode, SyncStatus::Outcome::Done, {}});
+    return engine;
+}
+
+void SyncManager::performSync(SyncEngine::Mode mode)
+{
+    std::optional<SyncEngine> engine = beginUserRun(mode, startText(mode));
+    if (!engine)
+        return;
     if (mode == SyncEngine::Mode::Push || mode == SyncEngine::Mode::Pull)
         dismissConflict();
     runSync(std::move(*engine), mode, true);
@@ -531,15 +539,10 @@ void SyncManager::finishSync(const SyncStatus &status)
 
 void SyncManager::restoreBackup(const QString &name)
 {
-    if (m_isSyncing)
-        return;
-    std::optional<SyncEngine> engine = makeEngine();
+    // A restore applies a Dock to this Mac as a pull does; the status line speaks of it so.
+    std::optional<SyncEngine> engine = beginUserRun(SyncEngine::Mode::Pull, QStringLiteral("Stelle wieder her…"));
     if (!engine)
         return;
-    // A restore applies a Dock to this Mac as a pull does; the status line speaks of it so.
-    setIsSyncing(true);
-    setStatusMessage(QStringLiteral("Stelle wieder her…"));
-    setSyncStatus({SyncStatus::Phase::Running, SyncEngine::Mode::Pull, SyncStatus::Outcome::Done, {}});
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
     runEngineJob([engine = std::move(*engine), name, result]() mutable { *result = engine.restoreBackup(name); },
                  [this, result] { finishSync(finished(SyncEngine::Mode::Pull, **result)); });

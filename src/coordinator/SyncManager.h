@@ -218,6 +218,8 @@ private:
     void setStatusMessage(const QString &text);
     void setSyncStatus(const SyncStatus &status);
     void setSyncFolderMissing(bool missing);
+    // A user-requested run begins: none while another runs, none without a folder.
+    std::optional<SyncEngine> beginUserRun(SyncEngine::Mode mode, const QString &message);
     void runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFollowFolder);
     void finishSync(const SyncStatus &status);
     bool followMovedFolder();
