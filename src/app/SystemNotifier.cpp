@@ -14,11 +14,6 @@ void SystemNotifier::requestPermission()
     m_permissionGranted = askPermission();
 }
 
-NotifierKind chooseNotifierKind(bool freedesktopBuiltIn, bool sessionBusConnected)
-{
-    return freedesktopBuiltIn && sessionBusConnected ? NotifierKind::Freedesktop : NotifierKind::Tray;
-}
-
 std::unique_ptr<SystemNotifier> createSystemNotifier(TrayPresenter trayPresenter)
 {
 #ifdef TANDRILL_FREEDESKTOP_NOTIFICATIONS

@@ -26,15 +26,6 @@ private:
     std::atomic<int> m_permissionRequests{0};
 };
 
-enum class NotifierKind {
-    Freedesktop, // org.freedesktop.Notifications on the session bus (Linux)
-    Tray,        // a message of the tray item: on macOS Qt posts it to the Notification Center
-};
-
-// The choice: the freedesktop service where it is built in and a session bus is there; otherwise
-// the tray item, which every system has. Made on the first notification, not at start-up.
-NotifierKind chooseNotifierKind(bool freedesktopBuiltIn, bool sessionBusConnected);
-
 // Shows one message through the tray item; called on the GUI thread.
 using TrayPresenter = std::function<void(const QString &title, const QString &body)>;
 

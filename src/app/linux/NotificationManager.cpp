@@ -27,7 +27,7 @@ void NotificationManager::post(const QString &body, const QString &title)
 {
     if (!m_connection)
         m_connection = QDBusConnection::sessionBus();
-    if (chooseNotifierKind(true, m_connection->isConnected()) == NotifierKind::Tray) {
+    if (!m_connection->isConnected()) {
         qCDebug(lcApp) << "no session bus; notification shown by the tray item";
         if (m_trayPresenter)
             m_trayPresenter(title, body);

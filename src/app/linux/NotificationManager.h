@@ -29,9 +29,6 @@ public:
 
     void send(const QString &body, const QString &title) override;
 
-    // Whether the session bus has been joined yet (it is on the first notification).
-    bool joinedBus() const { return m_connection.has_value(); }
-
 private:
     void post(const QString &body, const QString &title);
 
