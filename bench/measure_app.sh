@@ -187,4 +187,7 @@ for name in app tray; do
     row "  aim <= 2x, (<= 1.2x), <= 1.2x" "$(verdict "$time_ratio" 2)" "($(verdict "$peak_ratio" 1.2))" \
         "$(verdict "$idle_ratio" 1.2)"
 done
+row "Tandrill (window) / label app" "$(ratio "${startup[app]}" "${startup[label]}")" \
+    "$(ratio "${peak[app]}" "${peak[label]}")" "$(ratio "${idle[app]}" "${idle[label]}")"
 echo "The memory aim is the idle memory's; the peak's verdict, in brackets, is for reference."
+echo "Against the bare app showing text, which loads fonts as every window with text does, no aim is set."
