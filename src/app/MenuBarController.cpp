@@ -45,6 +45,7 @@ MenuBarController::MenuBarController(SyncManager *syncManager, LocalizationManag
         rebuildMenu();
     });
     m_trayIcon->setContextMenu(m_menu.get());
+    m_menu->installEventFilter(this);
     // A click opens the menu, as the macOS status item does; trays send only a context request
     // for the other button.
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -92,6 +93,14 @@ QColor MenuBarController::colorFor(StatusMenuRow::Tint tint) const
         break;
     }
     return palette.color(QPalette::Active, QPalette::WindowText);
+}
+
+bool MenuBarController::eventFilter(QObject *watched, QEvent *event)
+{
+    // A change of appearance: the title's plain colour is the new palette's text colour.
+    if (watched == m_menu.get() && event->type() == QEvent::ApplicationPaletteChange)
+        scheduleRefresh();
+    return QObject::eventFilter(watched, event);
 }
 
 void MenuBarController::scheduleRefresh()

@@ -42,6 +42,9 @@ public:
     void updateStatusButton();
     void rebuildMenu();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void scheduleRefresh();
     void refresh();

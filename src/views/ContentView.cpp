@@ -5,17 +5,25 @@
 #include "OnboardingView.h"
 #include "SyncManager.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPropertyAnimation>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 ContentView::ContentView(SyncManager *syncManager, LocalizationManager *locManager, QString version, QWidget *parent)
     : QWidget(parent), m_syncManager(syncManager), m_locManager(locManager), m_version(std::move(version)),
-      m_layout(new QVBoxLayout(this))
+      m_layout(new QVBoxLayout(this)), m_restyleTimer(new QTimer(this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
+    m_restyleTimer->setSingleShot(true);
+    connect(m_restyleTimer, &QTimer::timeout, this, &ContentView::restyle);
     if (m_syncManager)
         connect(m_syncManager, &SyncManager::isOnboardingCompleteChanged, this, &ContentView::showCurrentState);
     showCurrentState();
@@ -24,6 +32,14 @@ ContentView::ContentView(SyncManager *syncManager, LocalizationManager *locManag
 QSize ContentView::minimumSizeHint() const
 {
     return QWidget::minimumSizeHint().expandedTo(QSize(kMinimumWidth, kMinimumHeight));
+}
+
+void ContentView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Several palette changes in a row (the application's, then a style's) make one new content.
+    if (event->type() == QEvent::PaletteChange && m_current && !m_restyleTimer->isActive())
+        m_restyleTimer->start(0);
 }
 
 void ContentView::showEvent(QShowEvent *event)
@@ -42,9 +58,44 @@ void ContentView::resizeEvent(QResizeEvent *event)
 void ContentView::showCurrentState()
 {
     const bool complete = m_syncManager && m_syncManager->isOnboardingComplete();
-    if (m_current && complete == m_showsMainView)
-        return;
+    if (!m_current || complete != m_showsMainView)
+        replaceContent(complete);
+}
 
+void ContentView::restyle()
+{
+    if (!m_current || palette() == m_contentPalette)
+        return;
+    // The wizard past its first step holds choices; it is made anew when it ends.
+    const auto *wizard = qobject_cast<OnboardingView *>(m_current.data());
+    if (wizard && (wizard->step() > 1 || wizard->selectedURL()))
+        return;
+    if (userIsBusy()) {
+        m_restyleTimer->start(kRestyleRetryMilliseconds);
+        return;
+    }
+    const auto *shown = qobject_cast<MainView *>(m_current.data());
+    const int tab = shown ? shown->currentTab() : 0;
+    replaceContent(m_showsMainView);
+    if (auto *made = qobject_cast<MainView *>(m_current.data()))
+        made->showTab(tab);
+}
+
+bool ContentView::userIsBusy() const
+{
+    // A question, a chooser or an open menu answers into the content it came from, and a text
+    // being typed would be lost.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return true;
+    const QList<QDialog *> dialogs = window()->findChildren<QDialog *>();
+    if (std::any_of(dialogs.cbegin(), dialogs.cend(), [](const QDialog *dialog) { return dialog->isVisible(); }))
+        return true;
+    const QWidget *focus = QApplication::focusWidget();
+    return focus && m_current->isAncestorOf(focus) && qobject_cast<const QLineEdit *>(focus);
+}
+
+void ContentView::replaceContent(bool mainView)
+{
     QPixmap previous;
     if (m_current) {
         if (isVisible())
@@ -53,11 +104,12 @@ void ContentView::showCurrentState()
         m_current->hide();
         m_current->deleteLater();
     }
-    if (complete)
+    if (mainView)
         m_current = new MainView(m_syncManager, m_locManager, m_version, this);
     else
         m_current = new OnboardingView(m_syncManager, m_locManager, this);
-    m_showsMainView = complete;
+    m_showsMainView = mainView;
+    m_contentPalette = palette();
     m_layout->addWidget(m_current);
     m_current->show();
     if (!previous.isNull())

@@ -100,6 +100,16 @@ QString MainView::footerText(const QString &version)
     return QStringLiteral("Tandrill  ·  Version ") + (version.isEmpty() ? QStringLiteral("—") : version);
 }
 
+int MainView::currentTab() const
+{
+    return m_tabs->currentIndex();
+}
+
+void MainView::showTab(int index)
+{
+    m_tabs->setCurrentIndex(index);
+}
+
 void MainView::retranslate()
 {
     const auto pick = [this](const char16_t *german, const char16_t *english) {

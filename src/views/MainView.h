@@ -44,6 +44,9 @@ public:
 
     static QString footerText(const QString &version);
 
+    int currentTab() const;
+    void showTab(int index);
+
 private:
     void retranslate();
 

@@ -1,6 +1,8 @@
 #include "AppController.h"
+#include "ContentView.h"
 #include "DashboardTab.h"
 #include "LogTab.h"
+#include "MainView.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
 #include "SingleInstance.h"
@@ -9,7 +11,9 @@
 #include "ViewStyle.h"
 #include "ViewTestFixture.h"
 
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -176,6 +180,72 @@ private slots:
         QCOMPARE(m_quits, tray ? 0 : 1);
         window.present();
         QVERIFY(window.isVisible());
+    }
+
+    // A change of appearance makes the window's content anew in the new colours, on the tab that
+    // was shown, and the tray title follows; the content waits while the user is busy in it.
+    void appearanceChange_data()
+    {
+        QTest::addColumn<QString>("busy");
+        QTest::newRow("nothing in the way") << QString();
+        QTest::newRow("a dialog is open") << u"dialog"_s;
+        QTest::newRow("a text is being typed") << u"typing"_s;
+        QTest::newRow("the wizard past its first step") << u"wizard"_s;
+    }
+    void appearanceChange()
+    {
+        QFETCH(QString, busy);
+        const bool wizard = busy == u"wizard"_s;
+        startWithTray(!wizard);
+        FakeUpdater updater;
+        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
+                          MainWindow::Shell{[] { return true; }, [] {}});
+        QVERIFY(showView(&window));
+        ContentView *content = window.contentView();
+        if (wizard)
+            QTest::mouseClick(content->findChild<QPushButton *>(u"gotItButton"_s), Qt::LeftButton);
+        else
+            qobject_cast<MainView *>(content->currentView())->showTab(2);
+        const QPointer<QWidget> before = content->currentView();
+        QPointer<QDialog> dialog;
+        if (busy == u"dialog"_s) {
+            dialog = new QDialog(&window);
+            dialog->show();
+        }
+        QPointer<QLineEdit> field;
+        if (busy == u"typing"_s) {
+            field = new QLineEdit(before);
+            field->show();
+            field->setFocus();
+            QTRY_VERIFY(field->hasFocus());
+        }
+
+        const QPalette light = QApplication::palette();
+        QCOMPARE(m_tray->titleColor(), light.color(QPalette::WindowText)); // stopped: the plain colour
+        QPalette dark = light;
+        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            dark.setColor(role, QColor(30, 30, 30));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, Qt::white);
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&light] { QApplication::setPalette(light); });
+        QTRY_COMPARE(m_tray->titleColor(), QColor(Qt::white));
+        if (!busy.isEmpty()) {
+            QTest::qWait(2 * ContentView::kRestyleRetryMilliseconds);
+            QCOMPARE(content->currentView(), before.data());
+            if (dialog)
+                dialog->close();
+            if (field)
+                field->clearFocus();
+            if (wizard)
+                manager().completeSetup(fixture().folder());
+        }
+        QTRY_VERIFY(!before);
+        auto *made = qobject_cast<MainView *>(content->currentView());
+        QVERIFY(made);
+        QCOMPARE(made->currentTab(), wizard ? 0 : 2);
+        QCOMPARE(made->findChild<QLabel *>(u"versionFooter"_s)->palette().color(QPalette::WindowText),
+                 ViewStyle::withOpacity(Qt::white, 0.3));
     }
 
     // A sync folder that vanished after the set-up (renamed, cloud drive not mounted) is never
