@@ -1,44 +1,21 @@
 #include "StatusIcon.h"
 
+#include "DrawnIconEngine.h"
+
 #include <QFont>
-#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
 // The title drawn at the size a tray asks for, when it asks: trays take one or two of the sizes
 // offered, and every size drawn ahead would cost a font of its own.
-class StatusIconEngine : public QIconEngine {
+class StatusIconEngine : public DrawnIconEngine {
 public:
-    explicit StatusIconEngine(QColor color) : m_color(std::move(color)) {}
-
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
-    {
-        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        const int side = std::min(rect.width(), rect.height());
-        painter->drawPixmap(
-            QRect(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side),
-            scaledPixmap(QSize(side, side), mode, state, ratio));
-    }
-
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
-    {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-
-    QPixmap scaledPixmap(const QSize &size, QIcon::Mode, QIcon::State, qreal scale) override
-    {
-        const int side = static_cast<int>(std::lround(std::min(size.width(), size.height()) * scale));
-        if (side <= 0)
-            return {};
-        QPixmap pixmap = QPixmap::fromImage(StatusIcon::image(side, m_color));
-        pixmap.setDevicePixelRatio(scale);
-        return pixmap;
-    }
+    explicit StatusIconEngine(QColor color) : DrawnIconEngine(Shape::Square), m_color(std::move(color)) {}
 
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
@@ -50,6 +27,12 @@ public:
 
     QIconEngine *clone() const override { return new StatusIconEngine(m_color); }
     QString key() const override { return QStringLiteral("TandrillStatusIconEngine"); }
+
+protected:
+    QPixmap draw(QSize pixels, qreal, QIcon::Mode) override
+    {
+        return QPixmap::fromImage(StatusIcon::image(pixels.width(), m_color));
+    }
 
 private:
     QColor m_color;

@@ -8,11 +8,10 @@
 #include <QStyleOptionFocusRect>
 
 #ifdef TANDRILL_DRAWN_FLAGS
-#include <QIconEngine>
+#include "DrawnIconEngine.h"
+
 #include <QPainterPath>
 #include <QSvgRenderer>
-
-#include <cmath>
 #endif
 
 namespace {
@@ -26,27 +25,17 @@ constexpr int kHorizontalPadding = 2;
 constexpr QSize kFlagSize(20, 15);
 
 // A flag from the app's resources, drawn at the size and scale asked for; the last drawing is kept.
-class FlagEngine : public QIconEngine {
+class FlagEngine : public DrawnIconEngine {
 public:
-    explicit FlagEngine(QString file) : m_file(std::move(file)) {}
+    explicit FlagEngine(QString file) : DrawnIconEngine(Shape::Fill), m_file(std::move(file)) {}
 
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
-    {
-        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, ratio));
-    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {kFlagSize}; }
+    QIconEngine *clone() const override { return new FlagEngine(m_file); }
+    QString key() const override { return QStringLiteral("TandrillFlagEngine"); }
 
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+protected:
+    QPixmap draw(QSize pixels, qreal scale, QIcon::Mode) override
     {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-
-    QPixmap scaledPixmap(const QSize &size, QIcon::Mode, QIcon::State, qreal scale) override
-    {
-        const QSize pixels(static_cast<int>(std::lround(size.width() * scale)),
-                           static_cast<int>(std::lround(size.height() * scale)));
-        if (pixels.isEmpty())
-            return {};
         if (m_drawn.size() != pixels) {
             QPixmap drawn(pixels);
             drawn.fill(Qt::transparent);
@@ -61,14 +50,8 @@ public:
             painter.end();
             m_drawn = drawn;
         }
-        QPixmap result = m_drawn;
-        result.setDevicePixelRatio(scale);
-        return result;
+        return m_drawn;
     }
-
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {kFlagSize}; }
-    QIconEngine *clone() const override { return new FlagEngine(m_file); }
-    QString key() const override { return QStringLiteral("TandrillFlagEngine"); }
 
 private:
     QString m_file;

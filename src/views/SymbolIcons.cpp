@@ -1,7 +1,8 @@
 #include "SymbolIcons.h"
 
+#include "DrawnIconEngine.h"
+
 #include <QHash>
-#include <QIconEngine>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPainter>
@@ -155,37 +156,24 @@ QImage render(const QString &symbol, QSize size, const QColor &color, qreal devi
 }
 
 // Renders the tinted symbol at whatever size and scale a button asks for.
-class TintedSymbolEngine : public QIconEngine {
+class TintedSymbolEngine : public DrawnIconEngine {
 public:
-    TintedSymbolEngine(QString symbol, QColor color) : m_symbol(std::move(symbol)), m_color(color) {}
-
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
+    TintedSymbolEngine(QString symbol, QColor color)
+        : DrawnIconEngine(Shape::Square), m_symbol(std::move(symbol)), m_color(color)
     {
-        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        const int side = std::min(rect.width(), rect.height());
-        const QImage image = render(m_symbol, QSize(side, side), colorFor(mode), ratio);
-        if (image.isNull())
-            return;
-        const QRect target(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
-        painter->drawImage(target, image);
-    }
-
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
-    {
-        const QImage image = render(m_symbol, size, colorFor(mode), 1.0);
-        return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
-    }
-
-    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State, qreal scale) override
-    {
-        const QSize logical(static_cast<int>(size.width() / scale), static_cast<int>(size.height() / scale));
-        const QImage image = render(m_symbol, logical, colorFor(mode), scale);
-        return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
     }
 
     QIconEngine *clone() const override { return new TintedSymbolEngine(m_symbol, m_color); }
     QString key() const override { return QStringLiteral("TintedSymbolEngine"); }
     bool isNull() override { return SymbolIcons::iconFile(m_symbol).isEmpty(); }
+
+protected:
+    QPixmap draw(QSize pixels, qreal scale, QIcon::Mode mode) override
+    {
+        const QSize logical(static_cast<int>(pixels.width() / scale), static_cast<int>(pixels.height() / scale));
+        const QImage image = render(m_symbol, logical, colorFor(mode), scale);
+        return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+    }
 
 private:
     QColor colorFor(QIcon::Mode mode) const

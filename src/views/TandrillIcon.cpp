@@ -1,6 +1,7 @@
 #include "TandrillIcon.h"
 
-#include <QIconEngine>
+#include "DrawnIconEngine.h"
+
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -23,27 +24,9 @@ QPixmap render(int pixels)
 // The logo at whatever size a window system asks for, drawn when it asks and not kept: many never
 // ask (macOS takes the bundle's icon), others ask once, and the larger sizes are costly to draw
 // and to hold.
-class LogoEngine : public QIconEngine {
+class LogoEngine : public DrawnIconEngine {
 public:
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
-    {
-        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        const int side = std::min(rect.width(), rect.height());
-        const QPixmap logo = scaledPixmap(QSize(side, side), mode, state, ratio);
-        painter->drawPixmap(
-            QRect(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side), logo);
-    }
-
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
-    {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-
-    QPixmap scaledPixmap(const QSize &size, QIcon::Mode, QIcon::State, qreal scale) override
-    {
-        const int side = std::min(size.width(), size.height());
-        return side > 0 ? TandrillIcon::pixmap(static_cast<int>(std::lround(side / scale)), scale) : QPixmap();
-    }
+    LogoEngine() : DrawnIconEngine(Shape::Square) {}
 
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
@@ -55,6 +38,9 @@ public:
 
     QIconEngine *clone() const override { return new LogoEngine; }
     QString key() const override { return QStringLiteral("TandrillLogoEngine"); }
+
+protected:
+    QPixmap draw(QSize pixels, qreal, QIcon::Mode) override { return render(pixels.width()); }
 };
 
 } // namespace

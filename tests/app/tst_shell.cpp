@@ -1,11 +1,15 @@
 #include "AppController.h"
 #include "ContentView.h"
 #include "DashboardTab.h"
+#include "LanguageButton.h"
 #include "LogTab.h"
 #include "MainView.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
 #include "SingleInstance.h"
+#include "StatusIcon.h"
+#include "SymbolIcons.h"
+#include "TandrillIcon.h"
 #include "TestCommon.h"
 #include "UpdaterManager.h"
 #include "ViewStyle.h"
@@ -16,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -246,6 +251,57 @@ private slots:
         QCOMPARE(made->currentTab(), wizard ? 0 : 2);
         QCOMPARE(made->findChild<QLabel *>(u"versionFooter"_s)->palette().color(QPalette::WindowText),
                  ViewStyle::withOpacity(Qt::white, 0.3));
+    }
+
+    // The drawn icons come at the size asked for, in device pixels, at one and at two device
+    // pixels per point: sharp on a Retina screen, and not drawn at four times the size.
+    void drawnIconsAtTheScaleAskedFor_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QSize>("space"); // the size asked for
+        QTest::addColumn<QSize>("drawn"); // what comes: a square icon in a wide space is square
+        QTest::newRow("tray title") << u"tray"_s << QSize(22, 22) << QSize(22, 22);
+        QTest::newRow("logo in a wide space") << u"logo"_s << QSize(32, 24) << QSize(24, 24);
+        QTest::newRow("symbol") << u"symbol"_s << QSize(16, 16) << QSize(16, 16);
+        QTest::newRow("flag") << u"flag"_s << QSize(20, 15) << QSize(20, 15);
+    }
+    void drawnIconsAtTheScaleAskedFor()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QSize, space);
+        QFETCH(QSize, drawn);
+        LanguageButton language(&fixture().loc());
+        const QIcon icon = kind == u"tray"_s     ? StatusIcon::render(Qt::black)
+                           : kind == u"logo"_s   ? TandrillIcon::icon()
+                           : kind == u"symbol"_s ? SymbolIcons::icon(u"gearshape"_s, Qt::black)
+                                                 : language.icon();
+        if (icon.isNull())
+            QSKIP("this system shows the flag as text");
+        for (const qreal scale : {1.0, 2.0}) {
+            const QPixmap pixmap = icon.pixmap(space, scale);
+            QCOMPARE(pixmap.size(), drawn * scale);
+            QCOMPARE(pixmap.deviceIndependentSize(), QSizeF(drawn));
+
+            // Painted into the space: centred there, within the picture's own square.
+            QImage canvas(space * scale, QImage::Format_ARGB32_Premultiplied);
+            canvas.setDevicePixelRatio(scale);
+            canvas.fill(Qt::transparent);
+            QPainter painter(&canvas);
+            icon.paint(&painter, QRect(QPoint(0, 0), space));
+            painter.end();
+            const QRect picture(QPoint((space.width() - drawn.width()) / 2, (space.height() - drawn.height()) / 2) * scale,
+                                drawn * scale);
+            int inside = 0;
+            for (int y = 0; y < canvas.height(); ++y) {
+                for (int x = 0; x < canvas.width(); ++x) {
+                    if (qAlpha(canvas.pixel(x, y)) == 0)
+                        continue;
+                    QVERIFY2(picture.contains(x, y), qPrintable(u"%1,%2 at scale %3"_s.arg(x).arg(y).arg(scale)));
+                    ++inside;
+                }
+            }
+            QVERIFY(inside > 0);
+        }
     }
 
     // A sync folder that vanished after the set-up (renamed, cloud drive not mounted) is never
