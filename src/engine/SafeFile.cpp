@@ -203,6 +203,26 @@ TempFile createTempBeside(const QString &target)
     return temp;
 }
 
+// Removes a temporary file that is not going to be used; errno stays what the failure set.
+void removeTemp(const TempFile &temp)
+{
+    const int error = errno;
+    ::unlink(temp.path.constData());
+    errno = error;
+}
+
+// Moves a written temporary file over `destination`; when that fails, the temporary file goes.
+IoResult renameIntoPlace(TempFile &temp, const QString &destination)
+{
+    temp.fd.reset();
+    if (faultInjected(Step::Rename, destination) ||
+        ::rename(temp.path.constData(), encoded(destination).constData()) != 0) {
+        removeTemp(temp);
+        return IoResult::failure(errno, destination);
+    }
+    return {};
+}
+
 // A source refused before anything is written, by its size.
 std::optional<IoResult> refusedSource(const QString &source, const struct stat &info, const CopyOptions &options)
 {
@@ -273,18 +293,11 @@ IoResult writeAtomically(const QString &path, const QByteArray &bytes)
     if (!temp.fd.valid())
         return IoResult::failure(errno, path);
     if (faultInjected(Step::Write, path) || !writeFully(temp.fd.get(), bytes.constData(), bytes.size())) {
-        const int error = errno;
-        ::unlink(temp.path.constData());
-        return IoResult::failure(error, path);
+        removeTemp(temp);
+        return IoResult::failure(errno, path);
     }
     ::fchmod(temp.fd.get(), 0644);
-    temp.fd.reset();
-    if (faultInjected(Step::Rename, path) || ::rename(temp.path.constData(), encoded(path).constData()) != 0) {
-        const int error = errno;
-        ::unlink(temp.path.constData());
-        return IoResult::failure(error, path);
-    }
-    return {};
+    return renameIntoPlace(temp, path);
 }
 
 IoResult copyReplacing(const QString &source, const QString &destination, const CopyOptions &options)
@@ -303,23 +316,15 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
         return IoResult::failure(errno, destination);
     if (faultInjected(Step::Write, destination) ||
         !copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime, options.maxBytes)) {
-        const int error = errno;
-        ::unlink(temp.path.constData());
-        return error == EFBIG ? IoResult::failure(error, source, options.maxBytes.value_or(0))
-                              : IoResult::failure(error, destination);
+        removeTemp(temp);
+        return errno == EFBIG ? IoResult::failure(EFBIG, source, options.maxBytes.value_or(0))
+                              : IoResult::failure(errno, destination);
     }
     if (options.refuseEmptySource && ::lseek(temp.fd.get(), 0, SEEK_END) == 0) {
-        ::unlink(temp.path.constData());
+        removeTemp(temp);
         return {ENODATA, QFileInfo(source).fileName() + QLatin1String(": Die Datei ist leer")};
     }
-    temp.fd.reset();
-    if (faultInjected(Step::Rename, destination) ||
-        ::rename(temp.path.constData(), encoded(destination).constData()) != 0) {
-        const int error = errno;
-        ::unlink(temp.path.constData());
-        return IoResult::failure(error, destination);
-    }
-    return {};
+    return renameIntoPlace(temp, destination);
 }
 
 IoResult copyExclusive(const QString &source, const QString &destination, const CopyOptions &options)

@@ -81,6 +81,8 @@ private slots:
         add(Mode::Pull, "local Dock", Step::Create, ENOSPC, Kind::Error, false);
         add(Mode::Pull, "local Dock", Step::Write, ENOSPC, Kind::Error, false);
         add(Mode::Pull, "backup", Step::Create, ENOSPC, Kind::Error, false);
+        add(Mode::Push, "com.apple.dock.plist", Step::Rename, EIO, Kind::Error, false);
+        add(Mode::Pull, "local Dock", Step::Rename, EIO, Kind::Error, false);
         // Writes after the copy: the operation says what it missed, the next runs repair it.
         add(Mode::Push, "tandrill-meta.txt", Step::Write, ENOSPC, Kind::Error, true);
         add(Mode::Pull, "status-Mac_B.txt", Step::Write, ENOSPC, Kind::Error, true); // the local record agreed
