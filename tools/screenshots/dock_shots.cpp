@@ -21,16 +21,10 @@
 
 namespace {
 
-const QSize kWindowSize(600, 780);
-
 void save(QWidget *widget, const QString &outDir, const QString &name)
 {
     QTest::qWait(450); // fades and step animations
-    const QString path = outDir + QLatin1Char('/') + name + QLatin1String(".png");
-    if (!widget->grab().save(path))
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
+    writeShot(widget, outDir, name);
 }
 
 QPalette darkPalette()
@@ -49,18 +43,6 @@ QPalette darkPalette()
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::PlaceholderText, QColor(0x8a, 0x8a, 0x8a));
     return palette;
-}
-
-// This Mac's home is the user's home, so its paths show with "~" as they would on a real Mac.
-QString cloudFolder(CoordinatorHarness &mac)
-{
-    qputenv("HOME", mac.mac().home().toUtf8());
-    return QDir::homePath() + QLatin1String("/Library/Mobile Documents/com~apple~CloudDocs/Dock Sync");
-}
-
-QDateTime at(const QString &text)
-{
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 // A Dock of apps that live in root/Applications; the ones named in `missing` are not installed.
@@ -116,7 +98,7 @@ void shootJoinStep(const QString &outDir, const QString &suffix, const QString &
     mac.settle();
     ContentView content(&manager, &loc, QStringLiteral(TANDRILL_VERSION));
     content.setWindowTitle(QStringLiteral("Tandrill"));
-    content.resize(kWindowSize);
+    content.resize(kShotWindowSize);
     content.show();
     auto *wizard = content.findChild<OnboardingView *>();
     wizard->findChild<QPushButton *>(QStringLiteral("gotItButton"))->click();
@@ -141,7 +123,7 @@ void shootMainWindow(const QString &outDir, const QString &suffix, const QString
 
     ContentView content(&manager, &loc, QStringLiteral(TANDRILL_VERSION));
     content.setWindowTitle(QStringLiteral("Tandrill"));
-    content.resize(kWindowSize);
+    content.resize(kShotWindowSize);
     content.show();
     auto *tabs = content.findChild<QTabWidget *>();
     tabs->setCurrentIndex(0);
@@ -168,6 +150,26 @@ void shootMainWindow(const QString &outDir, const QString &suffix, const QString
 }
 
 } // namespace
+
+QString cloudFolder(CoordinatorHarness &mac)
+{
+    qputenv("HOME", mac.mac().home().toUtf8());
+    return QDir::homePath() + QLatin1String("/Library/Mobile Documents/com~apple~CloudDocs/Dock Sync");
+}
+
+QDateTime at(const QString &text)
+{
+    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void writeShot(QWidget *widget, const QString &outDir, const QString &name)
+{
+    const QString path = outDir + QLatin1Char('/') + name + QLatin1String(".png");
+    if (!widget->grab().save(path))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
 
 void shootDockViews(const QString &outDir, const QString &lang, const QString &root)
 {

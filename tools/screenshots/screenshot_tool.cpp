@@ -20,8 +20,6 @@
 
 namespace {
 
-const QSize kWindowSize(600, 780);
-
 class Shooter {
 public:
     explicit Shooter(QString outDir) : m_outDir(std::move(outDir)) { QDir().mkpath(m_outDir); }
@@ -32,11 +30,7 @@ public:
             settle();
         else
             QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        const QString path = m_outDir + QLatin1Char('/') + name + QLatin1String(".png");
-        if (!widget->grab().save(path))
-            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        else
-            std::printf("%s\n", qPrintable(path));
+        writeShot(widget, m_outDir, name);
     }
 
     static void settle(int ms = 450)
@@ -49,11 +43,6 @@ private:
     QString m_outDir;
 };
 
-QDateTime at(const QString &text)
-{
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 void shootWizard(Shooter &shooter, const QString &lang, const QString &root)
 {
     CoordinatorHarness mac(QStringLiteral("Mac Studio"), root);
@@ -63,7 +52,7 @@ void shootWizard(Shooter &shooter, const QString &lang, const QString &root)
     mac.settle();
     ContentView content(&manager, &loc, QStringLiteral(TANDRILL_VERSION));
     content.setWindowTitle(QStringLiteral("Tandrill"));
-    content.resize(kWindowSize);
+    content.resize(kShotWindowSize);
     content.show();
     shooter.save(&content, QStringLiteral("wizard-step1-") + lang);
 
@@ -102,9 +91,7 @@ void prepareFolder(CoordinatorHarness &mac, const QString &folder, const QString
 void shootMainWindow(Shooter &shooter, const QString &lang, const QString &root)
 {
     CoordinatorHarness mac(QStringLiteral("Mac Studio"), root);
-    // This Mac's home is the user's home, so its paths show with "~" as they would on a real Mac.
-    qputenv("HOME", mac.mac().home().toUtf8());
-    const QString folder = QDir::homePath() + QLatin1String("/Library/Mobile Documents/com~apple~CloudDocs/Dock Sync");
+    const QString folder = cloudFolder(mac);
     mac.storeSetUp(folder);
     prepareFolder(mac, folder, root);
     LocalizationManager loc(&mac.settings());
@@ -120,7 +107,7 @@ void shootMainWindow(Shooter &shooter, const QString &lang, const QString &root)
 
     ContentView content(&manager, &loc, QStringLiteral(TANDRILL_VERSION));
     content.setWindowTitle(QStringLiteral("Tandrill"));
-    content.resize(kWindowSize);
+    content.resize(kShotWindowSize);
     content.show();
     auto *tabs = content.findChild<QTabWidget *>();
     const QStringList names{QStringLiteral("dashboard-"), QStringLiteral("log-"), QStringLiteral("settings-")};
@@ -129,11 +116,11 @@ void shootMainWindow(Shooter &shooter, const QString &lang, const QString &root)
         shooter.save(&content, names[i] + lang);
     }
     // The whole settings tab, as it scrolls.
-    content.resize(kWindowSize.width(), 1560);
+    content.resize(kShotWindowSize.width(), 1560);
     shooter.save(&content, QStringLiteral("settings-full-") + lang);
 
     // A conflict flagged, and an automatic sync running (its result not yet back).
-    content.resize(kWindowSize);
+    content.resize(kShotWindowSize);
     tabs->setCurrentIndex(0);
     QFile marker(folder + QLatin1String("/conflict-Mac_Studio.txt"));
     if (marker.open(QIODevice::WriteOnly))
