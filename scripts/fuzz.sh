@@ -27,7 +27,7 @@ if [[ -z "$clangxx" ]]; then
     exit 2
 fi
 
-targets=(keyvalues hoststatus loglines filesafename)
+targets=(keyvalues hoststatus loglines filesafename dockfiles)
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$clangxx" \
         -DTANDRILL_FUZZ=ON -DTANDRILL_BUILD_TESTS=OFF -DTANDRILL_BUILD_GUI=OFF -DTANDRILL_BUILD_BENCH=OFF >/dev/null

@@ -1,9 +1,11 @@
 #include "FuzzTargets.h"
 
+#include "DockLayout.h"
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SyncFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -108,6 +110,35 @@ void fileSafeName(const std::uint8_t *data, std::size_t size)
     for (qsizetype i = 0; i < utf16.size(); ++i)
         utf16[i] = QChar(static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8)));
     checkSafeName(utf16);
+}
+
+void dockFiles(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 2)
+        return;
+    const std::size_t first = std::min<std::size_t>((std::size_t(data[0]) << 8) | data[1], size - 2);
+    const auto here = DockLayout::parse(bytesOf(data + 2, first));
+    const auto shared = DockLayout::parse(bytesOf(data + 2 + first, size - 2 - first));
+    const auto installed = [](const QString &) { return true; };
+    for (const auto &layout : {here, shared}) {
+        if (!layout)
+            continue;
+        const DockDifference self = DockDifference::between(*layout, *layout, installed);
+        require(*layout == *layout && self.result == DockDifference::Result::Same, "a Dock differs from itself");
+        require(self.appsAdded.isEmpty() && self.appsRemoved.isEmpty() && self.othersAdded.isEmpty() &&
+                    self.othersRemoved.isEmpty() && !self.orderChanged && self.settingsChanged.isEmpty(),
+                "a Dock shows changes against itself");
+    }
+    if (!here || !shared)
+        return;
+    const DockDifference difference = DockDifference::between(*here, *shared, installed);
+    require((difference.result == DockDifference::Result::Same) == (*here == *shared), "the result is not equality");
+    require(difference.result == DockDifference::Result::Same ||
+                !(difference.appsAdded.isEmpty() && difference.appsRemoved.isEmpty() &&
+                  difference.othersAdded.isEmpty() && difference.othersRemoved.isEmpty() &&
+                  !difference.orderChanged && difference.settingsChanged.isEmpty()),
+            "two Docks differ and the difference names nothing");
+    require(difference.appsNotInstalled.isEmpty(), "an installed app is reported missing");
 }
 
 } // namespace FuzzTargets

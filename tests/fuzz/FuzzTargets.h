@@ -23,4 +23,8 @@ void logLines(const std::uint8_t *data, std::size_t size);
 // A host name, read as UTF-8 and, for an even length, as UTF-16, turned into its file name.
 void fileSafeName(const std::uint8_t *data, std::size_t size);
 
+// Two Dock files, this Mac's and the shared copy: two bytes give the first one's length (big
+// endian), the rest is the second. Each is read as a Dock, and the difference between them shown.
+void dockFiles(const std::uint8_t *data, std::size_t size);
+
 } // namespace FuzzTargets

@@ -16,7 +16,8 @@ private slots:
         const std::pair<const char *, Entry> targets[] = {{"keyvalues", &FuzzTargets::keyValues},
                                                           {"hoststatus", &FuzzTargets::hostStatus},
                                                           {"loglines", &FuzzTargets::logLines},
-                                                          {"filesafename", &FuzzTargets::fileSafeName}};
+                                                          {"filesafename", &FuzzTargets::fileSafeName},
+                                                          {"dockfiles", &FuzzTargets::dockFiles}};
         for (const auto &[name, entry] : targets) {
             const QDir corpus(QStringLiteral(TANDRILL_FUZZ_CORPUS "/") + QLatin1String(name));
             const QStringList files = corpus.entryList(QDir::Files, QDir::Name);
