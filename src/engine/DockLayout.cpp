@@ -1,5 +1,7 @@
 #include "DockLayout.h"
 
+#include "PlistGuard.h"
+
 #include <QFileInfo>
 #include <QHash>
 #include <QUrl>
@@ -21,77 +23,22 @@ const QLatin1StringView kApps{"persistent-apps"};
 const QLatin1StringView kOthers{"persistent-others"};
 const QLatin1StringView kTileData{"tile-data"};
 
-// Whether a binary property list holds an ASCII or UTF-16 string with a NUL character. Only what
-// the object table clearly says is looked at; a table that makes no sense is libplist's to refuse.
-bool binaryHoldsNulText(const QByteArray &bytes)
-{
-    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
-    const auto size = static_cast<quint64>(bytes.size());
-    constexpr quint64 kHeader = 8;
-    constexpr quint64 kTrailer = 32;
-    if (size < kHeader + kTrailer)
-        return false;
-    // Reads a big-endian number of `width` bytes at `at`, when it lies within the file.
-    const auto number = [&](quint64 at, quint64 width, quint64 *value) {
-        if (width < 1 || width > 8 || at > size || width > size - at)
-            return false;
-        *value = 0;
-        for (quint64 i = 0; i < width; ++i)
-            *value = *value << 8 | data[at + i];
-        return true;
-    };
-    const quint64 trailer = size - kTrailer;
-    const quint64 offsetWidth = data[trailer + 6];
-    quint64 objects = 0;
-    quint64 table = 0;
-    if (!number(trailer + 8, 8, &objects) || !number(trailer + 24, 8, &table) || offsetWidth < 1 ||
-        offsetWidth > 8 || table > size || objects > (size - table) / offsetWidth)
-        return false;
-    for (quint64 i = 0; i < objects; ++i) {
-        quint64 at = 0;
-        if (!number(table + i * offsetWidth, offsetWidth, &at) || at >= size)
-            continue;
-        const int type = data[at] >> 4;
-        if (type != 0x5 && type != 0x6) // ASCII, UTF-16
-            continue;
-        quint64 count = data[at] & 0x0F;
-        quint64 start = at + 1;
-        if (count == 0x0F) { // the count follows as an integer object
-            if (start >= size || data[start] >> 4 != 0x1)
-                continue;
-            const quint64 width = quint64(1) << (data[start] & 0x0F);
-            if (!number(start + 1, width, &count))
-                continue;
-            start += 1 + width;
-        }
-        const quint64 unit = type == 0x5 ? 1 : 2;
-        if (start > size || count > (size - start) / unit)
-            continue;
-        for (quint64 k = 0; k < count; ++k) {
-            const uchar *character = data + start + k * unit;
-            if (character[0] == 0 && (unit == 1 || character[1] == 0))
-                return true;
-        }
-    }
-    return false;
-}
-
-// Every Dock file starts with the binary magic or XML; libplist picks by the magic itself.
-// Text with a NUL character stops the whole process inside libplist (an assertion on reading a
-// key or a string back); the Dock never writes one, and XML may not hold one at all, so such a
-// file is refused as not a Dock: a damaged or planted copy in the shared folder must not crash us.
+// Every Dock file starts with the binary magic or XML; libplist picks by the magic itself. What
+// it cannot read without stopping the process is refused first, as not a Dock: a damaged or planted
+// copy in the shared folder must not crash us.
 PlistPtr parsePlist(const QByteArray &bytes)
 {
     if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
         return nullptr;
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());
-    if (plist_is_binary(bytes.constData(), length)) {
-        if (!binaryHoldsNulText(bytes))
-            plist_from_bin(bytes.constData(), length, &root);
-    } else if (!bytes.contains('\0')) {
+    const bool binary = plist_is_binary(bytes.constData(), length);
+    if (!PlistGuard::safeToParse(bytes, binary))
+        return nullptr;
+    if (binary)
+        plist_from_bin(bytes.constData(), length, &root);
+    else
         plist_from_xml(bytes.constData(), length, &root);
-    }
     return PlistPtr(root);
 }
 

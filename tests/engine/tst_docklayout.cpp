@@ -5,6 +5,40 @@
 using TestDock::Shape;
 Q_DECLARE_METATYPE(TestDock::Shape)
 
+namespace {
+// A Dock whose setting "deep" nests arrays `depth` levels down, as XML (each closing tag hidden
+// in a comment after its opening, when asked) or as a binary list.
+QByteArray nestedDock(int depth, bool binary, bool hiddenClosings = false)
+{
+    if (!binary) {
+        const QByteArray open = hiddenClosings ? "<array><!--</array>-->" : "<array>";
+        return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>deep</key>" + open.repeated(depth) +
+               QByteArray("</array>").repeated(depth) + "</dict></plist>";
+    }
+    // Objects: the root {"deep": 2}, the key, then the arrays, each holding the next; 4-byte
+    // references and offsets.
+    const auto be32 = [](quint32 value) {
+        const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+        return QByteArray(bytes, 4);
+    };
+    QByteArray bytes = "bplist00";
+    QList<quint32> offsets;
+    const auto add = [&](const QByteArray &object) {
+        offsets.append(quint32(bytes.size()));
+        bytes += object;
+    };
+    add("\xD1" + be32(1) + be32(2));
+    add("\x54" "deep");
+    for (int level = 0; level < depth; ++level)
+        add(level + 1 < depth ? "\xA1" + be32(quint32(3 + level)) : QByteArray("\xA0"));
+    const quint32 table = quint32(bytes.size());
+    for (const quint32 offset : offsets)
+        bytes += be32(offset);
+    return bytes + QByteArray(6, 0) + "\x04\x04" + QByteArray(4, 0) + be32(quint32(offsets.size())) +
+           QByteArray(8, 0) + QByteArray(4, 0) + be32(table);
+}
+} // namespace
+
 // Reading a Dock: which files are Docks, which differences count, and what a pull would change.
 class TestDockLayout : public QObject {
     Q_OBJECT
@@ -26,6 +60,13 @@ private slots:
         QTest::newRow("plain text") << "dock of A"_ba << false;
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("cut binary") << TestDock::build(TestDock::realistic()).left(500) << false;
+        // libplist parses (binary) and frees (XML) nested containers by recursion: a deep file
+        // would overflow the stack.
+        for (const bool binary : {false, true}) {
+            QTest::addRow("nested 30 deep, %s", binary ? "binary" : "XML") << nestedDock(30, binary) << true;
+            QTest::addRow("nested 300 000 deep, %s", binary ? "binary" : "XML") << nestedDock(300000, binary) << false;
+        }
+        QTest::newRow("nested deep, the closings hidden in comments") << nestedDock(300000, false, true) << false;
     }
     void validity()
     {
