@@ -70,13 +70,6 @@ QString HeaderView::pick(const QString &german, const QString &english) const
     return m_locManager ? m_locManager->pick(german, english) : german;
 }
 
-void HeaderView::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::PaletteChange)
-        refresh();
-    QWidget::changeEvent(event);
-}
-
 void HeaderView::refresh()
 {
     const bool running = m_syncManager && m_syncManager->daemonRunning();

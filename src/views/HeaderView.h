@@ -17,9 +17,6 @@ class HeaderView : public QWidget {
 public:
     HeaderView(SyncManager *syncManager, LocalizationManager *locManager, QWidget *parent = nullptr);
 
-protected:
-    void changeEvent(QEvent *event) override;
-
 private:
     void refresh();
     QString pick(const QString &german, const QString &english) const;

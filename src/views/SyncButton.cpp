@@ -87,7 +87,7 @@ QSize SyncButton::minimumSizeHint() const
 void SyncButton::changeEvent(QEvent *event)
 {
     QAbstractButton::changeEvent(event);
-    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::PaletteChange)
+    if (event->type() == QEvent::EnabledChange)
         updateColors();
 }
 
