@@ -135,14 +135,12 @@ QImage renderUncached(const SymbolMapping &mapping, QSize pixels, const QColor &
     return image;
 }
 
-QImage render(const QString &symbol, QSize size, const QColor &color, qreal devicePixelRatio)
+// The symbol `pixels` device pixels large, for `ratio` device pixels per logical one; kept.
+QImage renderPixels(const QString &symbol, QSize pixels, const QColor &color, qreal ratio)
 {
     const SymbolMapping *mapping = mappingFor(symbol);
-    if (!mapping || size.isEmpty())
+    if (!mapping || pixels.isEmpty())
         return {};
-    const qreal ratio = std::max<qreal>(devicePixelRatio, 1.0);
-    const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
-                       static_cast<int>(std::ceil(size.height() * ratio)));
     const QString key = symbol + QLatin1Char('|') + QString::number(pixels.width()) + QLatin1Char('x') +
                         QString::number(pixels.height()) + QLatin1Char('|') + QString::number(color.rgba()) +
                         QLatin1Char('|') + QString::number(ratio);
@@ -153,6 +151,15 @@ QImage render(const QString &symbol, QSize size, const QColor &color, qreal devi
             renderCache().insert(key, image);
     }
     return image;
+}
+
+QImage render(const QString &symbol, QSize size, const QColor &color, qreal devicePixelRatio)
+{
+    const qreal ratio = std::max<qreal>(devicePixelRatio, 1.0);
+    return renderPixels(symbol,
+                        QSize(static_cast<int>(std::ceil(size.width() * ratio)),
+                              static_cast<int>(std::ceil(size.height() * ratio))),
+                        color, ratio);
 }
 
 // Renders the tinted symbol at whatever size and scale a button asks for.
@@ -170,8 +177,7 @@ public:
 protected:
     QPixmap draw(QSize pixels, qreal scale, QIcon::Mode mode) override
     {
-        const QSize logical(static_cast<int>(pixels.width() / scale), static_cast<int>(pixels.height() / scale));
-        const QImage image = render(m_symbol, logical, colorFor(mode), scale);
+        const QImage image = renderPixels(m_symbol, pixels, colorFor(mode), scale);
         return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
     }
 
