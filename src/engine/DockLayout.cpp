@@ -2,6 +2,7 @@
 
 #include "PlistGuard.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
 #include <QUrl>
@@ -302,6 +303,38 @@ std::optional<DockLayout> DockLayout::parse(const QByteArray &bytes)
 bool DockLayout::operator==(const DockLayout &other) const
 {
     return settings == other.settings && sameContent(apps, other.apps) && sameContent(others, other.others);
+}
+
+QByteArray DockLayout::identity() const
+{
+    // Every part goes in with its length, so no two layouts give the same stream.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto add = [&hash](QByteArrayView part) {
+        hash.addData(QByteArray::number(part.size()));
+        hash.addData(":");
+        hash.addData(part);
+    };
+    for (auto it = settings.cbegin(); it != settings.cend(); ++it) {
+        add(it.key().toUtf8());
+        add(it.value());
+    }
+    for (const QList<DockTile> *tiles : {&apps, &others}) {
+        add("tiles");
+        add(QByteArray::number(tiles->size()));
+        for (const DockTile &tile : *tiles)
+            add(tile.content);
+    }
+    return QByteArray(kIdentityVersion.data(), kIdentityVersion.size()) + ':' + hash.result().toHex();
+}
+
+bool DockLayout::isKnownIdentity(QByteArrayView identity)
+{
+    const QByteArrayView prefix(kIdentityVersion.data(), kIdentityVersion.size());
+    if (identity.size() != prefix.size() + 1 + 64 || !identity.startsWith(prefix) || identity[prefix.size()] != ':')
+        return false;
+    const QByteArrayView digest = identity.sliced(prefix.size() + 1);
+    return std::all_of(digest.begin(), digest.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 DockDifference DockDifference::between(const DockLayout &here, const DockLayout &shared,

@@ -38,6 +38,13 @@ public:
     QMap<QString, QByteArray> settings; // every other top-level key, by its canonical value
 
     bool operator==(const DockLayout &other) const;
+
+    // The layout's identity: a versioned digest of exactly what decides equality, so two layouts
+    // have one identity when they are equal ("1:" + hex SHA-256). Another canonical form is
+    // another version: a Mac that meets an identity of a version it does not know ignores it.
+    QByteArray identity() const;
+    static constexpr QLatin1StringView kIdentityVersion{"1"};
+    static bool isKnownIdentity(QByteArrayView identity);
 };
 
 // What a pull would change on this Mac, and who shared the Dock it would bring.

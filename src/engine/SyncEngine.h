@@ -18,17 +18,24 @@ public:
     class Result {
     public:
         enum class Kind { Error, Pushed, Pulled, InSync, Conflict, StatusWritten, Restored };
+        using Cause = ConflictCause;
 
         static Result error(const QString &message) { return Result(Kind::Error, message); }
         static Result pushed() { return Result(Kind::Pushed); }
         static Result pulled() { return Result(Kind::Pulled); }
         static Result inSync() { return Result(Kind::InSync); }
-        static Result conflict() { return Result(Kind::Conflict); }
+        static Result conflict(Cause cause = Cause::BothChanged)
+        {
+            Result result(Kind::Conflict);
+            result.m_cause = cause;
+            return result;
+        }
         static Result statusWritten() { return Result(Kind::StatusWritten); }
         static Result restored() { return Result(Kind::Restored); }
 
         Kind kind() const { return m_kind; }
         QString message() const { return m_message; } // empty unless kind() is Error
+        Cause cause() const { return m_cause; }       // None unless kind() is Conflict
         bool operator==(const Result &) const = default;
 
         // "pushed", "pulled", "inSync", "conflict", "statusWritten", "restored", "error"
@@ -38,6 +45,7 @@ public:
         explicit Result(Kind kind, QString message = {}) : m_kind(kind), m_message(std::move(message)) {}
         Kind m_kind;
         QString m_message;
+        Cause m_cause = Cause::None;
     };
 
     // The host name is used as cleaned for files (SyncFormat::cleanHostName).

@@ -6,6 +6,14 @@
 
 class Notifier;
 
+// Why a conflict was flagged, so each can be worded for what the user did.
+enum class ConflictCause {
+    None,
+    BothChanged, // this Mac's Dock and the shared one both changed since they last agreed
+    Joining,     // this Mac never agreed with the shared Dock and holds another one
+    Overwritten, // this Mac's own push was replaced by another Mac's before any Mac followed it
+};
+
 // What the engine tells the user, as a value: the app words it in the interface language, the
 // command-line tool in German. The shared log keeps its own German lines.
 struct SyncNotice {
@@ -22,6 +30,7 @@ struct SyncNotice {
 
     Kind kind;
     QString detail; // the error or path behind a failure, for whoever wants it; not part of the text
+    ConflictCause cause = ConflictCause::None; // with Kind::Conflict
 
     bool operator==(const SyncNotice &) const = default;
 };
