@@ -1,5 +1,7 @@
 #include "SyncFormat.h"
 
+#include "DockLayout.h"
+
 #include <QCryptographicHash>
 #include <QStringDecoder>
 
@@ -244,10 +246,24 @@ QString backupStampText(const QDateTime &time)
     return time.toString(QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
-QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now)
+QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now, const QByteArray &dock,
+                       const QList<QByteArray> &history)
 {
-    return "mtime=" + wholeNumberText(mtime) + "\nhost=" + cleanHostName(hostname).toUtf8() +
-           "\nupdated=" + timestampText(now).toUtf8();
+    QByteArray content = "mtime=" + wholeNumberText(mtime) + "\nhost=" + cleanHostName(hostname).toUtf8() +
+                         "\nupdated=" + timestampText(now).toUtf8();
+    if (!dock.isEmpty())
+        content += "\ndock=" + dock + "\nhistory=" + history.mid(0, kMaxHistory).join(',');
+    return content;
+}
+
+QList<QByteArray> parseHistory(const QString &value)
+{
+    QList<QByteArray> history;
+    for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (DockLayout::isKnownIdentity(part.toLatin1()) && history.size() < kMaxHistory)
+            history.append(part.toLatin1());
+    }
+    return history;
 }
 
 QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled)

@@ -73,8 +73,16 @@ QByteArray wholeNumberText(double value);
 QString timestampText(const QDateTime &time);   // "yyyy-MM-dd HH:mm:ss"
 QString backupStampText(const QDateTime &time); // "yyyyMMdd_HHmmss"
 
-// "mtime=" M, "host=" name, "updated=" time, joined by line feeds, no line feed at the end.
-QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now);
+// "mtime=" M, "host=" name, "updated=" time, joined by line feeds, no line feed at the end. With a
+// Dock identity, "dock=" it and "history=" the identities that push builds on (newest first,
+// comma-separated, at most kMaxHistory) follow; a Mac that knows only the first three lines reads
+// them as before.
+QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now, const QByteArray &dock = {},
+                       const QList<QByteArray> &history = {});
+inline constexpr qsizetype kMaxHistory = 16;
+
+// The identities of a "history=" value that this Mac can read, in their order; others are dropped.
+QList<QByteArray> parseHistory(const QString &value);
 
 // "hostname=", "last_action=", "last_time=", "last_pulled=", no line feed at the end.
 QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled);
