@@ -34,8 +34,8 @@ public:
         m_offsetWidth = m_data[trailer + 6];
         m_refWidth = m_data[trailer + 7];
         m_valid = number(trailer + 8, 8, &m_objects) && number(trailer + 16, 8, &m_top) &&
-                  number(trailer + 24, 8, &m_table) && m_offsetWidth >= 1 && m_offsetWidth <= 8 &&
-                  m_refWidth >= 1 && m_refWidth <= 8 && m_top < m_objects && m_table <= m_size &&
+                  number(trailer + 24, 8, &m_table) && m_offsetWidth >= 1 && m_offsetWidth <= 8 && m_refWidth >= 1 &&
+                  m_refWidth <= 8 && m_top < m_objects && m_table <= m_size &&
                   m_objects <= (m_size - m_table) / m_offsetWidth;
     }
 

@@ -35,10 +35,9 @@ constexpr Rule kFirstRules[] = {
 constexpr Rule kIdentityRules[] = {
     // The copy the meta file describes is still coming; the one here is already replaced.
     {[](const O &o) { return o.arrival == Arrival::OnItsWay; }, {Wait, CopyOnItsWay}},
-    // A copy whose meta file another push replaced: this Mac's push lost its copy, or its meta
-    // file; the Mac whose push it was acts, every other waits for the folder to agree with itself.
-    {[](const O &o) { return o.arrival == Arrival::Stray && o.metaNamesOwnPush && !o.copyIsOwnPush; },
-     conflict(OwnPushOverwritten, ConflictCause::Overwritten)},
+    // A copy from a push whose meta file was replaced, or is still coming: only the Mac whose push
+    // it is can tell its history, and shares it again; every other Mac waits for the folder to
+    // agree with itself (a push that built on its own then shows, and one that did not is flagged).
     {[](const O &o) { return o.arrival == Arrival::Stray && o.copyIsOwnPush; }, {Push, RestoreOwnPush}},
     {[](const O &o) { return o.arrival == Arrival::Stray; }, {Wait, CopyOnItsWay}},
     {[](const O &o) { return o.localSameAsShared; }, {InSync, Equal}},
@@ -65,16 +64,12 @@ constexpr Rule kIdentityRules[] = {
 // by the times, the agreed Dock's content deciding where it can.
 constexpr Rule kTimeRules[] = {
     {[](const O &o) { return o.localSameAsShared; }, {InSync, Equal}},
-    {[](const O &o) {
-         return o.remoteTime > 0 && o.copyTime >= 0 && o.copyTime < o.remoteTime && !o.pusherIsThisMac;
-     },
+    {[](const O &o) { return o.remoteTime > 0 && o.copyTime >= 0 && o.copyTime < o.remoteTime && !o.pusherIsThisMac; },
      {Wait, CopyOnItsWay}},
     {[](const O &o) { return o.local == DockState::Absent; }, {Pull, LocalOnly}},
     {[](const O &o) { return !o.hasAgreed; }, conflict(Joining, ConflictCause::Joining)},
     // An older copy under this Mac's own recorded push is another Mac's that the service kept.
-    {[](const O &o) {
-         return o.pusherIsThisMac && o.remoteTime > 0 && o.copyTime >= 0 && o.copyTime < o.remoteTime;
-     },
+    {[](const O &o) { return o.pusherIsThisMac && o.remoteTime > 0 && o.copyTime >= 0 && o.copyTime < o.remoteTime; },
      {Push, RestoreOwnPush}},
     // With the agreed Dock at hand, the side that differs from it wins.
     {[](const O &o) { return o.agreedKnown && !o.localSameAsAgreed && o.sharedSameAsAgreed; }, {Push, LocalNewer}},
@@ -110,8 +105,8 @@ Action decide(const Observation &seen)
 {
     if (const Action *action = firstThatApplies(kFirstRules, seen))
         return *action;
-    return *firstThatApplies(seen.identified ? std::span<const Rule>(kIdentityRules) : std::span<const Rule>(kTimeRules),
-                             seen);
+    return *firstThatApplies(
+        seen.identified ? std::span<const Rule>(kIdentityRules) : std::span<const Rule>(kTimeRules), seen);
 }
 
 } // namespace SyncDecision

@@ -38,12 +38,12 @@ struct Observation {
     // The meta file names its push's Dock with an identity this Mac can read.
     bool identified = false;
     Arrival arrival = Arrival::Arrived;
-    bool sharedHasHistory = false;   // the push builds on earlier ones (no first push)
-    bool agreedInShared = false;     // what this Mac agreed with is the shared push or in its history
-    bool ownPushPending = false;     // this Mac pushed a Dock no other Mac's push has built on yet
-    bool ownPushInShared = false;    // … and it is the shared push or in its history
-    bool copyIsOwnPush = false;      // the shared copy is that push
-    bool metaNamesOwnPush = false;   // the meta file records that push
+    bool sharedHasHistory = false; // the push builds on earlier ones (no first push)
+    bool agreedInShared = false;   // what this Mac agreed with is the shared push or in its history
+    bool ownPushPending = false;   // this Mac pushed a Dock no other Mac's push has built on yet
+    bool ownPushInShared = false;  // … and it is the shared push or in its history
+    bool copyIsOwnPush = false;    // the shared copy is that push
+    bool metaNamesOwnPush = false; // the meta file records that push
 
     // Without identities, the rules of the times. Whole seconds, as the meta file stores them.
     double localTime = 0;  // the Dock file's time, truncated
@@ -57,23 +57,23 @@ enum class Step { Push, Pull, InSync, Conflict, Wait, Error };
 
 // Why, for the log line that says it.
 enum class Reason {
-    LocalBroken,         // the local Dock is not a Dock
-    SharedBroken,        // the shared copy is not a Dock
-    NothingAnywhere,     // no Dock here and none shared
-    SharedUnavailable,   // the shared copy cannot be read now
-    CopyOnItsWay,        // the copy is older than the push the meta file records
-    FirstSync,           // nothing shared yet
-    LocalOnly,           // no Dock here: take the shared one
-    Equal,               // the same Dock on both sides
-    LocalNewer,          // only this Mac's Dock changed
-    SharedNewer,         // only the shared Dock changed: a fast-forward
-    Follows,             // another Mac's change was replaced and that Mac flags it; this one follows
-    RestoreOwnPush,      // the folder lost this Mac's push (copy or meta): share it again
-    SharedContradicts,   // equal times, yet the copy is not the recorded push
-    BothChanged,         // conflict
-    Joining,             // conflict
-    OwnPushOverwritten,  // conflict
-    UnrelatedFirstPush,  // conflict: a first push replaced the Dock this Mac agreed with
+    LocalBroken,        // the local Dock is not a Dock
+    SharedBroken,       // the shared copy is not a Dock
+    NothingAnywhere,    // no Dock here and none shared
+    SharedUnavailable,  // the shared copy cannot be read now
+    CopyOnItsWay,       // the copy is older than the push the meta file records
+    FirstSync,          // nothing shared yet
+    LocalOnly,          // no Dock here: take the shared one
+    Equal,              // the same Dock on both sides
+    LocalNewer,         // only this Mac's Dock changed
+    SharedNewer,        // only the shared Dock changed: a fast-forward
+    Follows,            // another Mac's change was replaced and that Mac flags it; this one follows
+    RestoreOwnPush,     // the folder lost this Mac's push (copy or meta): share it again
+    SharedContradicts,  // equal times, yet the copy is not the recorded push
+    BothChanged,        // conflict
+    Joining,            // conflict
+    OwnPushOverwritten, // conflict
+    UnrelatedFirstPush, // conflict: a first push replaced the Dock this Mac agreed with
 };
 
 struct Action {

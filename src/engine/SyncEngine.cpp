@@ -1,6 +1,7 @@
 #include "SyncEngine.h"
 
 #include "SafeFile.h"
+#include "SyncDecision.h"
 #include "SyncFormat.h"
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
@@ -115,7 +116,83 @@ SyncEngine::Result SyncEngine::run(Mode mode)
     return Result::error(QString());
 }
 
+struct SyncEngine::Observed {
+    SyncDecision::Observation seen;
+    DockBytes local;
+    DockBytes shared;
+    SharedPush push;
+    Agreement agreement;
+    QByteArray sharedIdentity;
+    QString problem; // what cannot be used, for a wait or an error
+};
+
+SyncEngine::Observed SyncEngine::observe() const
+{
+    using SyncDecision::DockState;
+    Observed o;
+    SyncDecision::Observation &seen = o.seen;
+    const QString sharedPath = folderFile(kDockFileName);
+    if (const auto missing = unavailableSharedFile()) {
+        seen.shared = DockState::Unavailable;
+        o.problem = *missing;
+    } else if (fileState(sharedPath) != int(CloudFiles::State::Absent)) {
+        o.shared = readSharedDock();
+        seen.shared = o.shared.layout ? DockState::Valid : DockState::Broken;
+        if (!o.shared.layout)
+            o.problem = o.shared.problem;
+    }
+    o.local = readLocalDock();
+    if (o.local.layout)
+        seen.local = DockState::Valid;
+    else if (o.local.bytes || fileState(localDockPath()) != int(CloudFiles::State::Absent))
+        seen.local = DockState::Broken;
+    if (seen.local == DockState::Broken)
+        o.problem = o.local.problem;
+
+    o.push = readSharedPush();
+    o.agreement = readAgreement();
+    const bool statusPresent = SafeFile::isRegularFile(hostFileURL(kStatusPrefix));
+    seen.lastPulled = readLastPulled();
+    seen.metaPresent = o.push.present;
+    seen.identified = !o.push.dock.isEmpty();
+    seen.agreedKnown = statusPresent && o.agreement.layout.has_value();
+    seen.hasAgreed = seen.agreedKnown || (statusPresent && !seen.identified && seen.lastPulled != 0);
+    seen.localTime = std::trunc(localDockMTime());
+    seen.remoteTime = o.push.mtime;
+    seen.copyTime = std::trunc(SafeFile::modificationTime(sharedPath).value_or(-1));
+    seen.pusherIsThisMac = o.push.host == m_hostname;
+
+    if (o.local.layout && o.shared.layout)
+        seen.localSameAsShared = sameForThisMac(*o.local.layout, *o.shared.layout);
+    if (seen.agreedKnown) {
+        if (o.local.layout)
+            seen.localSameAsAgreed = sameForThisMac(*o.local.layout, *o.agreement.layout);
+        if (o.shared.layout)
+            seen.sharedSameAsAgreed = sameForThisMac(*o.shared.layout, *o.agreement.layout);
+    }
+    if (o.shared.layout) {
+        o.sharedIdentity = o.shared.layout->identity();
+        seen.arrival = o.sharedIdentity == o.push.dock             ? SyncDecision::Arrival::Arrived
+                       : o.push.history.contains(o.sharedIdentity) ? SyncDecision::Arrival::OnItsWay
+                                                                   : SyncDecision::Arrival::Stray;
+        if (seen.identified && seen.arrival != SyncDecision::Arrival::Arrived)
+            o.problem = notYetAvailable(kDockFileName);
+    }
+    seen.sharedHasHistory = !o.push.history.isEmpty();
+    seen.agreedInShared = seen.agreedKnown && o.push.contains(o.agreement.identity);
+    const QByteArray &own = o.agreement.ownPush;
+    seen.ownPushPending = !own.isEmpty();
+    seen.ownPushInShared = o.push.contains(own);
+    seen.copyIsOwnPush = !own.isEmpty() && o.sharedIdentity == own;
+    return o;
+}
+
 SyncEngine::Result SyncEngine::push()
+{
+    return share(true);
+}
+
+SyncEngine::Result SyncEngine::share(bool overShared)
 {
     log(QLatin1String("PUSH: Sende lokales Dock nach ") + lastPathComponent(m_syncFolderPath) + QStringLiteral(" …"));
     // Read first: what is not a Dock is never shared, and nothing is spent on it.
@@ -125,17 +202,35 @@ SyncEngine::Result SyncEngine::push()
         return pushFailed(local.problem);
     if (const auto failure = backupLocalDock(QString()))
         return pushFailed(*failure);
+    // The push builds on what this Mac agreed with and, when the user chose it over the shared
+    // Dock, on the push it replaces: every Mac that holds one of them then sees a successor, not a
+    // rival. An automatic push never claims a shared push it did not take.
+    const QByteArray identity = local.layout->identity();
+    const SharedPush replaced = overShared ? readSharedPush() : SharedPush();
+    const Agreement agreed = readAgreement();
+    QList<QByteArray> history;
+    for (const QList<QByteArray> &part :
+         {QList<QByteArray>{replaced.dock, agreed.identity}, replaced.history, agreed.history}) {
+        for (const QByteArray &earlier : part) {
+            if (!earlier.isEmpty() && earlier != identity && !history.contains(earlier))
+                history.append(earlier);
+        }
+    }
+    history = history.mid(0, kMaxHistory);
+
     // The copy carries the Dock file's modification time, so the shared copy and the meta file agree.
     const QString shared = folderFile(kDockFileName);
     if (const SafeFile::IoResult written = SafeFile::writeAtomically(shared, *local.bytes); !written.ok())
         return pushFailed(written.description);
     if (localTime > 0)
         SafeFile::setModificationTime(shared, localTime);
-    recordAgreement(*local.bytes);
-    // A copy without its meta file is not a push: the next automatic run elsewhere would take the
-    // old meta time for the truth and undo it. So both files and the status must be written.
-    if (const auto failure = writeMeta(localTime))
-        return pushFailed(QLatin1String("Meta-Datei nicht geschrieben: ") + *failure);
+    recordAgreement(*local.bytes, *local.layout, history, identity);
+    // A copy without its meta file is not a push: the other Macs could not tell it arrived. So both
+    // files and the status must be written.
+    const SafeFile::IoResult meta = SafeFile::writeAtomically(
+        folderFile(kMetaFileName), metaContent(localTime, m_hostname, now(), identity, history));
+    if (!meta.ok())
+        return pushFailed(QLatin1String("Meta-Datei nicht geschrieben: ") + meta.description);
     // The status records the meta file's time, which this push just wrote.
     if (const auto failure =
             writeStatus(QStringLiteral("push"), readNumber(QString::fromLatin1(wholeNumberText(localTime)))))
@@ -159,14 +254,21 @@ SyncEngine::Result SyncEngine::pull()
     }
     // An evicted or half-arrived file is not applied, and neither is anything that is not a Dock:
     // either would wipe the user's Dock. Refuse before anything local changes.
-    std::optional<QString> missing = unavailableSharedFile();
-    if (!missing)
-        missing = sharedCopyNotArrived();
-    if (missing)
+    if (const auto missing = unavailableSharedFile())
         return pullFailed(*missing);
     const DockBytes incoming = readSharedDock();
     if (!incoming.layout)
         return pullFailed(incoming.problem);
+    const SharedPush recorded = readSharedPush();
+    const QByteArray identity = incoming.layout->identity();
+    // A copy the recorded push built on is already replaced: the newer one is still coming. Without
+    // identities the copy's time tells, unless the recorded push is this Mac's own.
+    const double sharedTime = SafeFile::modificationTime(shared).value_or(0);
+    const bool olderCopy = recorded.dock.isEmpty() ? recorded.mtime > 0 && std::trunc(sharedTime) < recorded.mtime &&
+                                                         recorded.host != m_hostname
+                                                   : recorded.history.contains(identity);
+    if (olderCopy)
+        return pullFailed(notYetAvailable(kDockFileName));
 
     if (const auto failure = backupLocalDock(QStringLiteral("_vor_pull")))
         return pullFailed(*failure);
@@ -175,15 +277,17 @@ SyncEngine::Result SyncEngine::pull()
     const bool sameLayout = current.layout && *current.layout == *incoming.layout;
     if (const auto failure = applyLocalDock(*incoming.bytes))
         return pullFailed(*failure);
-    recordAgreement(*incoming.bytes);
+    // Whatever this Mac had pushed is settled now: the pulled Dock builds on it, or the user chose
+    // the shared one over it.
+    recordAgreement(*incoming.bytes, *incoming.layout,
+                    identity == recorded.dock ? recorded.history : QList<QByteArray>{}, {});
 
     // The applied file takes the pushed time recorded in the meta file, so that this Mac and the
-    // pusher agree and neither pushes the file straight back (the sync service may not keep
-    // modification times). A shared copy older than the meta file has not fully arrived yet: it
-    // keeps its own time.
-    const double recorded = remoteMTime();
-    const double sharedTime = SafeFile::modificationTime(shared).value_or(0);
-    const double appliedTime = recorded > 0 && std::trunc(sharedTime) >= recorded ? recorded : sharedTime;
+    // pusher agree on it (the sync service may not keep modification times); a copy that is not the
+    // recorded push keeps its own time.
+    const bool recordedCopy =
+        recorded.dock.isEmpty() ? std::trunc(sharedTime) >= recorded.mtime : identity == recorded.dock;
+    const double appliedTime = recorded.mtime > 0 && recordedCopy ? recorded.mtime : sharedTime;
     if (appliedTime > 0 && SafeFile::exists(localDockPath()))
         SafeFile::setModificationTime(localDockPath(), appliedTime);
     // Restarting the Dock un-minimises the user's windows; a layout it already shows needs none.
@@ -199,119 +303,99 @@ SyncEngine::Result SyncEngine::pull()
     return Result::pulled();
 }
 
+namespace {
+
+// The log line that says why the automatic run pushes or pulls.
+QString reasonLine(SyncDecision::Reason reason, const QString &pusher)
+{
+    using enum SyncDecision::Reason;
+    switch (reason) {
+    case FirstSync:
+        return QStringLiteral("AUTO: Erstmalige Synchronisation → Push");
+    case LocalNewer:
+        return QStringLiteral("AUTO: Lokales Dock ist aktueller → Push");
+    case RestoreOwnPush:
+        return QStringLiteral("AUTO: iCloud-Dock ist nicht der eigene letzte Push → Push");
+    case SharedNewer:
+    case LocalOnly:
+        return QLatin1String("AUTO: iCloud-Dock ist aktueller (von ") + pusher + QStringLiteral(") → Pull");
+    case Follows:
+        return QLatin1String("AUTO: iCloud-Dock von ") + pusher + QStringLiteral(" ersetzt einen anderen Push → Pull");
+    case SharedContradicts:
+        return QLatin1String("AUTO: iCloud-Dock weicht bei gleicher Zeit ab (von ") + pusher +
+               QStringLiteral(") → Pull");
+    case BothChanged:
+        return QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert");
+    case Joining:
+        return QLatin1String("KONFLIKT: Dieser Mac hat ein anderes Dock als das von ") + pusher +
+               QStringLiteral(" geteilte");
+    case OwnPushOverwritten:
+        return QLatin1String("KONFLIKT: Der eigene Push wurde durch den Push von ") + pusher +
+               QStringLiteral(" ersetzt");
+    case UnrelatedFirstPush:
+        return QLatin1String("KONFLIKT: ") + pusher +
+               QStringLiteral(" hat ein Dock geteilt, das nicht auf dem gemeinsamen aufbaut");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 SyncEngine::Result SyncEngine::autoSync()
 {
-    // A shared file that exists but cannot be read now is not a missing one: deciding without it
-    // would push this Mac's Dock over everyone's. Wait until the sync service has it here.
-    const auto unavailable = [this](const QString &missing) {
-        log(QLatin1String("AUTO: ") + missing);
-        return Result::error(missing);
-    };
-    if (const auto missing = unavailableSharedFile())
-        return unavailable(*missing);
-    const DockBytes here = readLocalDock();
-    const DockBytes shared = readSharedDock();
-    const bool bothDocks = here.layout && shared.layout;
-    const bool sameLayout = bothDocks && *here.layout == *shared.layout;
-    // An older copy that holds this Mac's layout has nothing to bring: this Mac is in sync with it,
-    // and a copy still on its way is taken by content when it comes (it differs from the Dock agreed
-    // now). Waiting instead could last for ever: a sync service need not carry a file again whose
-    // bytes did not change, nor its time.
-    if (const auto missing = sameLayout ? std::nullopt : sharedCopyNotArrived())
-        return unavailable(*missing);
+    const Observed o = observe();
+    const SyncDecision::Observation &seen = o.seen;
+    log(QLatin1String("AUTO: Lokal=") + roundedText(localDockMTime()) + QLatin1String("  iCloud=") +
+        roundedText(seen.remoteTime) + QLatin1String(" (von: ") + o.push.host + QLatin1String(")  MeinLetzterPull=") +
+        roundedText(seen.lastPulled));
 
-    const double local = localDockMTime();
-    const double remote = remoteMTime();
-    const QString pusher = readMeta(QStringLiteral("host")).value_or(QStringLiteral("unbekannt"));
-    const double lastPulled = readLastPulled();
-
-    log(QLatin1String("AUTO: Lokal=") + roundedText(local) + QLatin1String("  iCloud=") + roundedText(remote) +
-        QLatin1String(" (von: ") + pusher + QLatin1String(")  MeinLetzterPull=") + roundedText(lastPulled));
-
-    // Equal layouts are in sync whatever the times say: the Dock rewrites its own file after every
-    // restart, so times alone would send every pull straight back as a push.
-    if (sameLayout) {
-        recordAgreement(*shared.bytes);
+    const SyncDecision::Action action = SyncDecision::decide(seen);
+    switch (action.step) {
+    case SyncDecision::Step::Wait:
+        // A shared file that is there but not usable now is not a missing one: deciding without it
+        // would push this Mac's Dock over everyone's. Wait until the sync service brings it.
+        log(QLatin1String("AUTO: ") + o.problem);
+        return Result::error(o.problem);
+    case SyncDecision::Step::Error:
+        log(QLatin1String("AUTO FEHLER: ") + o.problem);
+        return Result::error(o.problem);
+    case SyncDecision::Step::InSync: {
+        // This Mac's own push stays pending while it is the shared one; anything else settled it.
+        const bool recordedCopy = o.sharedIdentity == o.push.dock;
+        if (seen.localSameAsShared)
+            recordAgreement(*o.shared.bytes, *o.shared.layout, recordedCopy ? o.push.history : QList<QByteArray>{},
+                            recordedCopy && o.agreement.ownPush == o.push.dock ? o.agreement.ownPush : QByteArray());
         log(QStringLiteral("AUTO: Dock ist bereits synchron"));
         writeStatus(QStringLiteral("sync"));
+        removeOwnConflictMarker();
         notify({SyncNotice::Kind::InSync, {}});
         return Result::inSync();
     }
-
-    // The stored times are whole seconds; compare the local one the same way, so an unchanged Dock
-    // right after its own push is in sync.
-    const double localWhole = std::trunc(local);
-
-    // A copy older than this Mac's own recorded push is another Mac's that the sync service kept:
-    // taking it would undo the newest change. Restore the push.
-    if (pusher == m_hostname && remote > 0 &&
-        std::trunc(SafeFile::modificationTime(folderFile(kDockFileName)).value_or(remote)) < remote) {
-        log(QStringLiteral("AUTO: iCloud-Dock ist nicht der eigene letzte Push → Push"));
-        return push();
-    }
-
-    // With the Dock this Mac last agreed with at hand, what changed is known by content: the side
-    // that differs from it wins, and only both differing is a conflict.
-    if (const auto agreed = bothDocks && lastPulled > 0 ? agreedLayout() : std::nullopt) {
-        const bool localChanged = !(*here.layout == *agreed);
-        const bool sharedChanged = !(*shared.layout == *agreed);
-        if (localChanged && !sharedChanged) {
-            log(QStringLiteral("AUTO: Lokales Dock ist aktueller → Push"));
-            return push();
-        }
-        if (!localChanged && sharedChanged) {
-            log(QLatin1String("AUTO: iCloud-Dock ist aktueller (von ") + pusher + QStringLiteral(") → Pull"));
-            return pull();
-        }
-        if (pusher != m_hostname) {
-            log(QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert"));
-            notify({SyncNotice::Kind::Conflict, {}});
-            SafeFile::writeAtomically(hostFileURL(kConflictPrefix), QByteArray());
-            return Result::conflict();
-        }
-    }
-
-    // Both sides holding the same time is no conflict, whatever this Mac last recorded: a status
-    // write lost after a pull would otherwise ask the user to choose between two equal Docks.
-    const bool changedOnBothSides = lastPulled > 0 && lastPulled < localWhole && lastPulled < remote &&
-                                    pusher != m_hostname && localWhole != remote;
-    // A Mac that has never agreed with the shared Dock (a Mac joining, often with the factory Dock)
-    // and holds another layout does not get to choose by time: the user does.
-    const bool joiningWithOtherDock = lastPulled == 0 && remote > 0 && bothDocks && pusher != m_hostname;
-    if (changedOnBothSides || joiningWithOtherDock) {
-        log(QStringLiteral("KONFLIKT: Lokales Dock UND iCloud-Dock wurden seit letztem Sync verändert"));
-        notify({SyncNotice::Kind::Conflict, {}});
-        SafeFile::writeAtomically(hostFileURL(kConflictPrefix), QByteArray());
-        return Result::conflict();
-    }
-    if (remote == 0) {
-        log(QStringLiteral("AUTO: Erstmalige Synchronisation → Push"));
-        return push();
-    }
-    if (remote < localWhole) {
-        log(QStringLiteral("AUTO: Lokales Dock ist aktueller → Push"));
-        return push();
-    }
-    if (localWhole < remote) {
-        log(QLatin1String("AUTO: iCloud-Dock ist aktueller (von ") + pusher + QStringLiteral(") → Pull"));
+    case SyncDecision::Step::Push:
+        log(reasonLine(action.reason, o.push.host));
+        return share(false);
+    case SyncDecision::Step::Pull:
+        log(reasonLine(action.reason, o.push.host));
         return pull();
+    case SyncDecision::Step::Conflict:
+        return flagConflict(action.cause, reasonLine(action.reason, o.push.host));
     }
-    // Equal times, yet the folder holds another Dock than the push its meta file records: the sync
-    // service delivered the two files apart, or kept each from a different Mac's push. Left alone,
-    // the Macs would stay apart for good. The Mac the meta file names restores its push; every
-    // other Mac takes the folder's copy.
-    if (sharedCopyContradicts(remote, bothDocks)) {
-        if (pusher == m_hostname) {
-            log(QStringLiteral("AUTO: iCloud-Dock ist nicht der eigene letzte Push → Push"));
-            return push();
-        }
-        log(QLatin1String("AUTO: iCloud-Dock weicht bei gleicher Zeit ab (von ") + pusher + QStringLiteral(") → Pull"));
-        return pull();
+    return Result::error(QString());
+}
+
+SyncEngine::Result SyncEngine::flagConflict(Result::Cause cause, const QString &line) const
+{
+    log(line);
+    // A conflict already flagged is not announced again on every run.
+    const QString marker = hostFileURL(kConflictPrefix);
+    if (!SafeFile::exists(marker)) {
+        SyncNotice notice{SyncNotice::Kind::Conflict, {}};
+        notice.cause = cause;
+        notify(notice);
     }
-    log(QStringLiteral("AUTO: Dock ist bereits synchron"));
-    writeStatus(QStringLiteral("sync"));
-    notify({SyncNotice::Kind::InSync, {}});
-    return Result::inSync();
+    SafeFile::writeAtomically(marker, QByteArray());
+    return Result::conflict(cause);
 }
 
 DockDifference SyncEngine::dockDifference() const
@@ -348,8 +432,13 @@ DockDifference SyncEngine::dockDifference() const
             return unavailable(here.problem);
     }
     DockDifference computed = DockDifference::between(local, *shared.layout);
-    computed.pushedBy = difference.pushedBy;
-    computed.pushedAt = difference.pushedAt;
+    // Meta file and copy arrive one by one: the meta file names who shared the copy only when it
+    // records that copy.
+    const SharedPush recorded = readSharedPush();
+    if (recorded.dock.isEmpty() || recorded.dock == shared.layout->identity()) {
+        computed.pushedBy = difference.pushedBy;
+        computed.pushedAt = difference.pushedAt;
+    }
     return computed;
 }
 
@@ -603,15 +692,6 @@ std::optional<QString> SyncEngine::replaceItem(const QString &source, const QStr
     return result.description;
 }
 
-// The copy a push leaves carries the pushed Dock's time, which the meta file records. A copy with
-// another time was put there by someone else; it contradicts the meta file when it holds another
-// layout than this Mac's Dock. An empty or unreadable copy is half-arrived and never counts.
-bool SyncEngine::sharedCopyContradicts(double remote, bool layoutsDiffer) const
-{
-    const auto sharedTime = SafeFile::modificationTime(folderFile(kDockFileName));
-    return sharedTime && std::trunc(*sharedTime) != remote && layoutsDiffer;
-}
-
 int SyncEngine::fileState(const QString &path) const
 {
     return int(m_services.cloudFiles ? m_services.cloudFiles->state(path) : CloudFiles::portableState(path));
@@ -633,20 +713,6 @@ std::optional<QString> SyncEngine::unavailableSharedFile() const
             m_services.cloudFiles->requestDownload(path);
         return name + QStringLiteral(" ist noch nicht verfügbar");
     }
-    return std::nullopt;
-}
-
-// A copy older than the push the meta file records has not arrived yet: deciding on it would
-// pull a Dock that is already replaced, or send it back. The Mac that made that push waits for
-// nothing: an older copy here is one the sync service kept from another Mac, and only this Mac's
-// next push brings its own back.
-std::optional<QString> SyncEngine::sharedCopyNotArrived() const
-{
-    const double recorded = remoteMTime();
-    const auto sharedTime = SafeFile::modificationTime(folderFile(kDockFileName));
-    if (recorded > 0 && sharedTime && std::trunc(*sharedTime) < recorded &&
-        readMeta(QStringLiteral("host")) != m_hostname)
-        return notYetAvailable(kDockFileName);
     return std::nullopt;
 }
 
@@ -708,25 +774,85 @@ std::optional<QString> SyncEngine::applyLocalDock(const QByteArray &bytes) const
     return written.ok() ? std::nullopt : std::optional<QString>(written.description);
 }
 
-QString SyncEngine::agreedDockPath() const
+SyncEngine::SharedPush SyncEngine::readSharedPush() const
 {
+    SharedPush push;
+    push.host = QStringLiteral("unbekannt");
+    const auto bytes = SafeFile::readRegularFile(folderFile(kMetaFileName), kMaxKeyValueFileBytes);
+    const auto values = bytes ? parseKeyValues(*bytes) : std::nullopt;
+    if (!values)
+        return push;
+    push.mtime = readNumber(values->value(QStringLiteral("mtime")));
+    push.host = values->value(QStringLiteral("host"), push.host);
+    const QByteArray dock = values->value(QStringLiteral("dock")).toLatin1();
+    if (DockLayout::isKnownIdentity(dock)) {
+        push.dock = dock;
+        push.history = parseHistory(values->value(QStringLiteral("history")));
+    }
+    push.present = push.mtime != 0 || !push.dock.isEmpty();
+    return push;
+}
+
+bool SyncEngine::sameForThisMac(const DockLayout &a, const DockLayout &b) const
+{
+    return a == b;
+}
+
+// The records live beside the backups folder, one pair per sync folder: the agreed Dock's bytes
+// and a small key=value file of identities.
+QString SyncEngine::recordPath(QLatin1StringView suffix) const
+{
+    if (backupsDirectory().isEmpty())
+        return {};
     const QByteArray folder = QDir::cleanPath(m_syncFolderPath).toUtf8();
-    return backupsDirectory() + QLatin1String("/.agreed-") +
-           QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16));
+    return QFileInfo(backupsDirectory()).absolutePath() + QLatin1String("/agreed-") +
+           QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16)) + suffix;
 }
 
-void SyncEngine::recordAgreement(const QByteArray &bytes) const
+SyncEngine::Agreement SyncEngine::readAgreement() const
 {
-    if (SafeFile::readRegularFile(agreedDockPath(), kMaxDockFileBytes) == bytes)
+    Agreement agreement;
+    auto bytes = SafeFile::readRegularFile(recordPath(QLatin1StringView(".plist")), kMaxDockFileBytes);
+    if (!bytes) {
+        // Where earlier versions kept it.
+        const QByteArray folder = QDir::cleanPath(m_syncFolderPath).toUtf8();
+        bytes = SafeFile::readRegularFile(
+            backupsDirectory() + QLatin1String("/.agreed-") +
+                QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16)),
+            kMaxDockFileBytes);
+    }
+    if (bytes)
+        agreement.layout = DockLayout::parse(*bytes);
+    if (!agreement.layout)
+        return agreement;
+    agreement.identity = agreement.layout->identity();
+    const auto text = SafeFile::readRegularFile(recordPath(QLatin1StringView(".txt")), kMaxKeyValueFileBytes);
+    const auto values = text ? parseKeyValues(*text) : std::nullopt;
+    // The identities belong to the Dock they were written with; a record cut off between its two
+    // writes has none.
+    if (values && values->value(QStringLiteral("dock")).toLatin1() == agreement.identity) {
+        agreement.history = parseHistory(values->value(QStringLiteral("history")));
+        const QByteArray own = values->value(QStringLiteral("own_push")).toLatin1();
+        if (DockLayout::isKnownIdentity(own))
+            agreement.ownPush = own;
+    }
+    return agreement;
+}
+
+void SyncEngine::recordAgreement(const QByteArray &bytes, const DockLayout &layout, const QList<QByteArray> &history,
+                                 const QByteArray &ownPush) const
+{
+    const QString dockPath = recordPath(QLatin1StringView(".plist"));
+    if (dockPath.isEmpty())
         return;
-    ensureDirectory(backupsDirectory());
-    SafeFile::writeAtomically(agreedDockPath(), bytes);
-}
-
-std::optional<DockLayout> SyncEngine::agreedLayout() const
-{
-    const auto bytes = SafeFile::readRegularFile(agreedDockPath(), kMaxDockFileBytes);
-    return bytes ? DockLayout::parse(*bytes) : std::nullopt;
+    ensureDirectory(QFileInfo(dockPath).absolutePath());
+    if (SafeFile::readRegularFile(dockPath, kMaxDockFileBytes) != bytes)
+        SafeFile::writeAtomically(dockPath, bytes);
+    const QByteArray text =
+        "dock=" + layout.identity() + "\nhistory=" + history.mid(0, kMaxHistory).join(',') + "\nown_push=" + ownPush;
+    const QString textPath = recordPath(QLatin1StringView(".txt"));
+    if (SafeFile::readRegularFile(textPath, kMaxKeyValueFileBytes) != text)
+        SafeFile::writeAtomically(textPath, text);
 }
 
 void SyncEngine::restartDock() const

@@ -95,22 +95,46 @@ private:
         std::optional<DockLayout> layout; // none: unreadable, too large or not a Dock
         QString problem;                  // why there is no layout
     };
+    // The push the meta file records, read once.
+    struct SharedPush {
+        bool present = false;
+        double mtime = 0;
+        QString host;    // "unbekannt" when it names none
+        QByteArray dock; // its Dock's identity; empty when it names none this Mac can read
+        QList<QByteArray> history;
+        bool contains(const QByteArray &identity) const
+        {
+            return !identity.isEmpty() && (identity == dock || history.contains(identity));
+        }
+    };
+    // What this Mac last agreed with in this folder, kept locally: the Dock itself (whether a side
+    // changed since is decided by content, because the Dock rewrites its own file and its time says
+    // nothing), the pushes it built on, and this Mac's own push while no other push has built on it.
+    struct Agreement {
+        std::optional<DockLayout> layout;
+        QByteArray identity;
+        QList<QByteArray> history;
+        QByteArray ownPush;
+    };
+    struct Observed; // everything autoSync reads, with the decision's view of it
 
     QDateTime now() const;
     int fileState(const QString &path) const; // CloudFiles::State
     std::optional<QString> unavailableSharedFile() const;
-    std::optional<QString> sharedCopyNotArrived() const;
     DockBytes readLocalDock() const;
     DockBytes readSharedDock() const;
+    SharedPush readSharedPush() const;
+    Observed observe() const;
+    // A push; overShared: the user chose this Mac's Dock over the shared one, so it builds on it.
+    Result share(bool overShared);
+    bool sameForThisMac(const DockLayout &a, const DockLayout &b) const;
     std::optional<QString> applyLocalDock(const QByteArray &bytes) const;
-    // The shared Dock this Mac last agreed with (pushed, pulled or found equal), kept locally per
-    // sync folder: whether a side changed since then is decided by content, because the Dock
-    // rewrites its own file and its time says nothing.
-    QString agreedDockPath() const;
-    void recordAgreement(const QByteArray &bytes) const;
-    std::optional<DockLayout> agreedLayout() const;
+    QString recordPath(QLatin1StringView suffix) const;
+    Agreement readAgreement() const;
+    void recordAgreement(const QByteArray &bytes, const DockLayout &layout, const QList<QByteArray> &history,
+                         const QByteArray &ownPush) const;
     void restartDock() const;
-    bool sharedCopyContradicts(double remote, bool layoutsDiffer) const;
+    Result flagConflict(SyncEngine::Result::Cause cause, const QString &line) const;
     void notify(const SyncNotice &notice) const;
     void removeOwnConflictMarker() const;
     void removeStaleTempFiles() const;

@@ -1,6 +1,7 @@
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "TestCommon.h"
+#include "TestDock.h"
 
 #include <map>
 
@@ -57,8 +58,9 @@ private slots:
         QTest::addColumn<Kind>("kind");
         const QByteArray other("mtime=2500\nhost=Other");
         QTest::newRow("no meta file: first push") << 2000.25 << QByteArray() << "1500"_ba << Kind::Pushed;
-        QTest::newRow("mtime nan: first push, not in sync")
-            << 3000.25 << "mtime=nan\nhost=Other"_ba << QByteArray() << Kind::Pushed;
+        QTest::newRow("mtime nan, never agreed: asked, no push")
+            << 3000.25 << "mtime=nan\nhost=Other"_ba << QByteArray() << Kind::Conflict;
+        QTest::newRow("negative last_pulled: still a conflict") << 3000.25 << other << "-5"_ba << Kind::Conflict;
         QTest::newRow("local newer: push") << 3000.25 << other << "2500"_ba << Kind::Pushed;
         QTest::newRow("shared newer: pull") << 2000.25 << "mtime=3000\nhost=Other"_ba
                                             << "2000"_ba << Kind::Pulled;
@@ -122,8 +124,10 @@ private slots:
 
         QCOMPARE(readBytes(file("com.apple.dock.plist")), kLocal);
         QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), 1741356309.25);
+        // The three lines every Mac reads, then the pushed Dock's identity and, for a first push, no history.
         QCOMPARE(readBytes(file("tandrill-meta.txt")),
-                 "mtime=1741356309\nhost=Lab's MacBook Pro\nupdated=2025-03-07 14:05:09"_ba);
+                 "mtime=1741356309\nhost=Lab's MacBook Pro\nupdated=2025-03-07 14:05:09\ndock="_ba +
+                     DockLayout::parse(TestDock::marker(kLocal))->identity() + "\nhistory="_ba);
         QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=push\n"
                                                  "last_time=2025-03-07 14:05:09\nlast_pulled=1741356309"));
         QCOMPARE(readBytes(file("tandrill.log")),
@@ -170,6 +174,10 @@ private slots:
             for (const char *kind : {"iCloud stub", "FIFO"})
                 add(Mode::Auto, name, kind, unavailable);
         }
+        // What is there but is no Dock is named, never taken for "in sync" or pushed over.
+        for (const char *kind : {"empty", "not a Dock", "dangling link"})
+            add(Mode::Auto, "com.apple.dock.plist", kind);
+        add(Mode::Auto, "local", "not a Dock", "keine Dock-Konfiguration");
     }
     void refusals()
     {
@@ -197,7 +205,7 @@ private slots:
 
         QCOMPARE(result.kind(), Kind::Error);
         QVERIFY2(result.message().contains(failure), qPrintable(result.message()));
-        QCOMPARE(logMessages(file("tandrill.log")).size(), mode == Mode::Auto ? 1 : 2);
+        QCOMPARE(logMessages(file("tandrill.log")).size(), 2);
         if (where != u"local"_s) {
             QCOMPARE(m_mac->dockBytes(), kLocal);
             QCOMPARE(m_mac->dockMTime(), 1741356309.25);
@@ -209,6 +217,43 @@ private slots:
             QCOMPARE(readBytes(folder() + u'/' + names[i]), shared[i]);
         QVERIFY(m_mac->backups().isEmpty());
         QCOMPARE(m_mac->dockRestarts(), 0);
+    }
+
+    // A Mac that never agreed with the folder and finds another Dock there asks, whatever state the
+    // meta file is in; it never pushes over the shared Dock.
+    void joiningNeverPushesOver_data()
+    {
+        QTest::addColumn<QByteArray>("meta"); // no meta file when null
+        QTest::addColumn<QString>("copy");    // how the shared copy is there
+        QTest::addColumn<Kind>("kind");
+        const QString dock = u"a Dock"_s;
+        QTest::newRow("meta file not arrived yet") << QByteArray() << dock << Kind::Conflict;
+        QTest::newRow("meta file empty") << ""_ba << dock << Kind::Conflict;
+        QTest::newRow("meta file with CR LF") << "mtime=1741356400\r\nhost=Other\r\n"_ba << dock << Kind::Conflict;
+        QTest::newRow("mtime=0") << "mtime=0\nhost=Other"_ba << dock << Kind::Conflict;
+        QTest::newRow("before 1970") << "mtime=-86400\nhost=Other"_ba << dock << Kind::Conflict;
+        QTest::newRow("copy is a link") << "mtime=1741356400\nhost=Other"_ba << u"link"_s << Kind::Error;
+    }
+    void joiningNeverPushesOver()
+    {
+        QFETCH(QByteArray, meta);
+        QFETCH(QString, copy);
+        QFETCH(Kind, kind);
+        QVERIFY(QDir().mkpath(folder()));
+        if (!meta.isNull())
+            writeBytes(file("tandrill-meta.txt"), meta);
+        if (copy == u"link"_s) {
+            writeFile(folder() + u"/elsewhere.plist"_s, kShared, 1741356400);
+            QVERIFY(QFile::link(folder() + u"/elsewhere.plist"_s, file("com.apple.dock.plist")));
+        } else {
+            writeFile(file("com.apple.dock.plist"), kShared, 1741356400);
+        }
+        m_mac->writeDock(kLocal, 1741356999.25);
+
+        QCOMPARE(m_mac->run(Mode::Auto).kind(), kind);
+        QCOMPARE(readBytes(file("com.apple.dock.plist")), kShared);
+        QCOMPARE(m_mac->dockBytes(), kLocal);
+        QVERIFY(m_mac->backups().isEmpty());
     }
 
     // A pull backs the local Dock up first, then applies the copy with the time the meta file records.
@@ -401,41 +446,61 @@ private slots:
         QVERIFY(!readHostRegistry(m_root->path() + u"/missing"_s, u"zeta"_s).has_value());
     }
 
-    // The stories of several Macs on one folder. Steps: "A edit" (a newer Dock), "A push=pushed"
-    // (run and expected result), "D joins A0" (a Mac that never agreed with the folder, holding that
-    // Dock), "stash"/"swap" (hold back the shared copy, as a sync service may),
-    // "touch" (the copy arrives with a newer time), "marker B"/"nomarker B", "B forget" (its record of
-    // the agreed Dock lost: the times decide). Afterwards every Mac runs in sync with the winning Dock.
+    // The stories of several Macs on one folder. Every Mac but a joining one starts in sync on the
+    // Dock "S0". Steps: "A edit" (a new Dock, named by the Mac and a counter), "A push=pushed" (run
+    // and expected result), "D joins D0" (a Mac that never agreed with the folder, holding that
+    // Dock), "stash"/"swap" and "stashmeta"/"swapmeta" (hold back the copy or the meta file, as a
+    // sync service delivers them one by one), "save"/"restore" (the folder as it was: a Mac that
+    // ran meanwhile did not see what came between), "empty" (a Mac whose folder has not arrived),
+    // "future" (a meta time far ahead), "touch" (the copy arrives with a newer time), "B takes"
+    // (B's Dock made equal to the shared one by hand), "marker B"/"nomarker B", "B forget" (its
+    // records lost). Afterwards every Mac runs in sync with the winning Dock, no change lost.
     void convergence_data()
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("winner");
         const auto s = [](const char *steps) { return QString::fromLatin1(steps).split(u','); };
         QTest::newRow("push, then auto pull; no ping-pong")
-            << s("A auto=pushed,B auto=pulled,A auto=inSync") << "A0"_ba;
-        QTest::newRow("copy arrives with a newer time") << s("A push=pushed,touch,B auto=pulled") << "A0"_ba;
+            << s("A edit,A auto=pushed,B auto=pulled,A auto=inSync") << "A1"_ba;
+        QTest::newRow("copy arrives with a newer time") << s("A edit,A push=pushed,touch,B auto=pulled") << "A1"_ba;
         QTest::newRow("three Macs follow the newest")
-            << s("A auto=pushed,B auto=pulled,C auto=pulled,C edit,C auto=pushed,A auto=pulled,B auto=pulled")
-            << "C1"_ba;
+            << s("A edit,A auto=pushed,B auto=pulled,C auto=pulled,C edit,C auto=pushed,A auto=pulled,B auto=pulled")
+            << "C2"_ba;
         const char *conflict =
-            "A push=pushed,B auto=pulled,A edit,A auto=pushed,B edit,B auto=conflict,marker B,nomarker A";
+            "A edit,A push=pushed,B auto=pulled,A edit,A auto=pushed,B edit,B auto=conflict,marker B,nomarker A";
         QTest::newRow("conflict resolved by push")
-            << s(conflict) + s("B push=pushed,nomarker B,A auto=pulled") << "B2"_ba;
+            << s(conflict) + s("B push=pushed,nomarker B,A auto=pulled") << "B3"_ba;
         QTest::newRow("conflict resolved by pull")
-            << s(conflict) + s("B auto=conflict,B pull=pulled,nomarker B") << "A1"_ba;
+            << s(conflict) + s("B auto=conflict,B pull=pulled,nomarker B") << "A2"_ba;
+        QTest::newRow("conflict cleared once the Docks are equal")
+            << s(conflict) + s("B takes,B auto=inSync,nomarker B") << "A2"_ba;
         QTest::newRow("presence keeps a conflict visible")
-            << s("A push=pushed,B auto=pulled,A edit,A push=pushed,B edit,B forget,B status=statusWritten,B "
+            << s("A edit,A push=pushed,B auto=pulled,A edit,A push=pushed,B edit,B forget,B status=statusWritten,B "
                  "auto=conflict,B pull=pulled")
-            << "A1"_ba;
-        QTest::newRow("own push never a conflict") << s("A push=pushed,A auto=inSync,B edit,B push=pushed,A "
+            << "A2"_ba;
+        QTest::newRow("own push never a conflict") << s("A edit,A push=pushed,A auto=inSync,B edit,B push=pushed,A "
                                                         "auto=pulled,A edit,A push=pushed,A edit,A auto=pushed")
-                                                   << "A3"_ba;
+                                                   << "A4"_ba;
         QTest::newRow("a newer Dock joining: conflict, never a push")
-            << s("A push=pushed,D joins D0,D auto=conflict,D auto=conflict,D pull=pulled") << "A0"_ba;
+            << s("A edit,A push=pushed,D joins D0,D auto=conflict,D auto=conflict,D pull=pulled") << "A1"_ba;
         QTest::newRow("the same Dock joins, then follows")
-            << s("A push=pushed,D joins A0,D auto=inSync,A edit,A push=pushed,D auto=pulled") << "A1"_ba;
+            << s("A edit,A push=pushed,D joins A1,D auto=inSync,A edit,A push=pushed,D auto=pulled") << "A2"_ba;
         QTest::newRow("half-arrived copy pulled again")
-            << s("A push=pushed,stash,A edit,A push=pushed,swap,B auto=error,swap,B auto=pulled") << "A1"_ba;
+            << s("A edit,A push=pushed,stash,A edit,A push=pushed,swap,B auto=error,swap,B auto=pulled") << "A2"_ba;
+        QTest::newRow("concurrent pushes: the overwritten Mac is asked")
+            << s("A edit,B edit,save,A auto=pushed,restore,B auto=pushed,A auto=conflict,marker A,B auto=inSync,"
+                 "A push=pushed,B auto=pulled")
+            << "A1"_ba;
+        QTest::newRow("a new Mac before its folder arrived: the others are asked")
+            << s("A edit,A push=pushed,B auto=pulled,empty,E joins E0,E auto=pushed,A auto=conflict,B "
+                 "auto=conflict,A push=pushed")
+            << "A1"_ba;
+        QTest::newRow("a late meta file: wait, then both changed")
+            << s("A edit,A push=pushed,stashmeta,B auto=pulled,B edit,B push=pushed,swapmeta,A edit,A auto=error,"
+                 "swapmeta,A auto=conflict,A pull=pulled")
+            << "B2"_ba;
+        QTest::newRow("a meta time far ahead decides nothing")
+            << s("A edit,A push=pushed,future,B auto=pulled,C pull=pulled") << "A1"_ba;
     }
     void convergence()
     {
@@ -448,18 +513,18 @@ private slots:
                 const QStringList words = step.split(u' ');
                 const bool joins = words[1] == u"joins"_s;
                 macs[name] = std::make_unique<SimulatedMac>(u"Mac "_s + name, folder(), m_root->path());
-                macs[name]->writeDock(joins ? words[2].toUtf8() : QString(name).toUtf8() + '0',
+                macs[name]->writeDock(joins ? words[2].toUtf8() : "S0"_ba,
                                       joins ? 9000.5 : 1000.25 - 100 * (name.unicode() - u'A'));
                 if (!joins)
-                    macs[name]->establish();
+                    QVERIFY(macs[name]->run(macs.size() == 1 ? Mode::Push : Mode::Auto).kind() != Kind::Error);
                 macs[name]->dock().setRewritesOnRestart(true);
             }
         }
         static const std::map<QString, Mode> modes{
             {u"auto"_s, Mode::Auto}, {u"push"_s, Mode::Push}, {u"pull"_s, Mode::Pull}, {u"status"_s, Mode::Status}};
         const QString shared = file("com.apple.dock.plist");
-        QByteArray stash;
-        double stashTime = 0;
+        const QString meta = file("tandrill-meta.txt");
+        std::map<QString, std::pair<QByteArray, double>> held; // by the step that holds it
         int edits = 0;
         for (const QString &step : steps) {
             const QStringList words = step.split(u' ');
@@ -468,18 +533,31 @@ private slots:
                 continue;
             } else if (step == u"touch"_s) {
                 QVERIFY(SafeFile::setModificationTime(shared, 1741359999.5));
-            } else if (step == u"stash"_s || step == u"swap"_s) {
-                const QByteArray bytes = readBytes(shared);
-                const double time = SafeFile::modificationTime(shared).value_or(0);
-                if (step == u"swap"_s)
-                    writeFile(shared, stash, stashTime);
-                std::tie(stash, stashTime) = std::pair(bytes, time);
+            } else if (step.startsWith(u"stash"_s) || step.startsWith(u"swap"_s) || step == u"save"_s ||
+                       step == u"restore"_s) {
+                for (const QString &path : {shared, meta}) {
+                    const bool both = step == u"save"_s || step == u"restore"_s;
+                    if (!both && step.endsWith(u"meta"_s) != (path == meta))
+                        continue;
+                    auto &[bytes, time] = held[path + (both ? u"saved"_s : u""_s)];
+                    const std::pair now(readBytes(path), SafeFile::modificationTime(path).value_or(0));
+                    if (step.startsWith(u"swap"_s) || step == u"restore"_s)
+                        writeFile(path, bytes, time);
+                    if (step != u"restore"_s)
+                        std::tie(bytes, time) = now;
+                }
+            } else if (step == u"empty"_s) {
+                QVERIFY(QFile::remove(shared) && QFile::remove(meta));
+            } else if (step == u"future"_s) {
+                writeBytes(meta, readBytes(meta).replace("mtime=", "mtime=4102444800"));
+            } else if (run[0] == u"takes"_s) {
+                macs[step[0]]->writeDock(readBytes(shared), 5000.5);
             } else if (words[0].endsWith(u"marker"_s)) {
                 QCOMPARE(QFileInfo::exists(file("conflict-Mac_") + words[1] + u".txt"_s), words[0] == u"marker"_s);
             } else if (run[0] == u"forget"_s) {
-                for (const QString &agreed :
-                     QDir(macs[step[0]]->backupsDirectory()).entryList({u".agreed-*"_s}, QDir::Hidden | QDir::Files))
-                    QVERIFY(QFile::remove(macs[step[0]]->backupsDirectory() + u'/' + agreed));
+                const QDir data = QFileInfo(macs[step[0]]->backupsDirectory()).dir();
+                for (const QString &record : data.entryList({u"agreed-*"_s}, QDir::Files))
+                    QVERIFY(QFile::remove(data.filePath(record)));
             } else if (run[0] == u"edit"_s) {
                 ++edits;
                 macs[step[0]]->writeDock(words[0].toUtf8() + QByteArray::number(edits), 2000.5 + 100 * edits);
