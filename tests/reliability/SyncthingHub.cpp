@@ -5,16 +5,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonDocument>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_LINUX
@@ -24,38 +21,36 @@
 
 namespace {
 
-const QString kFolderId = QStringLiteral("tandrill");
+const QString kFolder = QStringLiteral("tandrill");
 
-// Syncthing's folder marker and its files in flight are its own, not the shared folder's content.
-bool isServiceFile(const QString &relativePath)
+void waitFor(int milliseconds)
 {
-    return relativePath.startsWith(QLatin1String(".stfolder")) || relativePath.contains(QLatin1String(".syncthing."));
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
-QString escaped(const QString &text)
+// The name and content of every file of a replica but Syncthing's own (its folder marker, its
+// files in flight).
+QHash<QString, QByteArray> contents(const QString &replica)
 {
-    return text.toHtmlEscaped();
+    QHash<QString, QByteArray> files;
+    QDirIterator it(replica, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString relative = QDir(replica).relativeFilePath(it.next());
+        QFile file(it.filePath());
+        if (!relative.startsWith(QLatin1String(".stfolder")) && !relative.contains(QLatin1String(".syncthing.")) &&
+            file.open(QIODevice::ReadOnly))
+            files.insert(relative, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
+    }
+    return files;
 }
 
 } // namespace
 
-struct SyncthingHub::Instance {
-    QString name;
-    QString home;
-    QString replica;
-    QString deviceId;
-    QString apiKey;
-    quint16 guiPort = 0;
-    quint16 listenPort = 0;
-    std::unique_ptr<QProcess> process;
-    bool paused = false;
-};
-
 SyncthingHub::SyncthingHub(const QString &root) : m_root(root + QLatin1String("/syncthing"))
 {
-    QDir().mkpath(m_root);
-    // A proxy from the environment would take loopback calls elsewhere.
-    m_network.setProxy(QNetworkProxy::NoProxy);
+    m_network.setProxy(QNetworkProxy::NoProxy); // a proxy from the environment would take loopback calls elsewhere
 }
 
 SyncthingHub::~SyncthingHub()
@@ -75,23 +70,13 @@ bool SyncthingHub::fail(const QString &message)
     return false;
 }
 
-QString SyncthingHub::replica(int index) const
-{
-    return m_instances[size_t(index)]->replica;
-}
-
-QString SyncthingHub::deviceId(int index) const
-{
-    return m_instances[size_t(index)]->deviceId;
-}
-
 bool SyncthingHub::start(int count)
 {
-    // Free loopback ports, all held until every one is chosen so that no two instances get the same.
-    std::vector<std::unique_ptr<QTcpServer>> holders;
-    const auto freePort = [&holders]() -> quint16 {
-        holders.push_back(std::make_unique<QTcpServer>());
-        return holders.back()->listen(QHostAddress::LocalHost, 0) ? holders.back()->serverPort() : 0;
+    // Free loopback ports, each held until all are chosen, so that no two instances get the same.
+    std::vector<std::unique_ptr<QTcpServer>> held;
+    const auto freePort = [&held] {
+        held.push_back(std::make_unique<QTcpServer>());
+        return held.back()->listen(QHostAddress::LocalHost, 0) ? held.back()->serverPort() : quint16(0);
     };
     for (int index = 0; index < count; ++index) {
         auto instance = std::make_unique<Instance>();
@@ -101,15 +86,13 @@ bool SyncthingHub::start(int count)
         instance->apiKey = QString::number(QRandomGenerator::global()->generate64(), 36);
         instance->guiPort = freePort();
         instance->listenPort = freePort();
-        if (instance->guiPort == 0 || instance->listenPort == 0)
-            return fail(QStringLiteral("no free loopback port"));
         // Syncthing refuses a folder without its marker: it could be a disk that is not mounted.
         QDir().mkpath(instance->replica + QLatin1String("/.stfolder"));
-        if (!generate(*instance))
-            return false;
+        if (instance->guiPort == 0 || instance->listenPort == 0 || !generate(*instance))
+            return m_lastError.isEmpty() ? fail(QStringLiteral("no free loopback port")) : false;
         m_instances.push_back(std::move(instance));
     }
-    holders.clear();
+    held.clear();
     for (const auto &instance : m_instances) {
         if (!writeConfig(*instance) || !launch(*instance))
             return false;
@@ -123,15 +106,11 @@ bool SyncthingHub::generate(Instance &instance)
     generator.setProcessChannelMode(QProcess::MergedChannels);
     generator.start(executable(), {QStringLiteral("generate"), QLatin1String("--home=") + instance.home,
                                    QStringLiteral("--no-default-folder"), QStringLiteral("--skip-port-probing")});
-    if (!generator.waitForFinished(60000) || generator.exitCode() != 0) {
-        generator.kill();
-        generator.waitForFinished();
-        return fail(QStringLiteral("syncthing generate failed: ") + QString::fromLocal8Bit(generator.readAll()));
-    }
+    const bool done = generator.waitForFinished(60000) && generator.exitCode() == 0;
     const QString output = QString::fromLocal8Bit(generator.readAll());
-    const QRegularExpressionMatch id = QRegularExpression(QStringLiteral("Device ID: ([A-Z0-9-]+)")).match(output);
-    if (!id.hasMatch())
-        return fail(QStringLiteral("no device ID from syncthing generate: ") + output);
+    const auto id = QRegularExpression(QStringLiteral("Device ID: ([A-Z0-9-]+)")).match(output);
+    if (!done || !id.hasMatch())
+        return fail(QStringLiteral("syncthing generate: ") + output);
     instance.deviceId = id.captured(1);
     return true;
 }
@@ -139,44 +118,38 @@ bool SyncthingHub::generate(Instance &instance)
 bool SyncthingHub::writeConfig(const Instance &instance)
 {
     QString devices;
-    QString folderDevices;
+    QString members;
     for (const auto &other : m_instances) {
-        const bool self = other.get() == &instance;
-        devices +=
-            QStringLiteral("<device id=\"%1\" name=\"%2\" compression=\"metadata\" introducer=\"false\">"
-                           "<address>%3</address><paused>false</paused>"
-                           "<autoAcceptFolders>false</autoAcceptFolders></device>\n")
-                .arg(other->deviceId, other->name,
-                     self ? QStringLiteral("dynamic") : QStringLiteral("tcp://127.0.0.1:%1").arg(other->listenPort));
-        folderDevices += QStringLiteral("<device id=\"%1\"></device>").arg(other->deviceId);
+        const QString address = other.get() == &instance ? QStringLiteral("dynamic")
+                                                         : QStringLiteral("tcp://127.0.0.1:%1").arg(other->listenPort);
+        devices += QStringLiteral("<device id=\"%1\" name=\"%2\"><address>%3</address></device>\n")
+                       .arg(other->deviceId, other->name, address);
+        members += QStringLiteral("<device id=\"%1\"></device>").arg(other->deviceId);
     }
-    // A short watcher delay and rescan interval carry a change within seconds, as a busy cloud
-    // drive does; the tests still ask for a scan before they rely on anything having arrived.
-    const QString folder =
-        QStringLiteral("<folder id=\"%1\" label=\"Tandrill\" path=\"%2\" type=\"sendreceive\" rescanIntervalS=\"5\" "
-                       "fsWatcherEnabled=\"true\" fsWatcherDelayS=\"1\" ignorePerms=\"false\" autoNormalize=\"true\">"
-                       "%3<minDiskFree unit=\"%\">0</minDiskFree><versioning></versioning>"
-                       "<markerName>.stfolder</markerName></folder>\n")
-            .arg(kFolderId, escaped(instance.replica), folderDevices);
+    // A short watcher delay and rescan interval carry a change within seconds, as a busy cloud drive
+    // does; waitUntilInSync still scans before it relies on anything having arrived.
+    const QString folder = QStringLiteral("<folder id=\"%1\" path=\"%2\" type=\"sendreceive\" rescanIntervalS=\"5\" "
+                                          "fsWatcherEnabled=\"true\" fsWatcherDelayS=\"1\">%3"
+                                          "<minDiskFree unit=\"%\">0</minDiskFree></folder>\n")
+                               .arg(kFolder, instance.replica.toHtmlEscaped(), members);
     const QString options =
-        QStringLiteral(
-            "<options><listenAddress>tcp://127.0.0.1:%1</listenAddress>"
-            "<globalAnnounceEnabled>false</globalAnnounceEnabled><localAnnounceEnabled>false</localAnnounceEnabled>"
-            "<relaysEnabled>false</relaysEnabled><natEnabled>false</natEnabled><urAccepted>-1</urAccepted>"
-            "<crashReportingEnabled>false</crashReportingEnabled><autoUpgradeIntervalH>0</autoUpgradeIntervalH>"
-            "<startBrowser>false</startBrowser><reconnectionIntervalS>1</reconnectionIntervalS>"
-            "<stunKeepaliveStartS>0</stunKeepaliveStartS><setLowPriority>false</setLowPriority>"
-            "<minHomeDiskFree unit=\"%\">0</minHomeDiskFree></options>\n")
+        QStringLiteral("<gui enabled=\"true\" tls=\"false\"><address>127.0.0.1:%1</address><apikey>%2</apikey></gui>\n"
+                       "<options><listenAddress>tcp://127.0.0.1:%3</listenAddress>"
+                       "<globalAnnounceEnabled>false</globalAnnounceEnabled>"
+                       "<localAnnounceEnabled>false</localAnnounceEnabled><relaysEnabled>false</relaysEnabled>"
+                       "<natEnabled>false</natEnabled><urAccepted>-1</urAccepted>"
+                       "<crashReportingEnabled>false</crashReportingEnabled>"
+                       "<autoUpgradeIntervalH>0</autoUpgradeIntervalH><startBrowser>false</startBrowser>"
+                       "<reconnectionIntervalS>1</reconnectionIntervalS><stunKeepaliveStartS>0</stunKeepaliveStartS>"
+                       "<minHomeDiskFree unit=\"%\">0</minHomeDiskFree></options>\n")
+            .arg(instance.guiPort)
+            .arg(instance.apiKey)
             .arg(instance.listenPort);
-    const QString gui = QStringLiteral("<gui enabled=\"true\" tls=\"false\"><address>127.0.0.1:%1</address>"
-                                       "<apikey>%2</apikey></gui>\n")
-                            .arg(instance.guiPort)
-                            .arg(instance.apiKey);
     QFile config(instance.home + QLatin1String("/config.xml"));
     if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(QStringLiteral("cannot write ") + config.fileName());
-    config.write((QStringLiteral("<configuration version=\"36\">\n") + folder + devices + gui + options +
-                  QStringLiteral("</configuration>\n"))
+    config.write(QStringLiteral("<configuration version=\"36\">\n%1%2%3</configuration>\n")
+                     .arg(folder, devices, options)
                      .toUtf8());
     return true;
 }
@@ -187,7 +160,6 @@ bool SyncthingHub::launch(Instance &instance)
     QProcess &process = *instance.process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("STNOUPGRADE"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("STNORESTART"), QStringLiteral("1"));
     // Syncthing 1.19 keeps a monitor process in front of itself even with --no-restart; this tells it
     // that it is the monitored process already, so the PID held here is Syncthing's own.
     environment.insert(QStringLiteral("STMONITORED"), QStringLiteral("1"));
@@ -201,14 +173,12 @@ bool SyncthingHub::launch(Instance &instance)
     process.start(executable(),
                   {QStringLiteral("serve"), QLatin1String("--home=") + instance.home, QStringLiteral("--no-browser"),
                    QStringLiteral("--no-restart"), QStringLiteral("--no-upgrade"), QStringLiteral("--logflags=3")});
-    if (!process.waitForStarted(30000))
-        return fail(QStringLiteral("syncthing did not start: ") + process.errorString());
+    instance.stopped = false;
     const QDeadlineTimer deadline(60000);
     while (!call(instance, "GET", QStringLiteral("/rest/system/ping"), 2000)) {
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-            return fail(QStringLiteral("syncthing of %1 did not answer; see %2/syncthing.log")
-                            .arg(instance.name, instance.home));
-        QThread::msleep(100);
+            return fail(instance.name + QLatin1String(" did not come up: ") + logTail(instance));
+        waitFor(100);
     }
     return true;
 }
@@ -216,14 +186,12 @@ bool SyncthingHub::launch(Instance &instance)
 bool SyncthingHub::stop(int index)
 {
     Instance &instance = *m_instances[size_t(index)];
-    if (!instance.process)
-        return true;
-    QProcess &process = *instance.process;
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate(); // SIGTERM to its PID: Syncthing closes its database and exits
-        if (!process.waitForFinished(15000)) {
-            process.kill();
-            process.waitForFinished(5000);
+    instance.stopped = true;
+    if (instance.process && instance.process->state() != QProcess::NotRunning) {
+        instance.process->terminate(); // SIGTERM to its PID: Syncthing closes its database and exits
+        if (!instance.process->waitForFinished(15000)) {
+            instance.process->kill();
+            instance.process->waitForFinished(5000);
         }
     }
     instance.process.reset();
@@ -233,59 +201,35 @@ bool SyncthingHub::stop(int index)
 bool SyncthingHub::restart(int index)
 {
     stop(index);
-    // A pause is kept in the instance's configuration, so it outlives the restart.
-    return launch(*m_instances[size_t(index)]);
+    return launch(*m_instances[size_t(index)]); // a pause is kept in the configuration, so it outlives this
 }
 
-bool SyncthingHub::pause(int index)
+bool SyncthingHub::setPaused(int index, bool paused)
 {
     Instance &instance = *m_instances[size_t(index)];
-    // Without a device, every remote device is paused: this instance neither sends nor receives.
-    if (!call(instance, "POST", QStringLiteral("/rest/system/pause")))
-        return fail(QStringLiteral("cannot pause ") + instance.name);
-    instance.paused = true;
+    // Without a device named, every remote device: this instance neither sends nor receives.
+    if (!call(instance, "POST", paused ? QStringLiteral("/rest/system/pause") : QStringLiteral("/rest/system/resume")))
+        return fail(QStringLiteral("cannot pause or resume ") + instance.name);
+    instance.paused = paused;
     return true;
-}
-
-bool SyncthingHub::resume(int index)
-{
-    Instance &instance = *m_instances[size_t(index)];
-    if (!call(instance, "POST", QStringLiteral("/rest/system/resume")))
-        return fail(QStringLiteral("cannot resume ") + instance.name);
-    instance.paused = false;
-    return true;
-}
-
-bool SyncthingHub::active(const Instance &instance) const
-{
-    return instance.process && instance.process->state() == QProcess::Running && !instance.paused;
 }
 
 std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QByteArray &verb, const QString &path,
                                               int timeoutMs)
 {
-    QUrl url(QStringLiteral("http://127.0.0.1:%1").arg(instance.guiPort) + path);
-    QNetworkRequest request(url);
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(instance.guiPort) + path));
     request.setRawHeader("X-API-Key", instance.apiKey.toLatin1());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setTransferTimeout(timeoutMs);
     QNetworkReply *reply = m_network.sendCustomRequest(request, verb);
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
     loop.exec();
-    const bool done = reply->isFinished();
-    if (!done)
-        reply->abort();
-    const QByteArray body = done ? reply->readAll() : QByteArray();
-    const bool ok = done && reply->error() == QNetworkReply::NoError;
+    const QByteArray body = reply->readAll();
+    const bool ok = reply->error() == QNetworkReply::NoError;
     reply->deleteLater();
     if (!ok)
         return std::nullopt;
-    const QJsonDocument json = QJsonDocument::fromJson(body);
-    return json.isObject() ? json.object() : QJsonObject();
+    return QJsonDocument::fromJson(body).object();
 }
 
 bool SyncthingHub::waitUntilInSync(int timeoutMs)
@@ -294,93 +238,73 @@ bool SyncthingHub::waitUntilInSync(int timeoutMs)
     QString why;
     while (!inSyncNow(&why)) {
         if (deadline.hasExpired())
-            return fail(QStringLiteral("Syncthing not in sync after %1 ms: %2").arg(timeoutMs).arg(why));
-        QEventLoop loop;
-        QTimer::singleShot(200, &loop, &QEventLoop::quit);
-        loop.exec();
+            return fail(QStringLiteral("not in sync after %1 ms: ").arg(timeoutMs) + why);
+        waitFor(200);
     }
     return true;
 }
 
 bool SyncthingHub::inSyncNow(QString *why)
 {
-    std::vector<Instance *> running;
+    std::vector<Instance *> online;
     for (const auto &instance : m_instances) {
-        if (active(*instance))
-            running.push_back(instance.get());
+        if (!instance->stopped && (!instance->process || instance->process->state() != QProcess::Running)) {
+            *why = instance->name + QLatin1String(" ended: ") + logTail(*instance);
+            return false;
+        }
+        if (!instance->stopped && !instance->paused)
+            online.push_back(instance.get());
     }
-    // A scan first: a change the watcher has not reported yet would otherwise pass for in sync.
-    for (Instance *instance : running) {
-        if (!call(*instance, "POST", QLatin1String("/rest/db/scan?folder=") + kFolderId)) {
+    // A scan first (it returns when done): a change the watcher has not reported yet would otherwise
+    // pass for in sync.
+    for (Instance *instance : online) {
+        if (!call(*instance, "POST", QLatin1String("/rest/db/scan?folder=") + kFolder)) {
             *why = instance->name + QLatin1String(" did not scan");
             return false;
         }
     }
-    for (Instance *instance : running) {
+    const QHash<QString, QByteArray> first =
+        online.empty() ? QHash<QString, QByteArray>() : contents(online[0]->replica);
+    for (Instance *instance : online) {
+        const auto status = call(*instance, "GET", QLatin1String("/rest/db/status?folder=") + kFolder);
         const auto connections = call(*instance, "GET", QStringLiteral("/rest/system/connections"));
-        const auto status = call(*instance, "GET", QLatin1String("/rest/db/status?folder=") + kFolderId);
-        if (!connections || !status) {
-            *why = instance->name + QLatin1String(" did not answer");
-            return false;
-        }
-        if (status->value(QLatin1String("state")).toString() != QLatin1String("idle") ||
+        if (!status || status->value(QLatin1String("state")).toString() != QLatin1String("idle") ||
             status->value(QLatin1String("needTotalItems")).toInt(-1) != 0 ||
-            status->value(QLatin1String("pullErrors")).toInt() != 0) {
+            status->value(QLatin1String("pullErrors")).toInt(-1) != 0 || !connections) {
             *why = instance->name + QLatin1String(" is busy or has files to pull: ") +
-                   QString::fromUtf8(QJsonDocument(*status).toJson(QJsonDocument::Compact));
+                   QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson(QJsonDocument::Compact));
             return false;
         }
-        const QJsonObject peers = connections->value(QLatin1String("connections")).toObject();
-        for (Instance *other : running) {
+        for (Instance *other : online) {
             if (other == instance)
                 continue;
-            if (!peers.value(other->deviceId).toObject().value(QLatin1String("connected")).toBool()) {
-                *why = instance->name + QLatin1String(" is not connected to ") + other->name;
-                return false;
-            }
             const auto completion =
                 call(*instance, "GET",
-                     QStringLiteral("/rest/db/completion?folder=%1&device=%2").arg(kFolderId, other->deviceId));
-            if (!completion || completion->value(QLatin1String("completion")).toDouble() < 100 ||
+                     QStringLiteral("/rest/db/completion?folder=%1&device=%2").arg(kFolder, other->deviceId));
+            const bool connected = connections->value(QLatin1String("connections"))[other->deviceId]
+                                       .toObject()
+                                       .value(QLatin1String("connected"))
+                                       .toBool();
+            if (!connected || !completion || completion->value(QLatin1String("completion")).toDouble() < 100 ||
                 completion->value(QLatin1String("needItems")).toInt(-1) != 0 ||
                 completion->value(QLatin1String("needDeletes")).toInt(-1) != 0) {
-                *why = instance->name + QLatin1String(" sees ") + other->name + QLatin1String(" incomplete");
+                *why =
+                    instance->name + QLatin1String(" sees ") + other->name + QLatin1String(" not connected or behind");
                 return false;
             }
         }
-    }
-    return sameReplicas(why);
-}
-
-bool SyncthingHub::sameReplicas(QString *why) const
-{
-    // Name and content of every file; times are left to the stories that care about them.
-    QString first;
-    QHash<QString, QByteArray> reference;
-    bool haveReference = false;
-    for (const auto &instance : m_instances) {
-        if (!active(*instance))
-            continue;
-        QHash<QString, QByteArray> files;
-        QDirIterator it(instance->replica, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QString relative = QDir(instance->replica).relativeFilePath(path);
-            if (isServiceFile(relative))
-                continue;
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly))
-                files.insert(relative, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
-        }
-        if (!haveReference) {
-            reference = files;
-            first = instance->name;
-            haveReference = true;
-        } else if (files != reference) {
-            *why = first + QLatin1String(" and ") + instance->name + QLatin1String(" hold different files");
+        if (contents(instance->replica) != first) {
+            *why = instance->name + QLatin1String(" holds other files than ") + online[0]->name;
             return false;
         }
     }
     return true;
+}
+
+QString SyncthingHub::logTail(const Instance &instance) const
+{
+    QFile log(instance.home + QLatin1String("/syncthing.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return QStringLiteral("(no log)");
+    return QString::fromUtf8(log.readAll().right(600));
 }

@@ -2,45 +2,37 @@
 
 #include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QString>
+#include <QProcess>
 
 #include <memory>
 #include <optional>
 #include <vector>
 
-class QProcess;
-
 // A real file-sync service for tests: Syncthing instances on this machine, each with its own home
-// and its own replica of one shared folder, the way every Mac runs its own sync client. They talk
-// on loopback addresses only: no discovery, relays, NAT traversal, usage or crash reports, no
-// upgrades; each knows the others by device ID and static address. Conflicting writes end as
-// Syncthing settles them: the newer file wins, the other becomes a "*.sync-conflict-*" copy.
-//
-// Everything a test waits for is asked of the instances' REST interfaces, with a bound, never
-// slept for. Every process is ended by its own PID, and the harness's directories live under
-// the root it was given.
+// and its own replica of one shared folder, as every Mac runs its own sync client. They talk on
+// loopback only (no discovery, relays, NAT, usage or crash reports, upgrades) and know each other by
+// device ID and static address. Crossing writes end as Syncthing settles them: the newer file wins,
+// the other becomes a "*.sync-conflict-*" copy. Waits ask the instances' REST interfaces, bounded;
+// every process is ended by its own PID; all files live under the given root.
 class SyncthingHub {
 public:
     explicit SyncthingHub(const QString &root);
     ~SyncthingHub(); // stops every instance
-    SyncthingHub(const SyncthingHub &) = delete;
-    SyncthingHub &operator=(const SyncthingHub &) = delete;
 
     static QString executable(); // empty when Syncthing is not installed
 
-    // Starts `count` instances sharing one folder, and waits until every pair is connected.
+    // Starts `count` instances sharing one folder and waits until they are connected and in sync.
     bool start(int count);
     int size() const { return int(m_instances.size()); }
-    QString replica(int index) const;
-    QString deviceId(int index) const;
+    QString replica(int index) const { return m_instances[size_t(index)]->replica; }
 
-    // Rescans every replica of a running, unpaused instance until each of them holds the others'
-    // newest files and nothing is left to pull; false after `timeoutMs`.
+    // Rescans the replicas of every running, unpaused instance until each holds the others' newest
+    // files with nothing left to pull, and all hold the same files; false after `timeoutMs`.
     bool waitUntilInSync(int timeoutMs = 60000);
 
-    // The instance stops exchanging files with all others (a laptop offline) and takes up again.
-    bool pause(int index);
-    bool resume(int index);
+    // The instance stops exchanging files with all others (a laptop offline), and takes up again.
+    bool pause(int index) { return setPaused(index, true); }
+    bool resume(int index) { return setPaused(index, false); }
     // Ends the instance's process (a Mac switched off), and starts it again on the same home.
     bool stop(int index);
     bool restart(int index);
@@ -48,20 +40,23 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
-    struct Instance;
+    struct Instance {
+        QString name, home, replica, deviceId, apiKey;
+        quint16 guiPort = 0, listenPort = 0;
+        std::unique_ptr<QProcess> process;
+        bool stopped = false, paused = false;
+    };
 
     bool fail(const QString &message);
     bool generate(Instance &instance);
     bool writeConfig(const Instance &instance);
     bool launch(Instance &instance);
-    bool active(const Instance &instance) const;
-    // A REST call; the JSON object it answers (empty for an empty answer), none on failure.
+    bool setPaused(int index, bool paused);
+    // A REST call's JSON object (empty for an empty answer); none when it failed.
     std::optional<QJsonObject> call(const Instance &instance, const QByteArray &verb, const QString &path,
                                     int timeoutMs = 30000);
-    // One look: every active instance scanned, connected to every other active one, idle with
-    // nothing to pull, and each sees every other one complete; the replicas hold the same files.
     bool inSyncNow(QString *why);
-    bool sameReplicas(QString *why) const;
+    QString logTail(const Instance &instance) const;
 
     QString m_root;
     std::vector<std::unique_ptr<Instance>> m_instances;
