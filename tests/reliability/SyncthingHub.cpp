@@ -19,9 +19,11 @@
 #include <sys/prctl.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString kFolder = QStringLiteral("tandrill");
+const QString kFolder = u"tandrill"_s;
 
 void waitFor(int milliseconds)
 {
@@ -39,7 +41,7 @@ QHash<QString, QByteArray> contents(const QString &replica)
     while (it.hasNext()) {
         const QString relative = QDir(replica).relativeFilePath(it.next());
         QFile file(it.filePath());
-        if (!relative.startsWith(QLatin1String(".stfolder")) && !relative.contains(QLatin1String(".syncthing.")) &&
+        if (!relative.startsWith(u".stfolder"_s) && !relative.contains(u".syncthing."_s) &&
             file.open(QIODevice::ReadOnly))
             files.insert(relative, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
     }
@@ -48,7 +50,7 @@ QHash<QString, QByteArray> contents(const QString &replica)
 
 } // namespace
 
-SyncthingHub::SyncthingHub(const QString &root) : m_root(root + QLatin1String("/syncthing"))
+SyncthingHub::SyncthingHub(const QString &root) : m_root(root + u"/syncthing"_s)
 {
     m_network.setProxy(QNetworkProxy::NoProxy); // a proxy from the environment would take loopback calls elsewhere
 }
@@ -61,7 +63,7 @@ SyncthingHub::~SyncthingHub()
 
 QString SyncthingHub::executable()
 {
-    return QStandardPaths::findExecutable(QStringLiteral("syncthing"));
+    return QStandardPaths::findExecutable(u"syncthing"_s);
 }
 
 bool SyncthingHub::fail(const QString &message)
@@ -80,16 +82,16 @@ bool SyncthingHub::start(int count)
     };
     for (int index = 0; index < count; ++index) {
         auto instance = std::make_unique<Instance>();
-        instance->name = QStringLiteral("device-%1").arg(index + 1);
-        instance->home = m_root + QLatin1Char('/') + instance->name;
-        instance->replica = m_root + QLatin1String("/replica-") + QString::number(index + 1);
+        instance->name = u"device-%1"_s.arg(index + 1);
+        instance->home = m_root + u'/' + instance->name;
+        instance->replica = m_root + u"/replica-"_s + QString::number(index + 1);
         instance->apiKey = QString::number(QRandomGenerator::global()->generate64(), 36);
         instance->guiPort = freePort();
         instance->listenPort = freePort();
         // Syncthing refuses a folder without its marker: it could be a disk that is not mounted.
-        QDir().mkpath(instance->replica + QLatin1String("/.stfolder"));
+        QDir().mkpath(instance->replica + u"/.stfolder"_s);
         if (instance->guiPort == 0 || instance->listenPort == 0 || !generate(*instance))
-            return m_lastError.isEmpty() ? fail(QStringLiteral("no free loopback port")) : false;
+            return m_lastError.isEmpty() ? fail(u"no free loopback port"_s) : false;
         m_instances.push_back(std::move(instance));
     }
     held.clear();
@@ -104,13 +106,13 @@ bool SyncthingHub::generate(Instance &instance)
 {
     QProcess generator;
     generator.setProcessChannelMode(QProcess::MergedChannels);
-    generator.start(executable(), {QStringLiteral("generate"), QLatin1String("--home=") + instance.home,
-                                   QStringLiteral("--no-default-folder"), QStringLiteral("--skip-port-probing")});
+    generator.start(executable(),
+                    {u"generate"_s, u"--home="_s + instance.home, u"--no-default-folder"_s, u"--skip-port-probing"_s});
     const bool done = generator.waitForFinished(60000) && generator.exitCode() == 0;
     const QString output = QString::fromLocal8Bit(generator.readAll());
-    const auto id = QRegularExpression(QStringLiteral("Device ID: ([A-Z0-9-]+)")).match(output);
+    const auto id = QRegularExpression(u"Device ID: ([A-Z0-9-]+)"_s).match(output);
     if (!done || !id.hasMatch())
-        return fail(QStringLiteral("syncthing generate: ") + output);
+        return fail(u"syncthing generate: "_s + output);
     instance.deviceId = id.captured(1);
     return true;
 }
@@ -120,11 +122,11 @@ bool SyncthingHub::writeConfig(const Instance &instance)
     QString devices;
     QString members;
     for (const auto &other : m_instances) {
-        const QString address = other.get() == &instance ? QStringLiteral("dynamic")
-                                                         : QStringLiteral("tcp://127.0.0.1:%1").arg(other->listenPort);
-        devices += QStringLiteral("<device id=\"%1\" name=\"%2\"><address>%3</address></device>\n")
-                       .arg(other->deviceId, other->name, address);
-        members += QStringLiteral("<device id=\"%1\"></device>").arg(other->deviceId);
+        const QString address =
+            other.get() == &instance ? u"dynamic"_s : u"tcp://127.0.0.1:%1"_s.arg(other->listenPort);
+        devices += u"<device id=\"%1\" name=\"%2\"><address>%3</address></device>\n"_s.arg(other->deviceId, other->name,
+                                                                                           address);
+        members += u"<device id=\"%1\"></device>"_s.arg(other->deviceId);
     }
     // A short watcher delay and rescan interval carry a change within seconds, as a busy cloud drive
     // does; waitUntilInSync still scans before it relies on anything having arrived.
@@ -145,12 +147,10 @@ bool SyncthingHub::writeConfig(const Instance &instance)
             .arg(instance.guiPort)
             .arg(instance.apiKey)
             .arg(instance.listenPort);
-    QFile config(instance.home + QLatin1String("/config.xml"));
+    QFile config(instance.home + u"/config.xml"_s);
     if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(QStringLiteral("cannot write ") + config.fileName());
-    config.write(QStringLiteral("<configuration version=\"36\">\n%1%2%3</configuration>\n")
-                     .arg(folder, devices, options)
-                     .toUtf8());
+        return fail(u"cannot write "_s + config.fileName());
+    config.write(u"<configuration version=\"36\">\n%1%2%3</configuration>\n"_s.arg(folder, devices, options).toUtf8());
     return true;
 }
 
@@ -159,25 +159,24 @@ bool SyncthingHub::launch(Instance &instance)
     instance.process = std::make_unique<QProcess>();
     QProcess &process = *instance.process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("STNOUPGRADE"), QStringLiteral("1"));
+    environment.insert(u"STNOUPGRADE"_s, u"1"_s);
     // Syncthing 1.19 keeps a monitor process in front of itself even with --no-restart; this tells it
     // that it is the monitored process already, so the PID held here is Syncthing's own.
-    environment.insert(QStringLiteral("STMONITORED"), QStringLiteral("1"));
+    environment.insert(u"STMONITORED"_s, u"1"_s);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(instance.home + QLatin1String("/syncthing.log"), QIODevice::Append);
+    process.setStandardOutputFile(instance.home + u"/syncthing.log"_s, QIODevice::Append);
 #ifdef Q_OS_LINUX
     // Should the test process die, its instances go with it rather than linger.
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 #endif
-    process.start(executable(),
-                  {QStringLiteral("serve"), QLatin1String("--home=") + instance.home, QStringLiteral("--no-browser"),
-                   QStringLiteral("--no-restart"), QStringLiteral("--no-upgrade"), QStringLiteral("--logflags=3")});
+    process.start(executable(), {u"serve"_s, u"--home="_s + instance.home, u"--no-browser"_s, u"--no-restart"_s,
+                                 u"--no-upgrade"_s, u"--logflags=3"_s});
     instance.stopped = false;
     const QDeadlineTimer deadline(60000);
-    while (!call(instance, "GET", QStringLiteral("/rest/system/ping"), 2000)) {
+    while (!call(instance, "GET", u"/rest/system/ping"_s, 2000)) {
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-            return fail(instance.name + QLatin1String(" did not come up: ") + logTail(instance));
+            return fail(instance.name + u" did not come up: "_s + logTail(instance));
         waitFor(100);
     }
     return true;
@@ -208,8 +207,8 @@ bool SyncthingHub::setPaused(int index, bool paused)
 {
     Instance &instance = *m_instances[size_t(index)];
     // Without a device named, every remote device: this instance neither sends nor receives.
-    if (!call(instance, "POST", paused ? QStringLiteral("/rest/system/pause") : QStringLiteral("/rest/system/resume")))
-        return fail(QStringLiteral("cannot pause or resume ") + instance.name);
+    if (!call(instance, "POST", paused ? u"/rest/system/pause"_s : u"/rest/system/resume"_s))
+        return fail(u"cannot pause or resume "_s + instance.name);
     instance.paused = paused;
     return true;
 }
@@ -217,7 +216,7 @@ bool SyncthingHub::setPaused(int index, bool paused)
 std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QByteArray &verb, const QString &path,
                                               int timeoutMs)
 {
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(instance.guiPort) + path));
+    QNetworkRequest request(QUrl(u"http://127.0.0.1:%1"_s.arg(instance.guiPort) + path));
     request.setRawHeader("X-API-Key", instance.apiKey.toLatin1());
     request.setTransferTimeout(timeoutMs);
     QNetworkReply *reply = m_network.sendCustomRequest(request, verb);
@@ -238,7 +237,7 @@ bool SyncthingHub::waitUntilInSync(int timeoutMs)
     QString why;
     while (!inSyncNow(&why)) {
         if (deadline.hasExpired())
-            return fail(QStringLiteral("not in sync after %1 ms: ").arg(timeoutMs) + why);
+            return fail(u"not in sync after %1 ms: "_s.arg(timeoutMs) + why);
         waitFor(200);
     }
     return true;
@@ -249,7 +248,7 @@ bool SyncthingHub::inSyncNow(QString *why)
     std::vector<Instance *> online;
     for (const auto &instance : m_instances) {
         if (!instance->stopped && (!instance->process || instance->process->state() != QProcess::Running)) {
-            *why = instance->name + QLatin1String(" ended: ") + logTail(*instance);
+            *why = instance->name + u" ended: "_s + logTail(*instance);
             return false;
         }
         if (!instance->stopped && !instance->paused)
@@ -258,20 +257,20 @@ bool SyncthingHub::inSyncNow(QString *why)
     // A scan first (it returns when done): a change the watcher has not reported yet would otherwise
     // pass for in sync.
     for (Instance *instance : online) {
-        if (!call(*instance, "POST", QLatin1String("/rest/db/scan?folder=") + kFolder)) {
-            *why = instance->name + QLatin1String(" did not scan");
+        if (!call(*instance, "POST", u"/rest/db/scan?folder="_s + kFolder)) {
+            *why = instance->name + u" did not scan"_s;
             return false;
         }
     }
     const QHash<QString, QByteArray> first =
         online.empty() ? QHash<QString, QByteArray>() : contents(online[0]->replica);
     for (Instance *instance : online) {
-        const auto status = call(*instance, "GET", QLatin1String("/rest/db/status?folder=") + kFolder);
-        const auto connections = call(*instance, "GET", QStringLiteral("/rest/system/connections"));
-        if (!status || status->value(QLatin1String("state")).toString() != QLatin1String("idle") ||
-            status->value(QLatin1String("needTotalItems")).toInt(-1) != 0 ||
-            status->value(QLatin1String("pullErrors")).toInt(-1) != 0 || !connections) {
-            *why = instance->name + QLatin1String(" is busy or has files to pull: ") +
+        const auto status = call(*instance, "GET", u"/rest/db/status?folder="_s + kFolder);
+        const auto connections = call(*instance, "GET", u"/rest/system/connections"_s);
+        if (!status || status->value(u"state"_s).toString() != u"idle"_s ||
+            status->value(u"needTotalItems"_s).toInt(-1) != 0 || status->value(u"pullErrors"_s).toInt(-1) != 0 ||
+            !connections) {
+            *why = instance->name + u" is busy or has files to pull: "_s +
                    QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson(QJsonDocument::Compact));
             return false;
         }
@@ -279,22 +278,18 @@ bool SyncthingHub::inSyncNow(QString *why)
             if (other == instance)
                 continue;
             const auto completion =
-                call(*instance, "GET",
-                     QStringLiteral("/rest/db/completion?folder=%1&device=%2").arg(kFolder, other->deviceId));
-            const bool connected = connections->value(QLatin1String("connections"))[other->deviceId]
-                                       .toObject()
-                                       .value(QLatin1String("connected"))
-                                       .toBool();
-            if (!connected || !completion || completion->value(QLatin1String("completion")).toDouble() < 100 ||
-                completion->value(QLatin1String("needItems")).toInt(-1) != 0 ||
-                completion->value(QLatin1String("needDeletes")).toInt(-1) != 0) {
-                *why =
-                    instance->name + QLatin1String(" sees ") + other->name + QLatin1String(" not connected or behind");
+                call(*instance, "GET", u"/rest/db/completion?folder=%1&device=%2"_s.arg(kFolder, other->deviceId));
+            const bool connected =
+                connections->value(u"connections"_s)[other->deviceId].toObject().value(u"connected"_s).toBool();
+            if (!connected || !completion || completion->value(u"completion"_s).toDouble() < 100 ||
+                completion->value(u"needItems"_s).toInt(-1) != 0 ||
+                completion->value(u"needDeletes"_s).toInt(-1) != 0) {
+                *why = instance->name + u" sees "_s + other->name + u" not connected or behind"_s;
                 return false;
             }
         }
         if (contents(instance->replica) != first) {
-            *why = instance->name + QLatin1String(" holds other files than ") + online[0]->name;
+            *why = instance->name + u" holds other files than "_s + online[0]->name;
             return false;
         }
     }
@@ -303,8 +298,8 @@ bool SyncthingHub::inSyncNow(QString *why)
 
 QString SyncthingHub::logTail(const Instance &instance) const
 {
-    QFile log(instance.home + QLatin1String("/syncthing.log"));
+    QFile log(instance.home + u"/syncthing.log"_s);
     if (!log.open(QIODevice::ReadOnly))
-        return QStringLiteral("(no log)");
+        return u"(no log)"_s;
     return QString::fromUtf8(log.readAll().right(600));
 }
