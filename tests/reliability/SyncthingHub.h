@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QProcess>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// A real file-sync service for tests: Syncthing instances on this machine, each with its own home
+// and its own replica of one shared folder, as every Mac runs its own sync client. They talk on
+// loopback only (no discovery, relays, NAT, usage or crash reports, upgrades) and know each other by
+// device ID and static address. Crossing writes end as Syncthing settles them: the newer file wins,
+// the other becomes a "*.sync-conflict-*" copy. Waits ask the instances' REST interfaces, bounded;
+// every process is ended by its own PID; all files live under the given root.
+class SyncthingHub {
+public:
+    explicit SyncthingHub(const QString &root);
+    ~SyncthingHub(); // stops every instance
+
+    static QString executable(); // empty when Syncthing is not installed
+
+    // Starts `count` instances sharing one folder and waits until they are connected and in sync.
+    bool start(int count);
+    int size() const { return int(m_instances.size()); }
+    QString replica(int index) const { return m_instances[size_t(index)]->replica; }
+
+    // Rescans the replicas of every running, unpaused instance until each holds the others' newest
+    // files with nothing left to pull, and all hold the same files; false after `timeoutMs`.
+    bool waitUntilInSync(int timeoutMs = 60000);
+
+    // The instance stops exchanging files with all others (a laptop offline), and takes up again.
+    bool pause(int index) { return setPaused(index, true); }
+    bool resume(int index) { return setPaused(index, false); }
+    // Ends the instance's process (a Mac switched off), and starts it again on the same home.
+    bool stop(int index);
+    bool restart(int index);
+
+    QString lastError() const { return m_lastError; }
+
+private:
+    struct Instance {
+        QString name, home, replica, deviceId, apiKey;
+        quint16 guiPort = 0, listenPort = 0;
+        std::unique_ptr<QProcess> process;
+        bool stopped = false, paused = false;
+    };
+
+    bool fail(const QString &message);
+    bool generate(Instance &instance);
+    bool writeConfig(const Instance &instance);
+    bool launch(Instance &instance);
+    bool setPaused(int index, bool paused);
+    // A REST call's JSON object (empty for an empty answer); none when it failed.
+    std::optional<QJsonObject> call(const Instance &instance, const QByteArray &verb, const QString &path,
+                                    int timeoutMs = 30000);
+    bool inSyncNow(QString *why);
+    QString logTail(const Instance &instance) const;
+
+    QString m_root;
+    std::vector<std::unique_ptr<Instance>> m_instances;
+    QNetworkAccessManager m_network;
+    QString m_lastError;
+};

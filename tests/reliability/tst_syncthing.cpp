@@ -1,0 +1,253 @@
+// Three simulated Macs whose sync folders are replicas kept by real Syncthing instances, told as
+// stories: two Macs changing their Docks at once, a laptop offline, a new Mac whose folder has not
+// arrived, the service settling the meta file and the copy apart. Whatever the service does, the
+// Macs end with one Dock, and every change is that Dock or one it was built on, or the Mac that made
+// it was shown a conflict. Nothing is lost in silence.
+#include "SyncthingHub.h"
+#include "TestCommon.h"
+
+namespace {
+
+enum class Action {
+    Offline, // the Mac's sync service stops exchanging files (a laptop on a plane)
+    Online,
+    On,    // the Mac's sync service starts (it was not running)
+    Edit,  // the user changes this Mac's Dock
+    Auto,  // an automatic run on this Mac, which must do what the story says
+    Carry, // the sync service brings every online Mac in step
+    Apart, // (check) the folder holds Mac A's copy and Mac B's meta file
+};
+struct Step {
+    Action action;
+    int mac = -1;
+    Kind expected = Kind::Error;
+};
+using Steps = QList<Step>;
+
+const QStringList kNames{u"Mac A"_s, u"Mac B"_s, u"Lab's Mac mini"_s};
+
+// The three Macs, the Syncthing instances between them, and who changed what.
+class Group {
+public:
+    explicit Group(const QString &root)
+        : m_root(root), m_hub(root), m_clock(double(QDateTime::currentSecsSinceEpoch() - 10 * 24 * 3600))
+    {}
+
+    bool start()
+    {
+        if (!m_hub.start(int(kNames.size())))
+            return false;
+        for (int i = 0; i < m_hub.size(); ++i) {
+            m_macs.push_back(std::make_unique<SimulatedMac>(kNames[i], m_hub.replica(i), m_root));
+            m_macs.back()->dock().setRewritesOnRestart(true);
+            m_all.append(m_macs.back().get());
+        }
+        return true;
+    }
+    SyncthingHub &hub() { return m_hub; }
+    SimulatedMac &mac(int index) { return *m_macs[size_t(index)]; }
+
+    // Mac A shares the first Dock; each member takes it as the user would when joining (a pull).
+    bool startInSync(const QList<int> &members)
+    {
+        edit(0, "the group's Dock");
+        if (run(0) != Kind::Pushed || !m_hub.waitUntilInSync())
+            return false;
+        for (int i : members) {
+            if (i == 0)
+                continue;
+            mac(i).writeDock("factory Dock of " + mac(i).hostname().toUtf8(), tick());
+            if (run(i, Mode::Pull) != Kind::Pulled)
+                return false;
+        }
+        return settle(2, members);
+    }
+
+    // A change of a Mac's Dock, a minute after the previous one. It builds on the Dock the Mac held.
+    void edit(int index, const QByteArray &dock)
+    {
+        const QByteArray before = mac(index).dockBytes();
+        m_basis[dock] = m_basis[before];
+        m_basis[dock].insert(before);
+        mac(index).writeDock(dock, tick());
+        m_changes.push_back({index, dock});
+    }
+    static QByteArray change(int index) { return kNames[index].toUtf8() + "'s change"; }
+    Kind run(int index, Mode mode = Mode::Auto)
+    {
+        const Kind kind = mac(index).run(mode).kind();
+        if (kind == Kind::Conflict)
+            flag(index);
+        return kind;
+    }
+
+    // Rounds of automatic runs, one Mac at a time on a folder the service has brought in step; a
+    // conflict is resolved as the user would, by taking the shared Dock. True once a whole round
+    // finds every Mac in sync.
+    bool settle(int maxRounds, const QList<int> &macs = {0, 1, 2})
+    {
+        for (int round = 0; round < maxRounds; ++round) {
+            bool allInSync = true;
+            for (int i : macs) {
+                if (!m_hub.waitUntilInSync())
+                    return false;
+                int conflicts = 0;
+                allInSync = settleMacs({&mac(i)}, 1, &conflicts) && allInSync;
+                if (conflicts > 0)
+                    flag(i);
+            }
+            if (allInSync)
+                return true;
+        }
+        return false;
+    }
+    bool quiet(int rounds)
+    {
+        return staysQuiet(m_all, rounds, [this] { return m_hub.waitUntilInSync(); });
+    }
+
+    // The changes that are neither the Dock every Mac holds nor one it was built on, though the Mac
+    // that made them was not shown a conflict after making them.
+    QStringList silentlyLost() const
+    {
+        QStringList lost;
+        const QByteArray final = m_all.first()->dockBytes();
+        const bool allEqual =
+            std::all_of(m_all.begin(), m_all.end(), [&](SimulatedMac *m) { return m->dockBytes() == final; });
+        for (const Change &change : m_changes) {
+            const bool kept = allEqual && (change.dock == final || m_basis.value(final).contains(change.dock));
+            if (!kept && !change.flagged)
+                lost.append(u"%1's \"%2\""_s.arg(kNames[change.mac], QString::fromUtf8(change.dock)));
+        }
+        return lost;
+    }
+    QString docks() const
+    {
+        QStringList docks;
+        for (SimulatedMac *m : m_all)
+            docks.append(m->hostname() + u": "_s + QString::fromUtf8(m->dockBytes()));
+        return docks.join(u", "_s);
+    }
+
+private:
+    double tick() { return m_clock += 60; }
+
+    QString m_root;
+    SyncthingHub m_hub;
+    std::vector<std::unique_ptr<SimulatedMac>> m_macs;
+    QList<SimulatedMac *> m_all;
+    struct Change {
+        int mac;
+        QByteArray dock;
+        bool flagged = false; // a conflict was shown on its Mac after it was made
+    };
+    void flag(int index)
+    {
+        for (Change &change : m_changes)
+            change.flagged = change.flagged || change.mac == index;
+    }
+
+    std::vector<Change> m_changes;
+    QHash<QByteArray, QSet<QByteArray>> m_basis; // the Docks a Dock was built on
+    double m_clock;
+};
+
+} // namespace
+
+class TestSyncthing : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        if (SyncthingHub::executable().isEmpty())
+            QSKIP("syncthing is not installed (scripts/deps.sh test installs it)");
+    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/syncthing-XXXXXX"_s); }
+    void cleanup() { m_dir.reset(); }
+
+    void stories_data()
+    {
+        QTest::addColumn<QList<int>>("members"); // the Macs in sync with the group's Dock at the start
+        QTest::addColumn<Steps>("steps");
+        using enum Action;
+        const int a = 0, b = 1, c = 2;
+        const auto pushes = [](int mac) { return Step{Auto, mac, Kind::Pushed}; };
+        const auto pulls = [](int mac) { return Step{Auto, mac, Kind::Pulled}; };
+        // The promise itself, which today's Macs keep: one change reaches every Mac.
+        QTest::newRow("one Mac's change") << QList<int>{a, b, c} << Steps{{Edit, b}, pushes(b)};
+        // Both push before the service carries either push; it keeps the newer files (B's).
+        QTest::newRow("concurrent pushes")
+            << QList<int>{a, b, c}
+            << Steps{{Offline, a}, {Offline, b}, {Edit, a}, {Edit, b}, pushes(a), pushes(b), {Online, a}, {Online, b}};
+        // The laptop pushes offline; Mac A pushes later, and B takes it, before the laptop is back.
+        QTest::newRow("offline laptop pushed, another Mac later")
+            << QList<int>{a, b, c}
+            << Steps{{Offline, c}, {Edit, c}, pushes(c), {Edit, a}, pushes(a), {Carry}, pulls(b), {Online, c}};
+        // The new Mac's service is not running yet (not a member: stopped from the start), so its
+        // folder is empty when it first runs: a first sync.
+        QTest::newRow("new Mac before its folder arrived")
+            << QList<int>{a, b} << Steps{{Edit, c}, pushes(c), {On, c}, {Carry}};
+        // A's Dock was changed last but B pushed last: the service keeps A's copy (the newer file)
+        // and B's meta file (written later).
+        QTest::newRow("meta and copy from different pushes")
+            << QList<int>{a, b, c} << Steps{{Offline, a}, {Offline, b}, {Edit, b},   {Edit, a}, pushes(a),
+                                            pushes(b),    {Online, a},  {Online, b}, {Carry},   {Apart}};
+    }
+    void stories()
+    {
+        QFETCH(QList<int>, members);
+        QFETCH(Steps, steps);
+        Group group(m_dir->path());
+        QVERIFY2(group.start(), qPrintable(group.hub().lastError()));
+        SyncthingHub &hub = group.hub();
+        for (int i = 0; i < hub.size(); ++i) {
+            if (!members.contains(i))
+                QVERIFY2(hub.stop(i), qPrintable(hub.lastError()));
+        }
+        QVERIFY2(group.startInSync(members), qPrintable(hub.lastError() + u" / "_s + group.docks()));
+
+        for (const Step &step : std::as_const(steps)) {
+            bool ok = true;
+            switch (step.action) {
+            case Action::Offline:
+                ok = hub.pause(step.mac);
+                break;
+            case Action::Online:
+                ok = hub.resume(step.mac);
+                break;
+            case Action::On:
+                ok = hub.restart(step.mac);
+                break;
+            case Action::Edit:
+                group.edit(step.mac, Group::change(step.mac));
+                break;
+            case Action::Auto:
+                QCOMPARE(group.run(step.mac), step.expected);
+                break;
+            case Action::Carry:
+                ok = hub.waitUntilInSync();
+                break;
+            case Action::Apart:
+                const QString folder = group.mac(2).syncFolder();
+                const auto meta = SyncFormat::parseKeyValues(readBytes(folder + u'/' + SyncFormat::kMetaFileName));
+                QCOMPARE(meta.value_or(SyncFormat::KeyValues()).value(u"host"_s), kNames[1]);
+                QCOMPARE(readBytes(folder + u'/' + SyncFormat::kDockFileName), Group::change(0));
+                break;
+            }
+            QVERIFY2(ok, qPrintable(hub.lastError()));
+        }
+
+        const bool settled = group.settle(6);
+        const QStringList lost = group.silentlyLost();
+        QVERIFY2(lost.isEmpty(),
+                 qPrintable(u"lost without a conflict: "_s + lost.join(u", "_s) + u"; Docks: "_s + group.docks()));
+        QVERIFY2(settled, qPrintable(hub.lastError() + u"; Docks: "_s + group.docks()));
+        QVERIFY(group.quiet(2));
+    }
+};
+
+TANDRILL_TEST_CLASS(TestSyncthing)
+#include "tst_syncthing.moc"
