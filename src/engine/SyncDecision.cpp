@@ -27,7 +27,9 @@ constexpr Rule kFirstRules[] = {
     {[](const O &o) { return o.local == DockState::Broken; }, {Error, LocalBroken}},
     {[](const O &o) { return o.shared == DockState::Unavailable; }, {Wait, SharedUnavailable}},
     {[](const O &o) { return o.shared == DockState::Broken; }, {Error, SharedBroken}},
-    // An empty folder is the first sync; with no Dock here either, the push says what is missing.
+    // A meta file without its copy: the copy is on its way. An empty folder is the first sync;
+    // with no Dock here either, the push says what is missing.
+    {[](const O &o) { return o.shared == DockState::Absent && o.metaPresent; }, {Wait, CopyOnItsWay}},
     {[](const O &o) { return o.shared == DockState::Absent; }, {Push, FirstSync}},
 };
 

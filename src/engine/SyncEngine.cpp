@@ -150,6 +150,8 @@ SyncEngine::Observed SyncEngine::observe() const
         o.problem = o.local.problem;
 
     o.push = readSharedPush();
+    if (seen.shared == DockState::Absent && o.push.present)
+        o.problem = notYetAvailable(kDockFileName);
     o.agreement = readAgreement();
     const bool statusPresent = SafeFile::isRegularFile(hostFileURL(kStatusPrefix));
     seen.lastPulled = readLastPulled();

@@ -74,6 +74,7 @@ private slots:
             QCOMPARE(m_mac->run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         } else if (scenario == u"conflict"_s) {
             writeBytes(file("tandrill-meta.txt"), "mtime=1741356300\nhost=Mac B");
+            writeFile(file("com.apple.dock.plist"), "dock of B", 1741356300);
             writeBytes(file("status-Mac_A.txt"), "hostname=Mac A\nlast_pulled=1741356200");
         } else if (scenario == u"not a Dock"_s) {
             QVERIFY(place(file("com.apple.dock.plist"), scenario));

@@ -267,35 +267,45 @@ struct Bounds {
     int runs = 3;
 };
 
-// Mac i changes: i; Mac i runs: 100 + i; the oldest write of a file on its way to Mac i arrives:
-// 1000 + the index of that write. A sync service carries each file on its own, newest version
-// last; files overtake each other.
+// The steps open to a world. Only a Mac's run looks at anything, so a step is a run of one Mac,
+// after its user may have changed the Dock and after the service may have brought it the newest
+// writes of the copy, of the meta file, or of both; whatever arrives later stays on its way.
+// Encoded as Mac * 1000 + change * 100 + copy * 10 + meta.
 QList<int> choices(const World &world, const Bounds &bounds)
 {
     QList<int> open;
     for (int i = 0; i < world.size(); ++i) {
-        if (world.m.made[i] < bounds.changes)
-            open << i;
-        if (world.m.runs[i] < bounds.runs)
-            open << 100 + i;
-    }
-    std::set<std::pair<int, QString>> first;
-    for (int k = 0; k < int(world.m.pending.size()); ++k) {
-        const Delivery &d = world.m.pending[k];
-        if (first.insert({d.to, d.file}).second)
-            open << 1000 + k;
+        if (world.m.runs[i] >= bounds.runs)
+            continue;
+        bool copy = false, meta = false;
+        for (const Delivery &d : world.m.pending) {
+            copy = copy || (d.to == i && d.file == kCopy);
+            meta = meta || (d.to == i && d.file == kMeta);
+        }
+        for (int change = 0; change <= (world.m.made[i] < bounds.changes ? 1 : 0); ++change) {
+            for (int c = 0; c <= (copy ? 1 : 0); ++c) {
+                for (int m = 0; m <= (meta ? 1 : 0); ++m)
+                    open << i * 1000 + change * 100 + c * 10 + m;
+            }
+        }
     }
     return open;
 }
 
 void apply(World &world, int choice)
 {
-    if (choice < 100)
-        world.change(choice);
-    else if (choice < 1000)
-        world.run(choice - 100);
-    else
-        world.deliver(choice - 1000);
+    const int mac = choice / 1000;
+    for (const auto &[file, wanted] : {std::pair(kCopy, choice / 10 % 10), std::pair(kMeta, choice % 10)}) {
+        for (qsizetype k = 0; wanted && k < world.m.pending.size();) {
+            if (world.m.pending[k].to == mac && world.m.pending[k].file == file)
+                world.deliver(k);
+            else
+                ++k;
+        }
+    }
+    if (choice / 100 % 10)
+        world.change(mac);
+    world.run(mac);
 }
 
 } // namespace
@@ -318,8 +328,6 @@ class TestModelCheck : public QObject {
         ++m_nodes;
         if (open.isEmpty()) {
             ++m_schedules;
-            if (m_schedules % 500 == 0)
-                qInfo("schedules %d nodes %d", m_schedules, m_nodes);
             if (const QString problem = world.settleAndCheck(); !problem.isEmpty())
                 m_failure = problem + u" after "_s + trail;
             return;
@@ -388,6 +396,7 @@ private slots:
         std::set<QByteArray> visited;
         explore(world, {2, 2}, visited, {});
         QVERIFY2(m_failure.isEmpty(), qPrintable(m_failure));
+        qInfo("%d schedules, %d states", m_schedules, m_nodes);
         QVERIFY(m_schedules > 100);
     }
 
@@ -396,7 +405,7 @@ private slots:
         World world(m_root->path(), 3, true);
         const World::Saved start = world.save();
         QRandomGenerator random(20261207);
-        for (int sample = 0; sample < 300; ++sample) {
+        for (int sample = 0; sample < 2000; ++sample) {
             world.restore(start);
             QString trail;
             for (QList<int> open = choices(world, {2, 3}); !open.isEmpty(); open = choices(world, {2, 3})) {
