@@ -22,8 +22,8 @@ QStringList tenBackups(const QString &prefix)
 
 } // namespace
 
-// One Mac's own side of the folder: its operations take turns, its backups keep what they protect,
-// its files are its own, and the readers see a Mac whose file the cloud evicted.
+// One Mac's own side: its operations take turns, its backups keep what they protect, and a file
+// the cloud evicted under its own name is not taken for one that can be read.
 class TestOneMac : public QObject {
     Q_OBJECT
 
