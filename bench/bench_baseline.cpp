@@ -18,8 +18,9 @@
 
 // What a push has to do to the disk at the least, in plain system calls: back the Dock file up
 // (dropping the oldest of ten), copy it into the folder through a temporary file with fsync and
-// rename, keeping its modification time, write the meta and status files through temporary files,
-// drop the conflict marker and append two log lines. No reads of the folder, no checks, no text.
+// rename, keeping its modification time, write the meta and status files through temporary files
+// with fsync, sync both directories once, drop the conflict marker and append two log lines. No
+// reads of the folder, no checks, no text.
 // The engine's figures are read as multiples of this one.
 
 namespace {
@@ -67,6 +68,7 @@ public:
         ::close(source);
 
         ok = ok && replace(m_meta, m_metaBytes) && replace(m_status, m_statusBytes);
+        ok = ok && syncDirectory(m_folder) && syncDirectory(m_backups.substr(0, m_backups.rfind('/')));
         ::unlink(m_conflict.c_str());
         return ok && append(m_log, m_logLine) && append(m_log, m_logLine);
     }
@@ -122,8 +124,15 @@ private:
         const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
         if (fd < 0)
             return false;
-        const bool ok = writeAll(fd, bytes.data(), bytes.size());
+        const bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
         return ::close(fd) == 0 && ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    }
+
+    static bool syncDirectory(const std::string &directory)
+    {
+        const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ::fsync(fd) == 0;
+        return (fd < 0 || ::close(fd) == 0) && ok;
     }
 
     static bool append(const std::string &target, const std::string &bytes)

@@ -9,6 +9,10 @@ target_compile_options(tandrill_options INTERFACE ${TANDRILL_WARNING_FLAGS})
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(tandrill_options INTERFACE -Wduplicated-cond -Wlogical-op)
 endif()
+# A warning stops the build here as it does in the macOS check, so none is noticed only there.
+if(TANDRILL_WARNINGS_AS_ERRORS)
+    target_compile_options(tandrill_options INTERFACE -Werror)
+endif()
 
 if(TANDRILL_SANITIZE)
     target_compile_options(tandrill_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer

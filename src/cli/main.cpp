@@ -159,6 +159,9 @@ QString resultName(DockDifference::Result result)
 // What a pull would change here. Reads only: no log line, no status, no backup.
 int showDifference(const QString &folder, const QString &host, bool json)
 {
+    // "nothingShared" would be a lie about a folder that is not there.
+    if (!SafeFile::isDirectory(folder))
+        return folderMissing(folder, json);
     SystemServices system;
     const DockDifference difference = SyncEngine(folder, host, system.engine()).dockDifference();
     const bool failed = difference.result == DockDifference::Result::Unavailable;
@@ -227,7 +230,7 @@ int restoreBackup(const QString &folder, const QString &host, const QString &nam
     if (!json && result.kind() == SyncEngine::Result::Kind::Restored) {
         write(stdout, QLatin1String("Sicherung ") + name +
                           QStringLiteral(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
-                                        "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
+                                         "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
     }
     return finish(result, system.notifier.bodies(), json);
 }
@@ -351,7 +354,9 @@ int main(int argc, char *argv[])
         const QSettings settings;
         folder = settings.value(QStringLiteral("TandrillFolderPath")).toString();
     }
-    if (folder.isEmpty())
+    // The backups are local: listing and restoring them needs no sync folder.
+    const bool local = isRestore || command == QLatin1String("backups");
+    if (folder.isEmpty() && !local)
         return usageError(QStringLiteral("no sync folder: pass --folder DIR or choose one in Tandrill"));
     const QString host = parser.isSet(hostOption) ? parser.value(hostOption) : systemHostName();
     const bool json = parser.isSet(jsonOption);

@@ -35,7 +35,7 @@ FolderSnapshot FolderSnapshotReader::read(const Request &request)
         snapshot.readConflict = true;
         snapshot.conflictMarker =
             !request.folder.isEmpty() &&
-            SafeFile::exists(prefix + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, request.myHostname));
+            SafeFile::exists(hostFilePath(request.folder, SyncFormat::kConflictPrefix, request.myHostname));
     }
     if (request.hosts) {
         snapshot.readHosts = true;

@@ -304,12 +304,12 @@ QString SyncManager::metaFilePath() const
 
 QString SyncManager::conflictFilePath()
 {
-    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, myHostname());
+    return hostFilePath(m_syncFolderPath, SyncFormat::kConflictPrefix, myHostname());
 }
 
 QString SyncManager::statusFilePath(const QString &hostname) const
 {
-    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname);
+    return hostFilePath(m_syncFolderPath, SyncFormat::kStatusPrefix, hostname);
 }
 
 bool SyncManager::hasPendingWork() const
@@ -571,11 +571,16 @@ void SyncManager::dismissConflict()
 {
     // Refreshes already on their way read the marker before it was deleted; their answer is stale.
     ++m_conflictGeneration;
-    if (!m_syncFolderPath.isEmpty()) {
+    if (std::optional<SyncEngine> engine = makeEngine()) {
         const QString marker = conflictFilePath();
         ++m_folderJobs;
         m_folderWorker->run<bool>(
-            this, [marker] { return SafeFile::remove(marker); }, [this](bool) { --m_folderJobs; });
+            this,
+            [marker, engine = std::move(*engine)] {
+                const SafeFile::ExclusiveLock lock = engine.lockOperations();
+                return !lock.busy() && SafeFile::remove(marker);
+            },
+            [this](bool) { --m_folderJobs; });
     }
     setConflictDetected(false);
 }
@@ -620,7 +625,9 @@ void SyncManager::daemonTick()
                 return;
             }
             SyncEngine::ensureDirectory(engine.backupsDirectory());
-            engine.autoSync();
+            // A run that finds another operation going on skips this tick.
+            if (const SafeFile::ExclusiveLock lock = engine.lockOperations(); !lock.busy())
+                engine.autoSync();
         },
         [this, missing] {
             m_daemonRunQueued = false;
@@ -777,12 +784,12 @@ void SyncManager::removeHost(const QString &hostname)
     if (m_syncFolderPath.isEmpty())
         return;
     const QString status = statusFilePath(hostname);
-    const QString conflict =
-        m_syncFolderPath + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, hostname);
+    const QString conflict = hostFilePath(m_syncFolderPath, SyncFormat::kConflictPrefix, hostname);
     ++m_folderJobs;
     m_folderWorker->run<bool>(
         this,
-        [status, conflict] {
+        [status, conflict, engine = *makeEngine()] {
+            const SafeFile::ExclusiveLock lock = engine.lockOperations();
             SafeFile::remove(status);
             SafeFile::remove(conflict);
             return true;
@@ -796,11 +803,15 @@ void SyncManager::removeHost(const QString &hostname)
 
 void SyncManager::clearLog()
 {
-    if (!m_syncFolderPath.isEmpty()) {
+    if (std::optional<SyncEngine> engine = makeEngine()) {
         const QString path = logFilePath();
         ++m_folderJobs;
         m_folderWorker->run<bool>(
-            this, [path] { return SafeFile::writeAtomically(path, QByteArray()).ok(); },
+            this,
+            [path, engine = std::move(*engine)] {
+                const SafeFile::ExclusiveLock lock = engine.lockOperations();
+                return !lock.busy() && SafeFile::writeAtomically(path, QByteArray()).ok();
+            },
             [this](bool) { --m_folderJobs; });
     }
     setLogLines({});

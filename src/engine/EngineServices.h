@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 class CloudFiles;
@@ -22,6 +23,8 @@ struct EngineServices {
     // A missing sync folder fails every operation. Only a folder the user has just named (the
     // command-line tool's --folder) may be created; a configured one that vanished never is.
     bool createSyncFolder = false;
+    // How long an operation waits for another one on this Mac (the app's, tandrill-cli's) to end.
+    std::chrono::milliseconds operationWait{30000};
 
     // The process's own home and the standard backups location; no notices, no Dock services.
     static EngineServices forCurrentUser();

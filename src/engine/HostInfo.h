@@ -26,3 +26,13 @@ std::optional<QList<HostInfo>> readHostRegistry(const QString &folder, const QSt
 std::optional<HostInfo> readHostStatus(const QByteArray &bytes, const QString &myHostname);
 
 void sortHosts(QList<HostInfo> &hosts);
+
+// The safe name that hostname's status file and conflict marker carry in folder, the one answer for
+// the engine and the coordinator. Usually SyncFormat::fileSafeName; but names that clean alike
+// ("Anna’s MacBook", "Annas MacBook"), or that a Mac's file system takes for one ("MacBook",
+// "macbook"), must not share a file: the first Mac keeps that name, and a Mac that finds it taken
+// by another host name uses SyncFormat::distinctFileSafeName from then on. A file that cannot be
+// read now says nothing about its owner.
+QString hostFileStem(const QString &folder, const QString &hostname);
+// folder + "/" + prefix ("status-", "conflict-") + hostFileStem + ".txt"
+QString hostFilePath(const QString &folder, QLatin1StringView prefix, const QString &hostname);

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -121,6 +122,36 @@ bool writeFully(int fd, const char *data, qint64 size)
     return true;
 }
 
+// Waits until what was written to fd is on the disk. On macOS fsync only hands the data to the
+// drive, whose cache a power cut empties; F_FULLFSYNC waits for the drive itself, and where a file
+// system does not offer it (network and some external volumes), fsync is what there is.
+bool syncToDisk(int fd)
+{
+#ifdef __APPLE__
+    if (::fcntl(fd, F_FULLFSYNC) == 0)
+        return true;
+#endif
+    int synced = -1;
+    do
+        synced = ::fsync(fd);
+    while (synced != 0 && errno == EINTR);
+    return synced == 0;
+}
+
+bool syncWritten(int fd, const QString &path)
+{
+    return !faultInjected(Step::Sync, path) && syncToDisk(fd);
+}
+
+// A rename or a new name lives in its directory: until the directory is on the disk, a power cut
+// may bring back the old entry. A directory that cannot be opened for it (no read permission) or a
+// file system that cannot sync one (EINVAL) is no failure of the write; an I/O error is.
+bool syncDirectoryOf(const QString &path)
+{
+    const Fd directory(::open(encoded(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return !directory.valid() || syncToDisk(directory.get()) || errno == EINVAL || errno == ENOTSUP || errno == EROFS;
+}
+
 timespec toTimespec(double seconds)
 {
     double whole = std::floor(seconds);
@@ -154,10 +185,10 @@ double ctimeOf(const struct stat &info)
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-// Streams the open source into fd, then gives it the wanted mtime and the source's permissions.
-// A source that grows past maxBytes while it is copied fails with EFBIG.
-bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, std::optional<double> mtime,
-                  std::optional<qint64> maxBytes)
+// Streams the open source into fd, then gives it the wanted mtime and the source's permissions and
+// syncs it to the disk. A source that grows past maxBytes while it is copied fails with EFBIG.
+bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, const QString &destination,
+                  std::optional<double> mtime, std::optional<qint64> maxBytes)
 {
     std::array<char, 64 * 1024> buffer{};
     qint64 copied = 0;
@@ -181,7 +212,7 @@ bool copyContents(int sourceFd, const struct stat &sourceInfo, int fd, std::opti
     const std::array<timespec, 2> times{timespec{0, UTIME_NOW}, toTimespec(mtime.value_or(mtimeOf(sourceInfo)))};
     if (::futimens(fd, times.data()) != 0)
         return false;
-    return ::fsync(fd) == 0;
+    return syncWritten(fd, destination);
 }
 
 struct TempFile {
@@ -211,7 +242,8 @@ void removeTemp(const TempFile &temp)
     errno = error;
 }
 
-// Moves a written temporary file over `destination`; when that fails, the temporary file goes.
+// Moves a written and synced temporary file over `destination`; when that fails, the temporary
+// file goes.
 IoResult renameIntoPlace(TempFile &temp, const QString &destination)
 {
     temp.fd.reset();
@@ -220,6 +252,8 @@ IoResult renameIntoPlace(TempFile &temp, const QString &destination)
         removeTemp(temp);
         return IoResult::failure(errno, destination);
     }
+    if (!syncDirectoryOf(destination))
+        return IoResult::failure(errno, destination);
     return {};
 }
 
@@ -297,6 +331,10 @@ IoResult writeAtomically(const QString &path, const QByteArray &bytes)
         return IoResult::failure(errno, path);
     }
     ::fchmod(temp.fd.get(), 0644);
+    if (!syncWritten(temp.fd.get(), path)) {
+        removeTemp(temp);
+        return IoResult::failure(errno, path);
+    }
     return renameIntoPlace(temp, path);
 }
 
@@ -314,8 +352,8 @@ IoResult copyReplacing(const QString &source, const QString &destination, const 
     TempFile temp = createTempBeside(destination);
     if (!temp.fd.valid())
         return IoResult::failure(errno, destination);
-    if (faultInjected(Step::Write, destination) ||
-        !copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), options.modificationTime, options.maxBytes)) {
+    if (faultInjected(Step::Write, destination) || !copyContents(sourceFd.get(), sourceInfo, temp.fd.get(), destination,
+                                                                 options.modificationTime, options.maxBytes)) {
         removeTemp(temp);
         return errno == EFBIG ? IoResult::failure(EFBIG, source, options.maxBytes.value_or(0))
                               : IoResult::failure(errno, destination);
@@ -342,12 +380,14 @@ IoResult copyExclusive(const QString &source, const QString &destination, const 
     if (!fd.valid())
         return IoResult::failure(errno, destination);
     if (faultInjected(Step::Write, destination) ||
-        !copyContents(sourceFd.get(), sourceInfo, fd.get(), options.modificationTime, options.maxBytes)) {
+        !copyContents(sourceFd.get(), sourceInfo, fd.get(), destination, options.modificationTime, options.maxBytes)) {
         const int error = errno;
         ::unlink(target.constData());
         return error == EFBIG ? IoResult::failure(error, source, options.maxBytes.value_or(0))
                               : IoResult::failure(error, destination);
     }
+    if (!syncDirectoryOf(destination))
+        return IoResult::failure(errno, destination);
     return {};
 }
 
@@ -368,6 +408,16 @@ IoResult append(const QString &path, const QByteArray &bytes)
 
 ExclusiveLock::ExclusiveLock(const QString &lockFilePath)
 {
+    acquire(lockFilePath, std::nullopt);
+}
+
+ExclusiveLock::ExclusiveLock(const QString &lockFilePath, std::chrono::milliseconds wait)
+{
+    acquire(lockFilePath, wait);
+}
+
+void ExclusiveLock::acquire(const QString &lockFilePath, std::optional<std::chrono::milliseconds> wait)
+{
     if (lockFilePath.isEmpty())
         return;
     const QByteArray path = encoded(lockFilePath);
@@ -378,9 +428,26 @@ ExclusiveLock::ExclusiveLock(const QString &lockFilePath)
     if (m_fd < 0)
         return;
     int locked = -1;
-    do
-        locked = ::flock(m_fd, LOCK_EX);
-    while (locked != 0 && errno == EINTR);
+    if (!wait) {
+        do
+            locked = ::flock(m_fd, LOCK_EX);
+        while (locked != 0 && errno == EINTR);
+    } else {
+        // flock cannot wait for a while only; ask again until the time is up.
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point deadline = Clock::now() + *wait;
+        for (;;) {
+            locked = ::flock(m_fd, LOCK_EX | LOCK_NB);
+            if (locked == 0 || (errno != EWOULDBLOCK && errno != EINTR))
+                break;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                m_busy = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(20)));
+        }
+    }
     if (locked != 0) {
         ::close(m_fd);
         m_fd = -1;

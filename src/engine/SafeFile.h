@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -13,6 +14,8 @@
 // something that is not a file at all, or written by another Mac at the same moment. So every
 // read here is bounded and only ever opens regular files (a FIFO or device would block forever),
 // and every write goes to a temporary file beside the target that is renamed over it at the end.
+// The temporary file reaches the disk before the rename, and the rename before the write returns:
+// after a power cut the target is the old file or the new one, never an empty one.
 //
 // Anyone who can write to the shared folder can also plant a symbolic link there, and some sync
 // services carry links between Macs. So no operation here follows a link in the last component
@@ -62,17 +65,23 @@ IoResult append(const QString &path, const QByteArray &bytes);
 
 // An advisory lock (flock) on a local lock file, held for the object's life; writers of one file
 // on one machine take it around their append and trim so none of them loses the other's lines.
-// Without the lock file (it cannot be created) the holder goes on unlocked.
+// Without the lock file (it cannot be created) the holder goes on unlocked. The first form waits as
+// long as another holder keeps it; the second gives up after `wait`, and busy() then says so.
 class ExclusiveLock {
 public:
     explicit ExclusiveLock(const QString &lockFilePath);
+    ExclusiveLock(const QString &lockFilePath, std::chrono::milliseconds wait);
     ~ExclusiveLock();
     ExclusiveLock(const ExclusiveLock &) = delete;
     ExclusiveLock &operator=(const ExclusiveLock &) = delete;
     bool held() const { return m_fd >= 0; }
+    bool busy() const { return m_busy; }
 
 private:
+    void acquire(const QString &lockFilePath, std::optional<std::chrono::milliseconds> wait);
+
     int m_fd = -1;
+    bool m_busy = false;
 };
 
 // Removes the temporary files that writes to one of targetNames in directory leave when they are
@@ -109,7 +118,7 @@ bool remove(const QString &path);      // removes a link itself, never its targe
 // install an injector that every writing step above consults first: given the step and the
 // file it is for (the destination, never the temporary name), it returns the errno to fail
 // with, or 0 to go on; it may also act on the file system at that moment. Unset, nothing changes.
-enum class Step { Create, Write, Rename };
+enum class Step { Create, Write, Sync, Rename }; // Sync: the written file to the disk, before its rename
 using FaultInjector = std::function<int(Step step, const QString &path)>;
 void setFaultInjector(FaultInjector injector); // an empty function removes it
 

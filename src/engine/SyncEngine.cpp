@@ -1,5 +1,6 @@
 #include "SyncEngine.h"
 
+#include "HostInfo.h"
 #include "SafeFile.h"
 #include "SyncDecision.h"
 #include "SyncFormat.h"
@@ -96,6 +97,9 @@ SyncEngine::Result SyncEngine::run(Mode mode)
         ensureDirectory(m_syncFolderPath);
     if (!SafeFile::isDirectory(m_syncFolderPath))
         return folderMissing(mode);
+    const SafeFile::ExclusiveLock lock = lockOperations();
+    if (lock.busy())
+        return Result::error(operationBusyMessage());
     ensureDirectory(backupsDirectory());
     switch (mode) {
     case Mode::Auto:
@@ -476,6 +480,9 @@ QList<BackupInfo> SyncEngine::listBackups() const
 
 SyncEngine::Result SyncEngine::restoreBackup(const QString &name)
 {
+    const SafeFile::ExclusiveLock lock = lockOperations();
+    if (lock.busy())
+        return Result::error(operationBusyMessage());
     // Only a name from the list: no path parts, nothing that leads out of the backups folder.
     const bool plainName = !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
                            name != QLatin1String(".") && name != QLatin1String("..");
@@ -490,9 +497,14 @@ SyncEngine::Result SyncEngine::restoreBackup(const QString &name)
         return Result::error(name + QLatin1String(" kann nicht gelesen werden"));
     if (!DockLayout::parse(*bytes))
         return Result::error(notADock(name));
-    if (const auto failure = backupLocalDock(QStringLiteral("_vor_restore")))
+    // Pruned only once the apply is done, and never the backup restored: until then it is the one
+    // copy of the Dock the user asked for.
+    QString taken;
+    if (const auto failure = backupLocalDock(QStringLiteral("_vor_restore"), &taken, false))
         return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
-    if (const auto failure = applyLocalDock(*bytes)) {
+    const auto failure = applyLocalDock(*bytes);
+    pruneBackups(10, {name, taken});
+    if (failure) {
         log(QLatin1String("RESTORE FEHLER: ") + *failure);
         return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
     }
@@ -503,7 +515,25 @@ SyncEngine::Result SyncEngine::restoreBackup(const QString &name)
 
 QString SyncEngine::hostFileURL(QLatin1StringView prefix) const
 {
-    return folderFile(QLatin1StringView()) + hostFileName(prefix, m_hostname);
+    // Looked up once per operation: the answer changes only when another Mac takes the name.
+    if (!m_hostFileStem)
+        m_hostFileStem = hostFileStem(m_syncFolderPath, m_hostname);
+    return folderFile(prefix) + *m_hostFileStem + kHostFileSuffix;
+}
+
+SafeFile::ExclusiveLock SyncEngine::lockOperations() const
+{
+    // Local, beside the backups like the log's lock: one in the shared folder would hold up the
+    // other Macs, or reach them half-made.
+    const QString path = backupsDirectory().isEmpty()
+                             ? QString()
+                             : QFileInfo(backupsDirectory()).absolutePath() + QLatin1String("/tandrill-operation.lock");
+    return SafeFile::ExclusiveLock(path, m_services.operationWait);
+}
+
+QString SyncEngine::operationBusyMessage()
+{
+    return QStringLiteral("Eine andere Tandrill-Aktion läuft gerade");
 }
 
 QString SyncEngine::folderFile(QLatin1StringView name) const
@@ -586,6 +616,8 @@ QString SyncEngine::logLockPath() const
 
 void SyncEngine::log(const QString &message) const
 {
+    if (m_syncFolderPath.isEmpty()) // a restore without a sync folder: no log to write to
+        return;
     const QByteArray line = logLine(now(), m_hostname, message);
     const QString path = folderFile(kLogFileName);
     // Writers on this Mac take turns, so a trim never drops a line another one appended meanwhile.
@@ -626,7 +658,7 @@ void SyncEngine::log(const QString &message) const
     SafeFile::writeAtomically(path, bytes.sliced(start));
 }
 
-std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
+std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix, QString *taken, bool prune) const
 {
     const QString dock = localDockPath();
     if (!SafeFile::exists(dock))
@@ -637,14 +669,21 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
         return SafeFile::IoResult::failure(ELOOP, directory).description;
     ensureDirectory(directory);
     BackupName name{backupStampText(now()), suffix, 1};
-    // A second backup within the same second gets "-2", "-3", … before the extension. The counter
-    // goes on from the highest one there: a lower name freed by pruning would sort as the oldest.
-    // Names are parsed by hand: a QDir name filter compiles a regular expression on every call,
-    // which cost more than the rest of the backup.
+    // Names rank the backups, for pruning and for the list, so each new one must rank above all
+    // that are there. Within one second it gets "-2", "-3", … before the extension. A clock behind
+    // the newest name (a trip west, a clock that was ahead and was put right) would rank it below
+    // the older ones, the first to be pruned: it then takes that name's time and the next counter,
+    // and the names keep the order the backups were taken in. Names are parsed by hand: a QDir name
+    // filter compiles a regular expression on every call, which cost more than the backup itself.
+    std::optional<BackupName> newest;
     for (const QString &entry : QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        const auto taken = parseBackupName(entry);
-        if (taken && taken->stamp == name.stamp && taken->suffix == name.suffix)
-            name.counter = std::max(name.counter, taken->counter + 1);
+        auto other = parseBackupName(entry);
+        if (other && (!newest || isNewerBackup(*other, *newest)))
+            newest = std::move(other);
+    }
+    if (newest && !isNewerBackup(name, *newest) && newest->counter < kMaxBackupCounter) {
+        name.stamp = newest->stamp;
+        name.counter = newest->counter + 1;
     }
     const SafeFile::CopyOptions options{false, std::nullopt, kMaxDockFileBytes};
     for (const qint64 first = name.counter; name.counter < first + 1000; ++name.counter) {
@@ -653,7 +692,10 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
         const SafeFile::IoResult copied =
             SafeFile::copyExclusive(dock, directory + QLatin1Char('/') + backupFileName(name), options);
         if (copied.ok()) {
-            pruneBackups();
+            if (taken)
+                *taken = backupFileName(name);
+            if (prune)
+                pruneBackups(10, {backupFileName(name)});
             return std::nullopt;
         }
         if (copied.errorCode != EEXIST)
@@ -662,7 +704,7 @@ std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
     return SafeFile::IoResult::failure(EEXIST, directory + QLatin1Char('/') + backupFileName(name)).description;
 }
 
-void SyncEngine::pruneBackups(int keep) const
+void SyncEngine::pruneBackups(int keep, const QStringList &kept) const
 {
     const QString directory = backupsDirectory();
     if (!SafeFile::isDirectory(directory) || SafeFile::isSymbolicLink(directory))
@@ -679,8 +721,16 @@ void SyncEngine::pruneBackups(int keep) const
     // time of the Dock file it copied, which says nothing about when it was made.
     std::sort(backups.begin(), backups.end(),
               [](const auto &a, const auto &b) { return isNewerBackup(a.first, b.first); });
-    for (size_t i = static_cast<size_t>(std::max(keep, 0)); i < backups.size(); ++i)
-        SafeFile::remove(backups[i].second);
+    const auto isKept = [&kept](const auto &backup) { return kept.contains(backupFileName(backup.first)); };
+    auto room = std::max(keep, 0) - std::count_if(backups.begin(), backups.end(), isKept);
+    for (const auto &backup : backups) {
+        if (isKept(backup))
+            continue;
+        if (room > 0)
+            --room;
+        else
+            SafeFile::remove(backup.second);
+    }
 }
 
 std::optional<QString> SyncEngine::replaceItem(const QString &source, const QString &destination,
@@ -884,8 +934,9 @@ void SyncEngine::removeOwnConflictMarker() const
 void SyncEngine::removeStaleTempFiles() const
 {
     SafeFile::removeStaleTempFiles(m_syncFolderPath,
-                                   {kDockFileName, kMetaFileName, kLogFileName, hostFileName(kStatusPrefix, m_hostname),
-                                    hostFileName(kConflictPrefix, m_hostname)},
+                                   {kDockFileName, kMetaFileName, kLogFileName,
+                                    QFileInfo(hostFileURL(kStatusPrefix)).fileName(),
+                                    QFileInfo(hostFileURL(kConflictPrefix)).fileName()},
                                    kStaleTempSeconds);
 }
 

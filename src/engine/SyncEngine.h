@@ -3,6 +3,7 @@
 #include "BackupInfo.h"
 #include "DockLayout.h"
 #include "EngineServices.h"
+#include "SafeFile.h"
 
 #include <QString>
 
@@ -54,6 +55,13 @@ public:
     QString syncFolderPath() const { return m_syncFolderPath; }
     QString hostname() const { return m_hostname; }
 
+    // Every operation that writes holds this lock for its whole run, on the app's side and
+    // tandrill-cli's alike: a push and a pull interleaved would leave the Dock unlike the shared copy
+    // both reported. run() and restoreBackup() take it; push(), pull() and autoSync() expect their
+    // caller to. It waits EngineServices::operationWait for the one running; busy() when in vain.
+    SafeFile::ExclusiveLock lockOperations() const;
+    static QString operationBusyMessage();
+
     Result run(Mode mode);
     Result push();
     Result pull();
@@ -82,9 +90,11 @@ public:
     std::optional<QString> writeStatus(const QString &action) const;
     std::optional<QString> writeStatus(const QString &action, double lastPulled) const;
     void log(const QString &message) const; // best effort: a line that cannot be written is lost
-    // Copies the Dock file into the backups and prunes them; the error text on failure.
-    std::optional<QString> backupLocalDock(const QString &suffix) const;
-    void pruneBackups(int keep = 10) const;
+    // Copies the Dock file into the backups, its file name to *taken, and prunes them unless told
+    // not to (never the copy just taken); the error text on failure.
+    std::optional<QString> backupLocalDock(const QString &suffix, QString *taken = nullptr, bool prune = true) const;
+    // Keeps the newest `keep` backups, the ones named in `kept` among them whatever their rank.
+    void pruneBackups(int keep = 10, const QStringList &kept = {}) const;
     static std::optional<QString> replaceItem(const QString &source, const QString &destination,
                                               std::optional<double> modificationTime = std::nullopt,
                                               bool refuseEmptySource = false);
@@ -146,4 +156,5 @@ private:
     QString m_syncFolderPath;
     QString m_hostname;
     EngineServices m_services;
+    mutable std::optional<QString> m_hostFileStem; // which name this Mac's files have in the folder
 };

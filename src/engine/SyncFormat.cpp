@@ -130,6 +130,21 @@ QString fileSafeName(const QString &hostname)
     return safe;
 }
 
+QString distinctFileSafeName(const QString &hostname)
+{
+    const QString safe = fileSafeName(hostname);
+    return utf8Prefix(safe, kMaxSafeNameBytes - 9) + QLatin1Char('-') +
+           shortHash(cleanHostName(hostname).normalized(QString::NormalizationForm_C));
+}
+
+bool sameFileNameOnMac(const QString &a, const QString &b)
+{
+    const auto folded = [](const QString &name) {
+        return name.normalized(QString::NormalizationForm_C).toCaseFolded();
+    };
+    return folded(a) == folded(b);
+}
+
 bool isServiceConflictCopy(const QString &fileName)
 {
     if (fileName.contains(QLatin1String(".sync-conflict-")))

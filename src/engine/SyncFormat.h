@@ -41,6 +41,14 @@ QString cleanHostName(const QString &hostname);
 // file name keeps its first part and a hash of the whole. Always non-empty.
 QString fileSafeName(const QString &hostname);
 
+// The safe name of a Mac whose safe name another Mac's files already carry: the safe name, "-" and
+// a short hash of the whole cleaned name, so that two names cleaned alike part again.
+QString distinctFileSafeName(const QString &hostname);
+
+// Whether two file names name one file on a Mac, whose file system ignores case and the Unicode
+// normal form.
+bool sameFileNameOnMac(const QString &a, const QString &b);
+
 // "status-" / "conflict-" + safe name + ".txt", at most 255 bytes in UTF-8.
 QString hostFileName(QLatin1StringView prefix, const QString &hostname);
 

@@ -30,6 +30,9 @@ public:
 
     // The rules every system shares (stub name, file type, readability).
     static State portableState(const QString &path);
+    // Those rules after the file's flags from stat (st_flags on macOS): a file that carries
+    // datalessFlag kept its name but not its data, evicted since macOS 14, and is unavailable.
+    static State stateFromFlags(const QString &path, quint32 flags, quint32 datalessFlag);
     // The stub iCloud Drive leaves for an evicted file: ".NAME.icloud" beside it.
     static QString stubPath(const QString &path);
 };
@@ -40,6 +43,11 @@ inline QString CloudFiles::stubPath(const QString &path)
 {
     const QFileInfo info(path);
     return info.path() + QLatin1String("/.") + info.fileName() + QLatin1String(".icloud");
+}
+
+inline CloudFiles::State CloudFiles::stateFromFlags(const QString &path, quint32 flags, quint32 datalessFlag)
+{
+    return (flags & datalessFlag) != 0 ? State::Unavailable : portableState(path);
 }
 
 inline CloudFiles::State CloudFiles::portableState(const QString &path)

@@ -25,6 +25,10 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace {
 
 class FakeUpdater final : public UpdaterManager {
@@ -289,7 +293,8 @@ private slots:
             QPainter painter(&canvas);
             icon.paint(&painter, QRect(QPoint(0, 0), space));
             painter.end();
-            const QRect picture(QPoint((space.width() - drawn.width()) / 2, (space.height() - drawn.height()) / 2) * scale,
+            const QRect picture(QPoint((space.width() - drawn.width()) / 2, (space.height() - drawn.height()) / 2) *
+                                    scale,
                                 drawn * scale);
             int inside = 0;
             for (int y = 0; y < canvas.height(); ++y) {
@@ -379,9 +384,18 @@ private slots:
     }
 
     // One running app per user: a second launch wakes the first one; a login start leaves it alone.
+    // The socket file a crashed run left, with nobody listening, does not stop the next one.
     void oneInstance()
     {
         const QString name = TestEnvironment::root() + u"/runtime/instance-test"_s;
+        QVERIFY(QDir().mkpath(QFileInfo(name).path()));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path);
+        const int crashed = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(::bind(crashed, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+        ::close(crashed);
+        QVERIFY(QFileInfo::exists(name));
         SingleInstance first(name);
         QVERIFY(first.claim(true));
         QSignalSpy shows(&first, &SingleInstance::showRequested);

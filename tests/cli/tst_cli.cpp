@@ -31,31 +31,43 @@ private slots:
         m_mac->writeDock("dock of A", 1741356309.25);
     }
 
+    // The JSON contract scripts rely on: every object's keys with their types ("key:type", sorted).
     void commands_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("result");
-        const auto add = [](const char *command, const char *scenario, int exitCode, const char *result) {
-            QTest::addRow("%s %s", command, scenario) << QString::fromLatin1(command) << QString::fromLatin1(scenario)
-                                                      << exitCode << QString::fromLatin1(result);
+        QTest::addColumn<QString>("keys"); // of the object, or of an array's first element
+        const auto add = [](const char *command, const char *scenario, int exitCode, const char *result,
+                            const char *keys) {
+            QTest::addRow("%s %s", command, scenario)
+                << QString::fromLatin1(command) << QString::fromLatin1(scenario) << exitCode
+                << QString::fromLatin1(result) << QString::fromLatin1(keys);
         };
-        add("sync", "unknown command", 2, "");
-        add("push", "", 0, "pushed");
-        add("push", "no Dock", 1, "error");
-        add("pull", "", 1, "error");
-        add("pull", "pushed by B", 0, "pulled");
-        add("auto", "pushed by A", 0, "inSync");
-        add("auto", "conflict", 3, "conflict");
-        add("status", "", 0, "statusWritten");
-        add("hosts", "pushed by A", 0, "");
-        add("backups", "pushed by A", 0, "");
-        add("diff", "", 0, "nothingShared");
-        add("diff", "pushed by A", 0, "same");
-        add("diff", "pushed by B", 0, "different");
-        add("diff", "not a Dock", 1, "unavailable");
-        add("log", "pushed by A", 0, "");
+        const char *outcome = "message:string notifications:array result:string";
+        const char *failure = "message:string result:string";
+        const char *difference = "appsAdded:array appsNotInstalled:array appsRemoved:array orderChanged:bool "
+                                 "othersAdded:array othersRemoved:array result:string settingsChanged:array";
+        const char *backup = "action:string name:string size:number taken:string";
+        add("sync", "unknown command", 2, "", "");
+        add("push", "", 0, "pushed", outcome);
+        add("push", "no Dock", 1, "error", outcome);
+        add("pull", "", 1, "error", outcome);
+        add("pull", "pushed by B", 0, "pulled", outcome);
+        add("auto", "pushed by A", 0, "inSync", outcome);
+        add("auto", "conflict", 3, "conflict", outcome);
+        add("status", "", 0, "statusWritten", outcome);
+        add("hosts", "pushed by A", 0, "", "hostname:string isThisMac:bool lastAction:string lastTime:string");
+        add("hosts", "folder gone", 1, "error", failure);
+        add("backups", "pushed by A", 0, "", backup);
+        add("backups", "pushed, no folder chosen", 0, "", backup);
+        add("diff", "", 0, "nothingShared", difference);
+        add("diff", "pushed by A", 0, "same", difference);
+        add("diff", "pushed by B", 0, "different", difference);
+        add("diff", "not a Dock", 1, "unavailable", failure);
+        add("diff", "folder gone", 1, "error", failure);
+        add("log", "pushed by A", 0, "", "message:string raw:string source:string timestamp:string");
     }
     void commands()
     {
@@ -63,6 +75,7 @@ private slots:
         QFETCH(QString, scenario);
         QFETCH(int, exitCode);
         QFETCH(QString, result);
+        QFETCH(QString, keys);
         QVERIFY(QDir().mkpath(folder()));
         SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
         if (scenario == u"no Dock"_s) {
@@ -70,7 +83,7 @@ private slots:
         } else if (scenario == u"pushed by B"_s) {
             b.writeDock("dock of B", 1741356400.5);
             QCOMPARE(b.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
-        } else if (scenario == u"pushed by A"_s) {
+        } else if (scenario.startsWith(u"pushed,"_s) || scenario == u"pushed by A"_s) {
             QCOMPARE(m_mac->run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         } else if (scenario == u"conflict"_s) {
             writeBytes(file("tandrill-meta.txt"), "mtime=1741356300\nhost=Mac B");
@@ -78,7 +91,14 @@ private slots:
             writeBytes(file("status-Mac_A.txt"), "hostname=Mac A\nlast_pulled=1741356200");
         } else if (scenario == u"not a Dock"_s) {
             QVERIFY(place(file("com.apple.dock.plist"), scenario));
+        } else if (scenario == u"folder gone"_s) {
+            QVERIFY(QDir(folder()).removeRecursively());
         }
+        const bool chosen = !scenario.endsWith(u"no folder chosen"_s); // neither --folder nor the app's setting
+        const auto run = [&](const QStringList &arguments) {
+            return chosen ? this->run(arguments)
+                          : CliRunner(*m_mac).run(QStringList{u"--host"_s, u"Mac A"_s} + arguments);
+        };
         const QStringList before = entryNames(folder());
         const CliOutput plain = run({command});
         QCOMPARE(plain.exitCode, exitCode);
@@ -87,7 +107,7 @@ private slots:
             return;
         }
         QCOMPARE(plain.err.isEmpty(), exitCode != 1); // a failure says why on stderr
-        if (command == u"hosts"_s)
+        if (command == u"hosts"_s && exitCode == 0)
             QVERIFY(plain.out.startsWith("Mac A\t"));
         // Machine-readable: one JSON value on one line, nothing else.
         const CliOutput json = run({u"--json"_s, command});
@@ -100,7 +120,13 @@ private slots:
             QCOMPARE(document.object().value(u"result"_s).toString(), result);
         else
             QVERIFY(!document.array().isEmpty());
-        if (command == u"diff"_s) { // what a pull would change; writes nothing
+        static const QStringList types{u"null"_s, u"bool"_s, u"number"_s, u"string"_s, u"array"_s, u"object"_s};
+        const QJsonObject object = document.isObject() ? document.object() : document.array().first().toObject();
+        QStringList found;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            found.append(it.key() + u':' + types.value(int(it.value().type())));
+        QCOMPARE(found.join(u' '), keys); // a QJsonObject keeps its keys sorted
+        if (command == u"diff"_s) {       // what a pull would change; writes nothing
             QCOMPARE(entryNames(folder()), before);
             if (result == u"different"_s) {
                 QCOMPARE(document[u"appsAdded"_s].toArray(), QJsonArray{u"dock of B"_s});
@@ -124,7 +150,7 @@ private slots:
         for (const QString &bad : QStringList{u"nope.plist"_s, u"../Backups/"_s + name})
             QCOMPARE(run({u"restore"_s, bad}).exitCode, 1);
         QCOMPARE(m_mac->backups().size(), 2);
-        const CliOutput restored = run({u"--json"_s, u"restore"_s, name});
+        const CliOutput restored = CliRunner(*m_mac).run({u"--json"_s, u"restore"_s, name}); // backups are local
         QCOMPARE(restored.exitCode, 0);
         QCOMPARE(restored.json()[u"result"_s].toString(), u"restored"_s);
         QCOMPARE(m_mac->dockBytes(), original);

@@ -325,40 +325,6 @@ private slots:
                  old.mid(existing - kept).join() + SyncFormat::logLine(kStamp, kHost, u"newest"_s));
     }
 
-    // Twelve backups in one second: none overwrites another. Pruning keeps the ten newest by the time
-    // in their names, then the counter, whatever the files' own times; what is no backup of this
-    // app, or no file, is neither counted nor removed, and a link is not followed.
-    void backupsNeverOverwriteAndKeepTen()
-    {
-        const QString dir = m_mac->backupsDirectory() + u'/';
-        const QString outside = m_root->path() + u"/outside"_s;
-        QVERIFY(QDir().mkpath(dir));
-        writeBytes(outside, "SECRET");
-        const QString now = u"com.apple.dock.20250307_140509"_s;
-        const QStringList others{u"notes.txt"_s,       u"com.apple.dock.20200101_000000.PLIST"_s,
-                                 u".hidden.plist"_s,   now + u"-2147483648.plist"_s,
-                                 now + u"_x_.plist"_s, u"com.apple.dock.20200101_000000.plist"_s};
-        for (const QString &name : others.mid(0, 5))
-            writeFile(dir + name, "other", 1);
-        QVERIFY(QFile::link(outside, dir + others.last()));
-        for (int day = 10; day <= 19; ++day) // older by name, newer by file time
-            writeFile(dir + u"com.apple.dock.202501%1_000000.plist"_s.arg(day), "older", 4102444800);
-        for (int i = 1; i <= 12; ++i) {
-            m_mac->writeDock("dock " + QByteArray::number(i), 1741356309.25);
-            QCOMPARE(m_mac->engine().backupLocalDock(u"_vor_pull"_s), std::nullopt);
-        }
-        QStringList left = entryNames(dir);
-        for (const QString &name : others)
-            QVERIFY2(left.removeOne(name), qPrintable(name));
-        QByteArrayList contents;
-        for (const QString &name : left)
-            contents.append(readBytes(dir + name));
-        QCOMPARE(contents.size(), 10);
-        for (int i = 1; i <= 12; ++i)
-            QCOMPARE(contents.contains("dock " + QByteArray::number(i)), i > 2);
-        QCOMPARE(readBytes(outside), "SECRET"_ba);
-    }
-
     void safeNames_data()
     {
         QTest::addColumn<QString>("hostname");
@@ -374,27 +340,6 @@ private slots:
         QFETCH(QString, safe);
         QCOMPARE(SyncFormat::fileSafeName(hostname), safe);
         QCOMPARE(SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname), u"status-"_s + safe + u".txt"_s);
-    }
-
-    void keyValueRules_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value"); // null: the file is not read at all
-        QTest::newRow("carriage return stays") << "mtime=1\r\nhost=A"_ba << u"mtime"_s << u"1\r"_s;
-        QTest::newRow("value keeps equals signs") << "a=b=c"_ba << u"a"_s << u"b=c"_s;
-        QTest::newRow("last duplicate wins") << "k=1\njunk\nk=2"_ba << u"k"_s << u"2"_s;
-        QTest::newRow("invalid UTF-8") << "a=1\nb=\xff"_ba << u"a"_s << QString();
-    }
-    void keyValueRules()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        const auto values = SyncFormat::parseKeyValues(bytes);
-        QCOMPARE(values.has_value(), !value.isNull());
-        if (values)
-            QCOMPARE(values->value(key), value);
     }
 
     void numberRules_data()
@@ -432,7 +377,8 @@ private slots:
             {"status-bad.txt", "hostname=Bad\xff"},
             {"status-zeta 2.txt", "hostname=Ghost"}, // copies a sync service made, not Macs
             {"status-zeta.sync-conflict-20261207-101010-ABCDEFG.txt", "hostname=Ghost"},
-            {"status-huge.txt", "hostname=Huge\n" + QByteArray(70 * 1024, '#')}};
+            {"status-huge.txt", "hostname=Huge\n" + QByteArray(70 * 1024, '#')},
+            {".status-Evicted.txt.icloud", "stub"}}; // the cloud took the file, the Mac is still there
         for (const auto &[name, bytes] : files)
             writeBytes(file(name), bytes);
         QVERIFY(makeFifo(file("status-fifo.txt")));
@@ -441,7 +387,7 @@ private slots:
         QStringList names;
         for (const HostInfo &host : *hosts)
             names.append(host.hostname + (host.isThisMac ? u"*"_s : u""_s));
-        QCOMPARE(names, (QStringList{u"zeta*"_s, u"Alpha"_s, u"Beta"_s, u"beta"_s}));
+        QCOMPARE(names, (QStringList{u"zeta*"_s, u"Alpha"_s, u"Beta"_s, u"Evicted"_s, u"beta"_s}));
         QCOMPARE(hosts->at(3).lastAction, u"sync"_s); // missing fields read as defaults
         QVERIFY(!readHostRegistry(m_root->path() + u"/missing"_s, u"zeta"_s).has_value());
     }

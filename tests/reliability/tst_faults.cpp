@@ -83,6 +83,11 @@ private slots:
         add(Mode::Pull, "backup", Step::Create, ENOSPC, Kind::Error, false);
         add(Mode::Push, "com.apple.dock.plist", Step::Rename, EIO, Kind::Error, false);
         add(Mode::Pull, "local Dock", Step::Rename, EIO, Kind::Error, false);
+        // A write the disk did not take is no write: nothing is renamed into place.
+        add(Mode::Push, "com.apple.dock.plist", Step::Sync, EIO, Kind::Error, false);
+        add(Mode::Push, "backup", Step::Sync, EIO, Kind::Error, false);
+        add(Mode::Pull, "local Dock", Step::Sync, EIO, Kind::Error, false);
+        add(Mode::Push, "tandrill-meta.txt", Step::Sync, EIO, Kind::Error, true);
         // Writes after the copy: the operation says what it missed, the next runs repair it.
         add(Mode::Push, "tandrill-meta.txt", Step::Write, ENOSPC, Kind::Error, true);
         add(Mode::Pull, "status-Mac_B.txt", Step::Write, ENOSPC, Kind::Error, true); // the local record agreed

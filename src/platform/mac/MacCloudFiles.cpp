@@ -13,9 +13,8 @@ public:
     State state(const QString &path) const override
     {
         struct stat status {};
-        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_flags & SF_DATALESS) != 0)
-            return State::Unavailable;
-        return portableState(path);
+        return stateFromFlags(path, ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_flags : 0,
+                              SF_DATALESS);
     }
 
     void requestDownload(const QString &path) override
