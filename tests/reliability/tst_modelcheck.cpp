@@ -131,7 +131,7 @@ public:
         const SimulatedMac &each = mac(i);
         const QDir data = QFileInfo(each.backupsDirectory()).dir();
         QByteArray state = dock(i) + '|';
-        for (const QString &path : {folder(i) + u'/' + kCopy, folder(i) + u'/' + kMeta})
+        for (const QString &path : QStringList{folder(i) + u'/' + kCopy, folder(i) + u'/' + kMeta})
             state += QCryptographicHash::hash(readBytes(path), QCryptographicHash::Md5);
         for (const QString &record : data.entryList({u"agreed-*"_s}, QDir::Files))
             state += QCryptographicHash::hash(readBytes(data.filePath(record)), QCryptographicHash::Md5);
