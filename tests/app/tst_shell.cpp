@@ -473,29 +473,22 @@ private slots:
         MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
                           MainWindow::Shell{[] { return true; }, [] {}});
         QVERIFY(showView(&window));
-        const QRegularExpression other(foreign);
-        const auto check = [&other](const QString &text, const QString &where) {
-            QVERIFY2(!other.match(text).hasMatch(), qPrintable(where + u": "_s + text));
-        };
+        QStringList texts{m_tray->trayIcon()->toolTip()};
         for (const int tab : {0, 2}) { // the Log tab shows the stored lines as they are
             qobject_cast<MainView *>(window.contentView()->currentView())->showTab(tab);
             QCoreApplication::processEvents();
             for (QWidget *widget : window.findChildren<QWidget *>()) {
-                if (!widget->isVisible())
-                    continue;
-                check(widget->toolTip(), widget->objectName());
-                if (auto *label = qobject_cast<QLabel *>(widget))
-                    check(label->text(), widget->objectName());
-                if (auto *button = qobject_cast<QAbstractButton *>(widget))
-                    check(button->text(), widget->objectName());
+                const auto *label = qobject_cast<QLabel *>(widget);
+                const auto *button = qobject_cast<QAbstractButton *>(widget);
+                if (widget->isVisible())
+                    texts << widget->toolTip() << (label ? label->text() : button ? button->text() : QString());
             }
         }
         m_tray->rebuildMenu();
-        check(m_tray->trayIcon()->toolTip(), u"tray"_s);
-        for (const QAction *row : menu()->actions()) {
-            check(row->text(), u"tray row"_s);
-            check(row->toolTip(), u"tray row"_s);
-        }
+        for (const QAction *row : menu()->actions())
+            texts << row->text() << row->toolTip();
+        for (const QString &text : std::as_const(texts))
+            QVERIFY2(!QRegularExpression(foreign).match(text).hasMatch(), qPrintable(text));
     }
 
     // Qt's own dialog texts follow the interface language, switching while the app runs.

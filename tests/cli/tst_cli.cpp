@@ -133,24 +133,20 @@ private slots:
         if (command == u"hosts"_s)
             QCOMPARE(run({u"status"_s}).exitCode, 0);
         const QStringList arguments{u"--folder"_s, folder(), u"--host"_s, m_mac->hostname(), command};
-        QByteArray json;
+        QSet<QByteArray> json; // a second push would differ in what it does, not in its words
         for (const char *lang : {"de_DE.UTF-8", "C"}) {
             const bool de = lang[0] == 'd';
-            const CliOutput plain = CliRunner(*m_mac).withLanguage(QString::fromLatin1(lang)).run(arguments);
+            CliRunner runner(*m_mac);
+            runner.withLanguage(QString::fromLatin1(lang));
+            const CliOutput plain = runner.run(arguments);
             const QByteArray shown = plain.out + plain.err;
-            QVERIFY2(shown.contains(de ? german : english), shown.constData());
-            QVERIFY2(!shown.contains(de ? english : german), shown.constData());
-            if (command == u"status"_s)
-                QCOMPARE(plain.out.count('\n'), 1);
-            if (command != u"push"_s) { // a second push would differ in what it does, not in its words
-                const QByteArray answer = CliRunner(*m_mac)
-                                              .withLanguage(QString::fromLatin1(lang))
-                                              .run(QStringList{u"--json"_s} + arguments)
-                                              .out;
-                QVERIFY(json.isEmpty() || answer == json);
-                json = answer;
-            }
+            QVERIFY2(shown.contains(de ? german : english) && !shown.contains(de ? english : german),
+                     shown.constData());
+            QVERIFY(command != u"status"_s || plain.out.count('\n') == 1); // one line to say it
+            if (command != u"push"_s)
+                json.insert(runner.run(QStringList{u"--json"_s} + arguments).out);
         }
+        QVERIFY(json.size() <= 1);
     }
 
     void emptyHostRefused()
