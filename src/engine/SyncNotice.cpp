@@ -54,27 +54,23 @@ Wording conflictWording(ConflictCause cause)
 {
     switch (cause) {
     case ConflictCause::Joining:
-        return {u"⚠️ Dieser Mac hat ein anderes Dock als das gemeinsame — „Dock dieses Macs behalten“ oder "
-                u"„Gemeinsames Dock verwenden“?",
-                u"⚠️ This Mac has a different Dock than the shared one — “Keep this Mac's Dock” or “Use the "
-                u"shared "
-                u"Dock”?"};
+        return {u"⚠️ Dieser Mac hat ein anderes Dock als das gemeinsame — "
+                u"„Dock dieses Macs behalten“ oder „Gemeinsames Dock verwenden“?",
+                u"⚠️ This Mac has a different Dock than the shared one — "
+                u"“Keep this Mac's Dock” or “Use the shared Dock”?"};
     case ConflictCause::Overwritten:
-        return {u"⚠️ Ein anderer Mac hat das Dock ersetzt, das dieser Mac gerade geteilt hatte — „Dock dieses "
-                u"Macs behalten“ oder „Gemeinsames Dock verwenden“?",
-                u"⚠️ Another Mac replaced the Dock this Mac had just shared — “Keep this Mac's Dock” or “Use "
-                u"the "
-                u"shared Dock”?"};
+        return {u"⚠️ Ein anderer Mac hat das Dock ersetzt, das dieser Mac gerade geteilt hatte — "
+                u"„Dock dieses Macs behalten“ oder „Gemeinsames Dock verwenden“?",
+                u"⚠️ Another Mac replaced the Dock this Mac had just shared — "
+                u"“Keep this Mac's Dock” or “Use the shared Dock”?"};
     case ConflictCause::None:
     case ConflictCause::BothChanged:
         break;
     }
-    return {
-        u"⚠️ Das Dock wurde auf diesem Mac und auf einem anderen Mac geändert — „Dock dieses Macs behalten“ "
-        u"oder „Gemeinsames Dock verwenden“?",
-        u"⚠️ The Dock was changed on this Mac and on another Mac — “Keep this Mac's Dock” or “Use the "
-        u"shared "
-        u"Dock”?"};
+    return {u"⚠️ Das Dock wurde auf diesem Mac und auf einem anderen Mac geändert — "
+            u"„Dock dieses Macs behalten“ oder „Gemeinsames Dock verwenden“?",
+            u"⚠️ The Dock was changed on this Mac and on another Mac — "
+            u"“Keep this Mac's Dock” or “Use the shared Dock”?"};
 }
 
 // The engine's German phrases and their English words, longest first where one holds another.
