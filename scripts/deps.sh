@@ -6,7 +6,8 @@ set -euo pipefail
 purpose="${1:-build}"
 
 debian_build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-              libplist-dev libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji)
+              libplist-dev libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji
+              qt6-translations-l10n)
 debian_test=(desktop-file-utils dbus dbus-x11 xvfb xauth unison libbenchmark-dev clang libclang-rt-dev
              python3 procps trayer dunst xdotool x11-utils syncthing)
 

@@ -36,8 +36,8 @@ AppController::AppController(StartMode mode, QObject *parent)
       m_dockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory)),
       m_cloudFiles(createSystemCloudFiles()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
-      m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),
-      m_updateDialog(&m_locManager, &openUrl)
+      m_loginItem(createSystemLoginItem()), m_folderPicker(&m_locManager), m_scheduler(createQtScheduler()),
+      m_locManager(&m_settings), m_updateDialog(&m_locManager, &openUrl)
 {
     m_noticeLanguage = m_locManager.lang();
     connect(&m_locManager, &LocalizationManager::langChanged, this, [this](const QString &lang) {
@@ -84,7 +84,8 @@ MainWindow *AppController::window()
     if (!m_window) {
         m_window = std::make_unique<MainWindow>(
             m_syncManager.get(), &m_locManager, m_updater.get(), version(),
-            MainWindow::Shell{[] { return QSystemTrayIcon::isSystemTrayAvailable(); }, [this] { quit(); }},
+            MainWindow::Shell{[] { return QSystemTrayIcon::isSystemTrayAvailable(); }, [this] { quit(); },
+                              [this](const QString &text) { m_notifications->send(text, QString(kNoticeTitle)); }},
             &m_settings);
         m_folderPicker.setParentWindow(m_window.get());
         m_updateDialog.setParentWindow(m_window.get());

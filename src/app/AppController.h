@@ -2,6 +2,7 @@
 
 #include "DialogFolderPicker.h"
 #include "LocalizationManager.h"
+#include "QtTranslations.h"
 #include "SystemNotifier.h"
 #include "UpdateDialog.h"
 
@@ -71,6 +72,7 @@ private:
     DialogFolderPicker m_folderPicker;
     std::unique_ptr<Scheduler> m_scheduler;
     LocalizationManager m_locManager;
+    QtTranslations m_qtTranslations{&m_locManager};
     UpdateDialog m_updateDialog;
     std::unique_ptr<UpdaterManager> m_updater;
     std::unique_ptr<SyncManager> m_syncManager;

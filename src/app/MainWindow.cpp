@@ -5,6 +5,9 @@
 #include "LocalizationManager.h"
 #include "TandrillIcon.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -28,6 +31,16 @@ MainWindow::MainWindow(SyncManager *syncManager, LocalizationManager *locManager
                                                      m_shell.quit();
                                              }});
     connect(m_content, &ContentView::shown, this, &MainWindow::contentShown);
+
+    // ⌘W on a Mac, Ctrl+W (and the desktop's own close keys) elsewhere.
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    if (const QKeySequence controlW(Qt::CTRL | Qt::Key_W); !closeKeys.contains(controlW))
+        closeKeys.append(controlW);
+    auto *closeAction = new QAction(this);
+    closeAction->setObjectName(QStringLiteral("closeWindowAction"));
+    closeAction->setShortcuts(closeKeys);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
 }
 
 MainWindow::~MainWindow()
@@ -87,7 +100,40 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (!m_shell.trayAvailable || !m_shell.trayAvailable()) {
         if (m_shell.quit)
             m_shell.quit();
+        return;
     }
+    // Once only: a closed window is not a quit app, and background sync goes on.
+    if (m_settings && !m_settings->value(kToldKeepsRunningKey, false).toBool()) {
+        m_settings->setValue(kToldKeepsRunningKey, true);
+        const QString text = m_locManager
+                                 ? m_locManager->pick(QStringLiteral("Tandrill läuft in der Menüleiste weiter und "
+                                                                     "synchronisiert im Hintergrund. Beenden kannst du "
+                                                                     "es dort in seinem Menü."),
+                                                      QStringLiteral("Tandrill keeps running in the menu bar and syncs "
+                                                                     "in the background. You can quit it from its menu "
+                                                                     "there."))
+                                 : QString();
+        if (m_shell.tell) {
+            m_shell.tell(text);
+        } else {
+            auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tandrill"), text, QMessageBox::Ok);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->show();
+        }
+    }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Buttons ignore Return outside dialogs; it reaches the window, which presses the focused one.
+    const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *button = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
+    if (returnKey && event->modifiers() == Qt::NoModifier && button && button->isEnabled() &&
+        button->window() == this) {
+        button->animateClick();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::showAbout()

@@ -21,9 +21,12 @@ public:
     struct Shell {
         std::function<bool()> trayAvailable;
         std::function<void()> quit;
+        // Tells the user something beside the window (a notification); none: a message box.
+        std::function<void(const QString &text)> tell = {};
     };
 
     static constexpr QLatin1StringView kGeometryKey{"TandrillWindowGeometry"};
+    static constexpr QLatin1StringView kToldKeepsRunningKey{"TandrillToldKeepsRunning"};
 
     // `settings` (may be null) remembers the window's size and place between launches.
     MainWindow(SyncManager *syncManager, LocalizationManager *locManager, UpdaterManager *updater,
@@ -45,6 +48,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Return on a focused button presses it, as Space does.
+    void keyPressEvent(QKeyEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:

@@ -55,9 +55,9 @@ MenuBarController::MenuBarController(SyncManager *syncManager, LocalizationManag
 
     if (m_syncManager) {
         connect(m_syncManager, &SyncManager::daemonRunningChanged, this, &MenuBarController::scheduleRefresh);
-        connect(m_syncManager, &SyncManager::conflictDetectedChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::syncProblemChanged, this, &MenuBarController::scheduleRefresh);
         connect(m_syncManager, &SyncManager::isSyncingChanged, this, &MenuBarController::scheduleRefresh);
-        connect(m_syncManager, &SyncManager::lastSyncLocalChanged, this, &MenuBarController::scheduleRefresh);
+        connect(m_syncManager, &SyncManager::lastSuccessfulSyncChanged, this, &MenuBarController::scheduleRefresh);
         connect(m_syncManager, &SyncManager::connectedHostsChanged, this, &MenuBarController::scheduleRefresh);
         connect(m_syncManager, &SyncManager::hostCustomNamesChanged, this, &MenuBarController::scheduleRefresh);
         connect(m_syncManager, &SyncManager::syncFolderPathChanged, this, &MenuBarController::scheduleRefresh);
@@ -125,10 +125,12 @@ StatusMenuState MenuBarController::currentState() const
     StatusMenuState state;
     if (!m_syncManager)
         return state;
-    state.conflictDetected = m_syncManager->conflictDetected();
+    state.problem = m_syncManager->syncProblem();
+    state.conflictCause = m_syncManager->conflictCause();
+    state.problemMessage = m_syncManager->problemMessage();
     state.daemonRunning = m_syncManager->daemonRunning();
     state.isSyncing = m_syncManager->isSyncing();
-    state.lastSyncLocal = m_syncManager->lastSyncLocal();
+    state.lastSuccessfulSync = m_syncManager->lastSuccessfulSync();
     state.connectedHosts = m_syncManager->connectedHosts();
     state.hostCustomNames = m_syncManager->hostCustomNames();
     state.hasSyncFolder = !m_syncManager->syncFolderPath().isEmpty();
@@ -139,11 +141,10 @@ void MenuBarController::updateStatusButton()
 {
     if (!m_syncManager)
         return;
-    const bool running = m_syncManager->daemonRunning();
-    const bool conflict = m_syncManager->conflictDetected();
-    m_titleColor = colorFor(StatusMenuModel::buttonTint(running, conflict));
+    const StatusMenuState state = currentState();
+    m_titleColor = colorFor(StatusMenuModel::buttonTint(state));
     m_trayIcon->setIcon(StatusIcon::render(m_titleColor));
-    m_trayIcon->setToolTip(StatusMenuModel::buttonToolTip(running, conflict, m_locManager));
+    m_trayIcon->setToolTip(StatusMenuModel::buttonToolTip(state, m_locManager));
 }
 
 void MenuBarController::rebuildMenu()

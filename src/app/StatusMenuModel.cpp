@@ -1,6 +1,7 @@
 #include "StatusMenuModel.h"
 
 #include "LocalizationManager.h"
+#include "SyncStatusText.h"
 
 namespace {
 using Row = StatusMenuRow;
@@ -43,11 +44,9 @@ QList<StatusMenuRow> StatusMenuModel::rows(const StatusMenuState &state, const L
     const auto text = [loc](const QString &german, const QString &english) { return pick(loc, german, english); };
     QList<Row> rows;
 
-    if (state.conflictDetected) {
-        rows << label(text(QStringLiteral("⚠️  Konflikt erkannt"), QStringLiteral("⚠️  Conflict detected")),
-                      text(QStringLiteral("Dock lokal und remote verändert – Push oder Pull wählen"),
-                           QStringLiteral("Dock changed locally and remotely – choose Push or Pull")),
-                      Tint::Orange, 13, true);
+    if (state.problem != SyncProblem::None) {
+        rows << label(QStringLiteral("⚠️  ") + problemLine(state.problem, state.conflictCause, loc),
+                      problemAdvice(state.problem, state.problemMessage, loc), Tint::Orange, 13, true);
         rows << separator();
     }
     if (state.daemonRunning)
@@ -56,10 +55,10 @@ QList<StatusMenuRow> StatusMenuModel::rows(const StatusMenuState &state, const L
     else
         rows << label(text(QStringLiteral("● Auto-Sync gestoppt"), QStringLiteral("● Auto-Sync stopped")), QString(),
                       Tint::Red, 12, false);
-    if (state.lastSyncLocal != QStringLiteral("—"))
-        rows << label(text(QStringLiteral("Zuletzt: "), QStringLiteral("Last: ")) + state.lastSyncLocal,
-                      text(QStringLiteral("Zeitpunkt der letzten lokalen Dock-Änderung"),
-                           QStringLiteral("Time of the last local Dock change")),
+    if (!state.lastSuccessfulSync.isEmpty() && state.lastSuccessfulSync != QStringLiteral("—"))
+        rows << label(text(QStringLiteral("Zuletzt: "), QStringLiteral("Last: ")) + state.lastSuccessfulSync,
+                      text(QStringLiteral("Letzter erfolgreicher Sync dieses Macs"),
+                           QStringLiteral("This Mac's last successful sync")),
                       Tint::Secondary, 11, false);
     rows << separator();
 
@@ -75,8 +74,10 @@ QList<StatusMenuRow> StatusMenuModel::rows(const StatusMenuState &state, const L
                           QStringLiteral("Apply the Dock from the iCloud folder to this Mac")),
                      Command::Pull);
         rows << item(text(QStringLiteral("↕  Jetzt synchronisieren (Auto)"), QStringLiteral("↕  Sync now (Auto)")),
-                     text(QStringLiteral("Tandrill entscheidet: Wer aktueller ist gewinnt. Bei Konflikt wird gewarnt."),
-                          QStringLiteral("Tandrill decides: whichever side is newer wins. Conflicts are flagged.")),
+                     text(QStringLiteral("Gleiche Docks sind synchron; eine Änderung auf einer Seite wird geteilt; "
+                                         "Änderungen auf beiden Seiten werden gemeldet."),
+                          QStringLiteral("Equal Docks are in sync; a change on one side is shared; changes on both "
+                                         "sides are flagged.")),
                      Command::Auto);
     }
     rows << separator();
@@ -127,19 +128,19 @@ QList<StatusMenuRow> StatusMenuModel::rows(const StatusMenuState &state, const L
     return rows;
 }
 
-StatusMenuRow::Tint StatusMenuModel::buttonTint(bool running, bool conflict)
+StatusMenuRow::Tint StatusMenuModel::buttonTint(const StatusMenuState &state)
 {
-    if (conflict)
+    if (state.problem != SyncProblem::None)
         return Tint::Orange;
-    return running ? Tint::Green : Tint::Plain;
+    return state.daemonRunning ? Tint::Green : Tint::Plain;
 }
 
-QString StatusMenuModel::buttonToolTip(bool running, bool conflict, const LocalizationManager *loc)
+QString StatusMenuModel::buttonToolTip(const StatusMenuState &state, const LocalizationManager *loc)
 {
-    if (conflict)
-        return pick(loc, QStringLiteral("Tandrill: Konflikt erkannt – bitte Push oder Pull manuell wählen"),
-                    QStringLiteral("Tandrill: Conflict detected – please choose Push or Pull manually"));
-    if (running)
+    if (state.problem != SyncProblem::None)
+        return QStringLiteral("Tandrill: ") + problemBadgeText(state.problem, loc) + QStringLiteral(" – ") +
+               problemLine(state.problem, state.conflictCause, loc);
+    if (state.daemonRunning)
         return pick(loc, QStringLiteral("Tandrill: Auto-Sync aktiv"), QStringLiteral("Tandrill: Auto-Sync active"));
     return pick(loc, QStringLiteral("Tandrill: Auto-Sync gestoppt"), QStringLiteral("Tandrill: Auto-Sync stopped"));
 }

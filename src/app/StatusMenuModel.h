@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostInfo.h"
+#include "SyncManager.h"
 
 #include <QList>
 #include <QMap>
@@ -10,10 +11,13 @@ class LocalizationManager;
 
 // What the tray item shows, read from the coordinator when the menu is built.
 struct StatusMenuState {
-    bool conflictDetected = false;
+    SyncProblem problem = SyncProblem::None;
+    ConflictCause conflictCause = ConflictCause::None;
+    QString problemMessage;
     bool daemonRunning = false;
     bool isSyncing = false;
-    QString lastSyncLocal;
+    QString lastSuccessfulSync; // "—" before the first
+
     QList<HostInfo> connectedHosts;
     QMap<QString, QString> hostCustomNames;
     bool hasSyncFolder = true; // without one, the sync rows are shown disabled and say why
@@ -43,9 +47,9 @@ class StatusMenuModel {
 public:
     static QList<StatusMenuRow> rows(const StatusMenuState &state, const LocalizationManager *loc);
 
-    // Conflict before running before stopped.
-    static StatusMenuRow::Tint buttonTint(bool running, bool conflict);
-    static QString buttonToolTip(bool running, bool conflict, const LocalizationManager *loc);
+    // A problem before running before stopped.
+    static StatusMenuRow::Tint buttonTint(const StatusMenuState &state);
+    static QString buttonToolTip(const StatusMenuState &state, const LocalizationManager *loc);
 
     static QString hostTitle(const HostInfo &host, const QMap<QString, QString> &customNames,
                              const LocalizationManager *loc);

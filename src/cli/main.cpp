@@ -8,7 +8,6 @@
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
 #include "platform/HostName.h"
-#include "platform/Notifier.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,22 +23,53 @@ namespace {
 
 enum ExitCode { Success = 0, Failure = 1, UsageError = 2, ConflictFound = 3 };
 
-class CollectingNotifier final : public Notifier {
-public:
-    void send(const QString &body, const QString &) override
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_bodies.append(body);
+// The language of plain output, as the environment asks for messages (LC_ALL before LC_MESSAGES
+// before LANG): "de" for German, "en" for everything else. JSON output is the same in both.
+QString outputLanguage()
+{
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString value = qEnvironmentVariable(name);
+        if (!value.isEmpty())
+            return value.startsWith(QLatin1String("de")) ? QStringLiteral("de") : QStringLiteral("en");
     }
-    QStringList bodies() const
+    return QStringLiteral("en");
+}
+
+const QString &language()
+{
+    static const QString chosen = outputLanguage();
+    return chosen;
+}
+
+// Plain output's own words in the environment's language.
+QString says(const char *german, const char *english)
+{
+    return QString::fromUtf8(language() == QLatin1String("de") ? german : english);
+}
+
+// The engine's notices, worded when printed: German in JSON as always, the environment's language
+// in plain output.
+class CollectingNotices {
+public:
+    NoticeHandler handler()
+    {
+        return [this](const SyncNotice &notice) {
+            const QMutexLocker lock(&m_mutex);
+            m_notices.append(notice);
+        };
+    }
+    QStringList bodies(QStringView language) const
     {
         const QMutexLocker lock(&m_mutex);
-        return m_bodies;
+        QStringList bodies;
+        for (const SyncNotice &notice : m_notices)
+            bodies.append(noticeText(notice, language));
+        return bodies;
     }
 
 private:
     mutable QMutex m_mutex;
-    QStringList m_bodies;
+    QList<SyncNotice> m_notices;
 };
 
 void write(FILE *stream, const QString &text)
@@ -87,38 +117,40 @@ int folderMissing(const QString &folder, bool json)
         writeJson(QJsonDocument(
             QJsonObject{{QStringLiteral("result"), QStringLiteral("error")}, {QStringLiteral("message"), message}}));
     } else {
-        write(stderr, plainText(message) + QLatin1Char('\n'));
+        write(stderr, plainText(engineMessageText(message, language())) + QLatin1Char('\n'));
     }
     return Failure;
 }
 
 // The system's Dock services for one command; the engine borrows them.
 struct SystemServices {
-    CollectingNotifier notifier;
+    CollectingNotices notices;
     std::unique_ptr<DockPreferences> dock = createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory);
     std::unique_ptr<CloudFiles> cloud = createSystemCloudFiles();
 
     EngineServices engine()
     {
         EngineServices services = EngineServices::forCurrentUser();
-        services.notices = noticesTo(&notifier); // German, as the JSON output has always carried them
+        services.notices = notices.handler();
         services.dockPreferences = dock.get();
         services.cloudFiles = cloud.get();
         return services;
     }
 };
 
-int finish(const SyncEngine::Result &result, const QStringList &bodies, bool json)
+int finish(const SyncEngine::Result &result, const CollectingNotices &notices, bool json)
 {
     if (json) {
-        writeJson(QJsonDocument(QJsonObject{{QStringLiteral("result"), result.name()},
-                                            {QStringLiteral("message"), result.message()},
-                                            {QStringLiteral("notifications"), QJsonArray::fromStringList(bodies)}}));
+        // The notifications in German, as scripts have always read them.
+        writeJson(QJsonDocument(
+            QJsonObject{{QStringLiteral("result"), result.name()},
+                        {QStringLiteral("message"), result.message()},
+                        {QStringLiteral("notifications"), QJsonArray::fromStringList(notices.bodies(u"de"))}}));
     } else {
-        for (const QString &body : bodies)
+        for (const QString &body : notices.bodies(language()))
             write(stdout, plainText(body) + QLatin1Char('\n'));
         if (result.kind() == SyncEngine::Result::Kind::Error)
-            write(stderr, plainText(result.message()) + QLatin1Char('\n'));
+            write(stderr, plainText(engineMessageText(result.message(), language())) + QLatin1Char('\n'));
     }
     switch (result.kind()) {
     case SyncEngine::Result::Kind::Error:
@@ -138,7 +170,10 @@ int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, co
     services.createSyncFolder = folderGiven;
     SyncEngine engine(folder, host, services);
     const SyncEngine::Result result = engine.run(mode);
-    return finish(result, system.notifier.bodies(), json);
+    if (!json && result.kind() == SyncEngine::Result::Kind::StatusWritten)
+        write(stdout, plainText(SyncFormat::cleanHostName(host)) +
+                          says(": im Sync-Ordner eingetragen\n", ": registered in the sync folder\n"));
+    return finish(result, system.notices, json);
 }
 
 QString resultName(DockDifference::Result result)
@@ -228,11 +263,13 @@ int restoreBackup(const QString &folder, const QString &host, const QString &nam
     SyncEngine engine(folder, host, system.engine());
     const SyncEngine::Result result = engine.restoreBackup(name);
     if (!json && result.kind() == SyncEngine::Result::Kind::Restored) {
-        write(stdout, QLatin1String("Sicherung ") + name +
-                          QStringLiteral(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
-                                         "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
+        write(stdout, says("Sicherung ", "Backup ") + plainText(name) +
+                          says(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim nächsten "
+                               "automatischen Abgleich an die anderen Macs weitergegeben.\n",
+                               " restored. The Dock now counts as a change on this Mac and is shared with the other "
+                               "Macs at the next automatic sync.\n"));
     }
-    return finish(result, system.notifier.bodies(), json);
+    return finish(result, system.notices, json);
 }
 
 int listHosts(const QString &folder, const QString &host, bool json)
@@ -254,7 +291,7 @@ int listHosts(const QString &folder, const QString &host, bool json)
     for (const HostInfo &info : hosts) {
         write(stdout, plainText(info.hostname) + QLatin1Char('\t') + plainText(info.lastAction) + QLatin1Char('\t') +
                           plainText(info.lastTime) +
-                          (info.isThisMac ? QStringLiteral("\tthis Mac\n") : QStringLiteral("\n")));
+                          (info.isThisMac ? says("\tdieser Mac\n", "\tthis Mac\n") : QStringLiteral("\n")));
     }
     return Success;
 }
@@ -295,7 +332,9 @@ int main(int argc, char *argv[])
                        "Commands:\n"
                        "  push           copy this Mac's Dock file into the folder\n"
                        "  pull           apply the folder's Dock file here and restart the Dock\n"
-                       "  auto           push or pull, whichever side is newer; exit 3 on a conflict\n"
+                       "  auto           decide by content: equal Docks are in sync; a change on one\n"
+                       "                 side is shared; changes on both sides, or a joining Mac with\n"
+                       "                 another Dock, are flagged as a conflict (exit 3)\n"
                        "  status         register this Mac in the folder\n"
                        "  hosts          list the Macs registered in the folder\n"
                        "  log            show the shared log, newest first\n"
@@ -359,6 +398,9 @@ int main(int argc, char *argv[])
     if (folder.isEmpty() && !local)
         return usageError(QStringLiteral("no sync folder: pass --folder DIR or choose one in Tandrill"));
     const QString host = parser.isSet(hostOption) ? parser.value(hostOption) : systemHostName();
+    // Every Mac would show a nameless status file as an empty card.
+    if (host.trimmed().isEmpty())
+        return usageError(QStringLiteral("--host needs a name"));
     const bool json = parser.isSet(jsonOption);
 
     if (command == QLatin1String("hosts"))

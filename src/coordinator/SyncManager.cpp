@@ -6,6 +6,7 @@
 #include "Scheduler.h"
 #include "SerialWorker.h"
 #include "SyncFormat.h"
+#include "platform/DockPreferences.h"
 #include "platform/FolderPicker.h"
 #include "platform/LoginItem.h"
 
@@ -26,6 +27,11 @@ const QString kSyncOnStartKey = QStringLiteral("TandrillSyncOnStart");
 const QString kHostNamesKey = QStringLiteral("TandrillHostCustomNames");
 const QString kIntervalKey = QStringLiteral("TandrillIntervalHours");
 const QString kDaemonActiveKey = QStringLiteral("TandrillAutoSyncActive");
+const QString kLastSyncKey = QStringLiteral("TandrillLastSuccessfulSync");
+const QString kConflictCauseKey = QStringLiteral("TandrillConflictCause");
+const QString kIgnoredConflictKey = QStringLiteral("TandrillIgnoredConflict");
+// The set-up speaks of up to four Macs; a fifth is welcome, and told so.
+constexpr qsizetype kMacsPromised = 4;
 
 QString startText(SyncEngine::Mode mode)
 {
@@ -59,10 +65,11 @@ QString endText(const SyncStatus &status)
 
 SyncStatus finished(SyncEngine::Mode mode, const SyncEngine::Result &result)
 {
-    SyncStatus status{SyncStatus::Phase::Finished, mode, SyncStatus::Outcome::Done, {}};
-    if (result.kind() == SyncEngine::Result::Kind::Conflict)
+    SyncStatus status{SyncStatus::Phase::Finished, mode, SyncStatus::Outcome::Done};
+    if (result.kind() == SyncEngine::Result::Kind::Conflict) {
         status.outcome = SyncStatus::Outcome::Conflict;
-    else if (result.kind() == SyncEngine::Result::Kind::Error) {
+        status.cause = result.cause();
+    } else if (result.kind() == SyncEngine::Result::Kind::Error) {
         status.outcome = SyncStatus::Outcome::Error;
         status.errorMessage = result.message();
     }
@@ -73,6 +80,32 @@ SyncStatus finished(SyncEngine::Mode mode, const SyncEngine::Result &result)
 bool folderPresent(const QString &folder)
 {
     return QFileInfo(folder).isDir();
+}
+
+// The engine's words for a shared file that is there but cannot be read yet, alone or after
+// "PULL FEHLER: ".
+bool waitsForSharedFile(const QString &message)
+{
+    return message.endsWith(QStringLiteral(" ist noch nicht verfügbar"));
+}
+
+// This Mac's Dock and the shared one by their layouts' identities; empty when either cannot be
+// read. An ignored conflict is remembered by this pair. Asked on a worker thread.
+QString dockPair(const SyncEngine &engine, DockPreferences *preferences)
+{
+    const std::optional<QByteArray> local =
+        preferences ? preferences->exportCurrent()
+                    : SafeFile::readRegularFile(engine.localDockPath(), SyncFormat::kMaxDockFileBytes);
+    const std::optional<QByteArray> shared =
+        SafeFile::readRegularFile(engine.folderFile(SyncFormat::kDockFileName), SyncFormat::kMaxDockFileBytes);
+    const std::optional<DockLayout> here = local ? DockLayout::parse(*local) : std::nullopt;
+    const std::optional<DockLayout> there = shared ? DockLayout::parse(*shared) : std::nullopt;
+    if (!here || !there)
+        return QString();
+    QByteArray pair = here->identity();
+    pair += ' ';
+    pair += there->identity();
+    return QString::fromLatin1(pair);
 }
 
 // Display names as stored: a UTF-8 JSON object of strings. None when the data is anything else.
@@ -96,7 +129,7 @@ bool sameHosts(const QList<HostInfo> &a, const QList<HostInfo> &b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const HostInfo &x, const HostInfo &y) {
         return x.hostname == y.hostname && x.lastAction == y.lastAction && x.lastTime == y.lastTime &&
-               x.isThisMac == y.isThisMac;
+               x.isThisMac == y.isThisMac && x.inConflict == y.inConflict;
     });
 }
 
@@ -127,6 +160,8 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
             setHostCustomNames(*names);
     }
     setLaunchAtLogin(m_services.loginItem && m_services.loginItem->status() == LoginItem::Status::Enabled);
+    m_lastSuccessfulSync = settings.value(kLastSyncKey, kEmDash).toString();
+    m_conflictCause = ConflictCause(settings.value(kConflictCauseKey, int(ConflictCause::None)).toInt());
 
     if (m_isOnboardingComplete && !m_syncFolderPath.isEmpty() && m_services.bookmarks) {
         // A folder that was moved or renamed is followed through its bookmark.
@@ -220,11 +255,55 @@ TANDRILL_SETTER(setLastSyncRemote, const QString &, m_lastSyncRemote, lastSyncRe
 TANDRILL_SETTER(setRemoteHostname, const QString &, m_remoteHostname, remoteHostnameChanged)
 TANDRILL_SETTER(setIsSyncing, bool, m_isSyncing, isSyncingChanged)
 TANDRILL_SETTER(setStatusMessage, const QString &, m_statusMessage, statusMessageChanged)
-TANDRILL_SETTER(setSyncFolderMissing, bool, m_syncFolderMissing, syncFolderMissingChanged)
 TANDRILL_SETTER(setSyncFolderPath, const QString &, m_syncFolderPath, syncFolderPathChanged)
 TANDRILL_SETTER(setIsOnboardingComplete, bool, m_isOnboardingComplete, isOnboardingCompleteChanged)
-TANDRILL_SETTER(setConflictDetected, bool, m_conflictDetected, conflictDetectedChanged)
 #undef TANDRILL_SETTER
+
+void SyncManager::setSyncFolderMissing(bool missing)
+{
+    if (missing == m_syncFolderMissing)
+        return;
+    m_syncFolderMissing = missing;
+    emit syncFolderMissingChanged(missing);
+    updateProblem();
+}
+
+void SyncManager::setConflictDetected(bool conflict)
+{
+    if (conflict == m_conflictDetected)
+        return;
+    m_conflictDetected = conflict;
+    emit conflictDetectedChanged(conflict);
+    updateProblem();
+}
+
+void SyncManager::updateProblem()
+{
+    const SyncProblem problem = m_syncFolderMissing  ? SyncProblem::FolderMissing
+                                : m_conflictDetected ? SyncProblem::Conflict
+                                                     : m_runProblem;
+    const QString message =
+        problem == SyncProblem::SharedUnavailable || problem == SyncProblem::SyncFailed ? m_runMessage : QString();
+    if (problem == m_syncProblem && message == m_problemMessage)
+        return;
+    m_syncProblem = problem;
+    m_problemMessage = message;
+    // A problem that is over may be told again when it comes back.
+    if (problem == SyncProblem::None)
+        m_toldProblem = {SyncProblem::None, ConflictCause::None};
+    emit syncProblemChanged();
+}
+
+void SyncManager::noteSuccessfulSync()
+{
+    const QDateTime now = m_services.engine.now ? m_services.engine.now() : QDateTime::currentDateTime();
+    const QString text = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    m_services.settings->setValue(kLastSyncKey, text);
+    if (text == m_lastSuccessfulSync)
+        return;
+    m_lastSuccessfulSync = text;
+    emit lastSuccessfulSyncChanged(text);
+}
 
 void SyncManager::setSyncStatus(const SyncStatus &status)
 {
@@ -264,6 +343,16 @@ std::optional<SyncEngine> SyncManager::makeEngine()
     if (m_syncFolderPath.isEmpty())
         return std::nullopt;
     return SyncEngine(m_syncFolderPath, myHostname(), m_services.engine);
+}
+
+std::optional<SyncEngine> SyncManager::makeEngine(const CollectedNotices &notices)
+{
+    if (m_syncFolderPath.isEmpty())
+        return std::nullopt;
+    EngineServices services = m_services.engine;
+    // Appended on the engine worker, read on this thread once the run's result has come back.
+    services.notices = [notices](const SyncNotice &notice) { notices->append(notice); };
+    return SyncEngine(m_syncFolderPath, myHostname(), services);
 }
 
 QString SyncManager::backupFolderURL() const
@@ -409,6 +498,16 @@ bool SyncManager::followMovedFolder()
     return true;
 }
 
+void SyncManager::announceFollowedFolder()
+{
+    postNotice({SyncNotice::Kind::FolderFollowed, m_syncFolderPath});
+    if (std::optional<SyncEngine> engine = makeEngine()) {
+        const QString line = QLatin1String("ORDNER: Sync-Ordner umbenannt oder verschoben, jetzt: ") +
+                             QFileInfo(m_syncFolderPath).fileName();
+        runEngineJob([engine = std::move(*engine), line] { engine.log(line); }, {});
+    }
+}
+
 void SyncManager::resetAllSettings()
 {
     if (m_daemonRunning)
@@ -422,8 +521,8 @@ void SyncManager::resetAllSettings()
         m_services.bookmarks->clearBookmark();
 
     QSettings &settings = *m_services.settings;
-    for (const QString &key :
-         {kFolderKey, kOnboardingKey, kSyncOnStartKey, kHostNamesKey, kIntervalKey, kDaemonActiveKey})
+    for (const QString &key : {kFolderKey, kOnboardingKey, kSyncOnStartKey, kHostNamesKey, kIntervalKey,
+                               kDaemonActiveKey, kLastSyncKey, kConflictCauseKey, kIgnoredConflictKey})
         settings.remove(key);
     settings.sync();
 
@@ -441,6 +540,13 @@ void SyncManager::resetAllSettings()
     setStatusMessage(QString());
     setSyncStatus({});
     setSyncFolderMissing(false);
+    m_runProblem = SyncProblem::None;
+    m_conflictCause = ConflictCause::None;
+    updateProblem();
+    if (m_lastSuccessfulSync != kEmDash) {
+        m_lastSuccessfulSync = kEmDash;
+        emit lastSuccessfulSyncChanged(m_lastSuccessfulSync);
+    }
     if (!(m_dockDifference == DockDifference())) {
         m_dockDifference = DockDifference();
         emit dockDifferenceChanged();
@@ -473,30 +579,33 @@ void SyncManager::runEngineJob(std::function<void()> job, std::function<void()> 
     });
 }
 
-std::optional<SyncEngine> SyncManager::beginUserRun(SyncEngine::Mode mode, const QString &message)
+std::optional<SyncEngine> SyncManager::beginUserRun(SyncEngine::Mode mode, const QString &message,
+                                                    const CollectedNotices &notices)
 {
     if (m_isSyncing)
         return std::nullopt;
-    std::optional<SyncEngine> engine = makeEngine();
+    std::optional<SyncEngine> engine = makeEngine(notices);
     if (!engine)
         return std::nullopt;
     setIsSyncing(true);
     setStatusMessage(message);
-    setSyncStatus({SyncStatus::Phase::Running, mode, SyncStatus::Outcome::Done, {}});
+    setSyncStatus({SyncStatus::Phase::Running, mode, SyncStatus::Outcome::Done});
     return engine;
 }
 
 void SyncManager::performSync(SyncEngine::Mode mode)
 {
-    std::optional<SyncEngine> engine = beginUserRun(mode, startText(mode));
+    auto notices = std::make_shared<QList<SyncNotice>>();
+    std::optional<SyncEngine> engine = beginUserRun(mode, startText(mode), notices);
     if (!engine)
         return;
     if (mode == SyncEngine::Mode::Push || mode == SyncEngine::Mode::Pull)
         dismissConflict();
-    runSync(std::move(*engine), mode, true);
+    runSync(std::move(*engine), mode, notices, true);
 }
 
-void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFollowFolder)
+void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, CollectedNotices notices, bool mayFollowFolder,
+                          const QString &followedFolder)
 {
     // A vanished folder is never created again here: the engine runs only against a folder that
     // is there, otherwise the sync fails and the bookmark gets one chance to find the folder.
@@ -506,21 +615,90 @@ void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFoll
             if (folderPresent(engine.syncFolderPath()))
                 *result = engine.run(mode);
         },
-        [this, mode, result, mayFollowFolder] {
+        [this, mode, result, notices, mayFollowFolder, followedFolder] {
             if (!*result) {
                 setSyncFolderMissing(true);
                 if (mayFollowFolder && followMovedFolder()) {
-                    if (std::optional<SyncEngine> moved = makeEngine()) {
-                        runSync(std::move(*moved), mode, false);
+                    announceFollowedFolder();
+                    auto fresh = std::make_shared<QList<SyncNotice>>();
+                    if (std::optional<SyncEngine> moved = makeEngine(fresh)) {
+                        runSync(std::move(*moved), mode, fresh, false, m_syncFolderPath);
                         return;
                     }
                 }
-                finishSync({SyncStatus::Phase::Finished, mode, SyncStatus::Outcome::FolderMissing, {}});
+                takeOutcome(std::nullopt, {}, true);
+                SyncStatus status{SyncStatus::Phase::Finished, mode, SyncStatus::Outcome::FolderMissing};
+                status.followedFolder = followedFolder;
+                finishSync(status);
                 return;
             }
             setSyncFolderMissing(false);
-            finishSync(finished(mode, **result));
+            takeOutcome(*result, *notices, true);
+            SyncStatus status = finished(mode, **result);
+            status.followedFolder = followedFolder;
+            finishSync(status);
         });
+}
+
+void SyncManager::postNotice(const SyncNotice &notice)
+{
+    if (m_services.engine.notices)
+        m_services.engine.notices(notice);
+}
+
+void SyncManager::takeOutcome(const std::optional<SyncEngine::Result> &result, const QList<SyncNotice> &notices,
+                              bool userRequested)
+{
+    using Kind = SyncEngine::Result::Kind;
+    const Kind kind = result ? result->kind() : Kind::Error;
+    if (result && kind != Kind::Error && kind != Kind::StatusWritten) {
+        m_runProblem = SyncProblem::None;
+        m_runMessage.clear();
+    }
+    if (kind == Kind::Pushed || kind == Kind::Pulled || kind == Kind::InSync || kind == Kind::Restored) {
+        noteSuccessfulSync();
+        // Both Docks agree now: a conflict ignored before is over.
+        m_services.settings->remove(kIgnoredConflictKey);
+    } else if (kind == Kind::Conflict) {
+        const ConflictCause cause =
+            result->cause() == ConflictCause::None ? ConflictCause::BothChanged : result->cause();
+        m_services.settings->setValue(kConflictCauseKey, int(cause));
+        const bool causeChanged = cause != m_conflictCause;
+        m_conflictCause = cause;
+        setConflictDetected(true);
+        if (causeChanged && m_syncProblem == SyncProblem::Conflict)
+            emit syncProblemChanged();
+    } else if (result && kind == Kind::Error) {
+        m_runProblem = waitsForSharedFile(result->message()) ? SyncProblem::SharedUnavailable : SyncProblem::SyncFailed;
+        m_runMessage = result->message();
+    }
+    updateProblem();
+
+    const std::pair<SyncProblem, ConflictCause> problem{
+        m_syncProblem, m_syncProblem == SyncProblem::Conflict ? m_conflictCause : ConflictCause::None};
+    // A user-requested run always answers; a background run speaks of what changed, and of a
+    // problem only the first time it meets it.
+    const bool news = userRequested || problem != m_toldProblem;
+    bool told = false;
+    for (SyncNotice notice : notices) {
+        if (notice.kind == SyncNotice::Kind::Conflict && notice.cause == ConflictCause::None)
+            notice.cause = m_conflictCause;
+        const bool changedSomething =
+            notice.kind == SyncNotice::Kind::Pushed || notice.kind == SyncNotice::Kind::Pulled;
+        if (changedSomething || (news && (userRequested || notice.kind != SyncNotice::Kind::InSync))) {
+            postNotice(notice);
+            told = told || !changedSomething;
+        }
+    }
+    // What the engine could not say itself: it did not run, or waits without a word.
+    if (news && !told) {
+        if (problem.first == SyncProblem::FolderMissing)
+            postNotice({SyncNotice::Kind::FolderMissing, m_syncFolderPath});
+        else if (problem.first == SyncProblem::SharedUnavailable)
+            postNotice({SyncNotice::Kind::SharedUnavailable, m_problemMessage});
+    }
+    if (problem.first != SyncProblem::None)
+        m_toldProblem = problem;
 }
 
 void SyncManager::finishSync(const SyncStatus &status)
@@ -540,12 +718,23 @@ void SyncManager::finishSync(const SyncStatus &status)
 void SyncManager::restoreBackup(const QString &name)
 {
     // A restore applies a Dock to this Mac as a pull does; the status line speaks of it so.
-    std::optional<SyncEngine> engine = beginUserRun(SyncEngine::Mode::Pull, QStringLiteral("Stelle wieder her…"));
+    auto notices = std::make_shared<QList<SyncNotice>>();
+    std::optional<SyncEngine> engine =
+        beginUserRun(SyncEngine::Mode::Pull, QStringLiteral("Stelle wieder her…"), notices);
     if (!engine)
         return;
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
     runEngineJob([engine = std::move(*engine), name, result]() mutable { *result = engine.restoreBackup(name); },
-                 [this, result] { finishSync(finished(SyncEngine::Mode::Pull, **result)); });
+                 [this, result, notices, name] {
+                     const SyncEngine::Result &restored = **result;
+                     takeOutcome(restored, *notices, true);
+                     const bool ok = restored.kind() == SyncEngine::Result::Kind::Restored;
+                     postNotice({ok ? SyncNotice::Kind::Restored : SyncNotice::Kind::RestoreFailed,
+                                 ok ? name : restored.message()});
+                     SyncStatus status = finished(SyncEngine::Mode::Pull, restored);
+                     status.restore = true;
+                     finishSync(status);
+                 });
 }
 
 void SyncManager::inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done)
@@ -562,9 +751,48 @@ void SyncManager::inspectFolder(const QString &folder, std::function<void(const 
         });
 }
 
+void SyncManager::inspectBackup(const QString &name, std::function<void(const DockDifference &)> done)
+{
+    const QString backup = m_services.engine.backupsDirectory + QLatin1Char('/') + QFileInfo(name).fileName();
+    const QString localDock =
+        m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+    DockPreferences *preferences = m_services.engine.dockPreferences;
+    ++m_folderJobs;
+    m_folderWorker->run<DockDifference>(
+        this,
+        [backup, localDock, preferences] {
+            const auto current = preferences ? preferences->exportCurrent()
+                                             : SafeFile::readRegularFile(localDock, SyncFormat::kMaxDockFileBytes);
+            const auto restored = SafeFile::readRegularFile(backup, SyncFormat::kMaxDockFileBytes);
+            const auto here = current ? DockLayout::parse(*current) : std::nullopt;
+            const auto there = restored ? DockLayout::parse(*restored) : std::nullopt;
+            return here && there ? DockDifference::between(*here, *there) : DockDifference();
+        },
+        [this, done = std::move(done)](DockDifference difference) {
+            --m_folderJobs;
+            if (done)
+                done(difference);
+        });
+}
+
 bool SyncManager::conflictMarkerExists()
 {
     return !m_syncFolderPath.isEmpty() && SafeFile::exists(conflictFilePath());
+}
+
+void SyncManager::ignoreConflict()
+{
+    if (std::optional<SyncEngine> engine = makeEngine()) {
+        DockPreferences *preferences = m_services.engine.dockPreferences;
+        ++m_folderJobs;
+        m_folderWorker->run<QString>(
+            this, [engine = std::move(*engine), preferences] { return dockPair(engine, preferences); },
+            [this](const QString &pair) {
+                --m_folderJobs;
+                m_services.settings->setValue(kIgnoredConflictKey, pair);
+            });
+    }
+    dismissConflict();
 }
 
 void SyncManager::dismissConflict()
@@ -613,27 +841,56 @@ void SyncManager::stopDaemon()
 
 void SyncManager::daemonTick()
 {
-    std::optional<SyncEngine> engine = makeEngine();
-    if (!engine || m_isSyncing || m_daemonRunQueued)
+    if (m_isSyncing || m_daemonRunQueued)
+        return;
+    auto notices = std::make_shared<QList<SyncNotice>>();
+    std::optional<SyncEngine> engine = makeEngine(notices);
+    if (!engine)
         return;
     m_daemonRunQueued = true;
-    auto missing = std::make_shared<bool>(false);
+    struct Outcome {
+        std::optional<SyncEngine::Result> result; // none: the folder is missing
+        bool ignored = false;
+        bool busy = false; // another operation of this Mac ran: nothing was decided
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const QString ignoredPair = m_services.settings->value(kIgnoredConflictKey).toString();
+    DockPreferences *preferences = m_services.engine.dockPreferences;
     runEngineJob(
-        [engine = std::move(*engine), missing]() mutable {
-            if (!folderPresent(engine.syncFolderPath())) {
-                *missing = true;
+        [engine = std::move(*engine), outcome, ignoredPair, preferences]() mutable {
+            if (!folderPresent(engine.syncFolderPath()))
                 return;
-            }
             SyncEngine::ensureDirectory(engine.backupsDirectory());
             // A run that finds another operation going on skips this tick.
-            if (const SafeFile::ExclusiveLock lock = engine.lockOperations(); !lock.busy())
-                engine.autoSync();
+            const SafeFile::ExclusiveLock lock = engine.lockOperations();
+            if (lock.busy()) {
+                outcome->busy = true;
+                return;
+            }
+            outcome->result = engine.autoSync();
+            // A conflict the user ignored stays ignored while both Docks are as they were then.
+            if (outcome->result->kind() == SyncEngine::Result::Kind::Conflict && !ignoredPair.isEmpty() &&
+                dockPair(engine, preferences) == ignoredPair) {
+                SafeFile::remove(engine.hostFileURL(SyncFormat::kConflictPrefix));
+                outcome->ignored = true;
+            }
         },
-        [this, missing] {
+        [this, outcome, notices] {
             m_daemonRunQueued = false;
-            setSyncFolderMissing(*missing);
-            if (*missing)
-                followMovedFolder();
+            if (outcome->busy)
+                return;
+            setSyncFolderMissing(!outcome->result);
+            if (!outcome->result && followMovedFolder()) {
+                announceFollowedFolder();
+                SyncStatus status{SyncStatus::Phase::Finished, SyncEngine::Mode::Auto, SyncStatus::Outcome::Done};
+                status.followedFolder = m_syncFolderPath;
+                setSyncStatus(status);
+                m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setSyncStatus({}); });
+                daemonTick();
+                return;
+            }
+            if (!outcome->ignored)
+                takeOutcome(outcome->result, *notices, false);
             if (m_isOnboardingComplete)
                 refreshAll();
         });
@@ -724,6 +981,11 @@ void SyncManager::applySnapshot(const FolderSnapshot &snapshot, quint64 conflict
         return;
     }
     setSyncFolderMissing(!snapshot.folderExists);
+    // A vanished folder is told at once, not only by the next background run.
+    if (m_syncProblem == SyncProblem::FolderMissing && m_toldProblem.first != SyncProblem::FolderMissing) {
+        m_toldProblem = {SyncProblem::FolderMissing, ConflictCause::None};
+        postNotice({SyncNotice::Kind::FolderMissing, m_syncFolderPath});
+    }
     if (snapshot.syncInfo) {
         if (snapshot.syncInfo->remoteHostname)
             setRemoteHostname(*snapshot.syncInfo->remoteHostname);
@@ -736,8 +998,13 @@ void SyncManager::applySnapshot(const FolderSnapshot &snapshot, quint64 conflict
         setLogLines(*snapshot.logLines);
     if (snapshot.readConflict && conflictGeneration == m_conflictGeneration)
         setConflictDetected(snapshot.conflictMarker);
-    if (snapshot.hosts)
+    if (snapshot.hosts) {
+        const qsizetype count = snapshot.hosts->size();
+        if (m_hostsSeen >= 0 && m_hostsSeen <= kMacsPromised && count > kMacsPromised)
+            postNotice({SyncNotice::Kind::MoreMacsThanPlaces, QString::number(count)});
+        m_hostsSeen = count;
         setConnectedHosts(*snapshot.hosts);
+    }
     if (snapshot.dockDifference && !(*snapshot.dockDifference == m_dockDifference)) {
         m_dockDifference = *snapshot.dockDifference;
         emit dockDifferenceChanged();

@@ -31,12 +31,29 @@ struct SyncStatus {
     enum class Phase { Idle, Running, Finished };
     enum class Outcome { Done, Conflict, Error, FolderMissing };
 
+    SyncStatus() = default;
+    SyncStatus(Phase runPhase, SyncEngine::Mode runMode, Outcome runOutcome)
+        : phase(runPhase), mode(runMode), outcome(runOutcome)
+    {}
+
     Phase phase = Phase::Idle;
     SyncEngine::Mode mode = SyncEngine::Mode::Auto;
     Outcome outcome = Outcome::Done;
-    QString errorMessage; // the engine's own words, with Outcome::Error
+    QString errorMessage;                      // the engine's own words, with Outcome::Error
+    ConflictCause cause = ConflictCause::None; // with Outcome::Conflict
+    bool restore = false;                      // the run applied a backup
+    QString followedFolder;                    // the sync folder was found renamed or moved to here on the way
 
     bool operator==(const SyncStatus &) const = default;
+};
+
+// What keeps this Mac from syncing right now, the first that applies; None while all is well.
+enum class SyncProblem {
+    None,
+    FolderMissing,     // the sync folder is gone: nothing syncs until it is back or another is chosen
+    Conflict,          // this Mac's conflict marker is set and waits for the user's choice
+    SharedUnavailable, // a shared file is there but not readable yet (an evicted cloud file): every run waits
+    SyncFailed,        // the last run failed otherwise; problemMessage() has the engine's words
 };
 
 // Everything the coordinator needs of the system, injected so that tests can run several
@@ -76,6 +93,10 @@ class SyncManager : public QObject {
     Q_PROPERTY(HostNameMap hostCustomNames READ hostCustomNames WRITE setHostCustomNames NOTIFY hostCustomNamesChanged)
     Q_PROPERTY(DockDifference dockDifference READ dockDifference NOTIFY dockDifferenceChanged)
     Q_PROPERTY(QList<BackupInfo> backups READ backups NOTIFY backupsChanged)
+    Q_PROPERTY(SyncProblem syncProblem READ syncProblem NOTIFY syncProblemChanged)
+    Q_PROPERTY(QString problemMessage READ problemMessage NOTIFY syncProblemChanged)
+    Q_PROPERTY(ConflictCause conflictCause READ conflictCause NOTIFY syncProblemChanged)
+    Q_PROPERTY(QString lastSuccessfulSync READ lastSuccessfulSync NOTIFY lastSuccessfulSyncChanged)
 
 public:
     static constexpr auto kRefreshPeriod = std::chrono::milliseconds(5000);
@@ -109,6 +130,12 @@ public:
     DockDifference dockDifference() const { return m_dockDifference; }
     // The local backups of the Dock, newest first.
     QList<BackupInfo> backups() const { return m_backups; }
+    SyncProblem syncProblem() const { return m_syncProblem; }
+    QString problemMessage() const { return m_problemMessage; } // the engine's words, with SyncFailed/SharedUnavailable
+    // Why the last conflict of this Mac was flagged; kept while the conflict lasts and across starts.
+    ConflictCause conflictCause() const { return m_conflictCause; }
+    // When this Mac last pushed, pulled, restored or found itself in sync ("—" before the first time).
+    QString lastSuccessfulSync() const { return m_lastSuccessfulSync; }
 
     void setIntervalHours(int hours);
     void setSyncOnStart(bool enabled);
@@ -142,12 +169,17 @@ public:
     void performSync(SyncEngine::Mode mode);
     bool conflictMarkerExists();
     void dismissConflict();
+    // The user leaves the conflict as it is: the marker goes, and background runs flag it again
+    // only once this Mac's Dock or the shared one has changed.
+    void ignoreConflict();
     // Backs up the current Dock, applies the named backup and restarts the Dock, on the engine
     // worker like a sync. The restored Dock is a local change: the next automatic run shares it.
     void restoreBackup(const QString &name);
     // What joining folder would bring to this Mac, read off the main thread before the folder is
     // set up; done runs on the main thread.
     void inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done);
+    // What restoring the backup named would change on this Mac, read off the main thread.
+    void inspectBackup(const QString &name, std::function<void(const DockDifference &)> done);
 
     // Background sync and refresh.
     void startDaemon();
@@ -192,6 +224,8 @@ signals:
     void hostCustomNamesChanged();
     void dockDifferenceChanged();
     void backupsChanged();
+    void syncProblemChanged();
+    void lastSuccessfulSyncChanged(const QString &text);
 
 private:
     enum RefreshPart {
@@ -218,11 +252,23 @@ private:
     void setStatusMessage(const QString &text);
     void setSyncStatus(const SyncStatus &status);
     void setSyncFolderMissing(bool missing);
+    using CollectedNotices = std::shared_ptr<QList<SyncNotice>>;
+    // An engine whose notices are collected, to be posted once the run's outcome is known.
+    std::optional<SyncEngine> makeEngine(const CollectedNotices &notices);
     // A user-requested run begins: none while another runs, none without a folder.
-    std::optional<SyncEngine> beginUserRun(SyncEngine::Mode mode, const QString &message);
-    void runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFollowFolder);
+    std::optional<SyncEngine> beginUserRun(SyncEngine::Mode mode, const QString &message,
+                                           const CollectedNotices &notices);
+    void runSync(SyncEngine engine, SyncEngine::Mode mode, CollectedNotices notices, bool mayFollowFolder,
+                 const QString &followedFolder = {});
     void finishSync(const SyncStatus &status);
+    // Records what a run found; a background run posts only what the user did not hear yet.
+    void takeOutcome(const std::optional<SyncEngine::Result> &result, const QList<SyncNotice> &notices,
+                     bool userRequested);
+    void postNotice(const SyncNotice &notice);
+    void updateProblem();
+    void noteSuccessfulSync();
     bool followMovedFolder();
+    void announceFollowedFolder();
     void forgetFolderState();
     void setSyncFolderPath(const QString &path);
     void setIsOnboardingComplete(bool complete);
@@ -261,6 +307,16 @@ private:
     HostNameMap m_hostCustomNames;
     DockDifference m_dockDifference;
     QList<BackupInfo> m_backups;
+    SyncProblem m_syncProblem = SyncProblem::None;
+    QString m_problemMessage;
+    ConflictCause m_conflictCause = ConflictCause::None;
+    QString m_lastSuccessfulSync;
+    // The last run's failure, when it was not the folder or a conflict; cleared by a good run.
+    SyncProblem m_runProblem = SyncProblem::None;
+    QString m_runMessage;
+    // The problem the user was last told of, so that background runs tell each problem once.
+    std::pair<SyncProblem, ConflictCause> m_toldProblem{SyncProblem::None, ConflictCause::None};
+    qsizetype m_hostsSeen = -1; // how many Macs the last read found; none read yet
 
     int m_pendingRefreshParts = 0;
     bool m_refreshInFlight = false;

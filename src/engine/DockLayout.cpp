@@ -141,6 +141,20 @@ void appendCanonical(QByteArray &out, plist_t node, bool dropVolatile)
     }
 }
 
+// A setting's canonical value as a person reads it, for the plain kinds; empty for the others.
+QString shownValue(const QByteArray &canonical)
+{
+    if (canonical == "T" || canonical == "F")
+        return canonical == "T" ? QStringLiteral("✓") : QStringLiteral("✗");
+    if (canonical.startsWith('i') || canonical.startsWith('r'))
+        return QString::fromLatin1(canonical.mid(1));
+    if (canonical.startsWith('s')) {
+        const qsizetype colon = canonical.indexOf(':');
+        return colon > 0 ? QString::fromUtf8(canonical.mid(colon + 1)) : QString();
+    }
+    return QString();
+}
+
 QByteArray canonical(plist_t node, bool dropVolatile)
 {
     QByteArray out;
@@ -353,8 +367,13 @@ DockDifference DockDifference::between(const DockLayout &here, const DockLayout 
     std::sort(keys.begin(), keys.end());
     for (const QString &key : keys) {
         if (here.settings.value(key) != shared.settings.value(key) ||
-            here.settings.contains(key) != shared.settings.contains(key))
+            here.settings.contains(key) != shared.settings.contains(key)) {
             difference.settingsChanged.append(key);
+            const QString before = shownValue(here.settings.value(key));
+            const QString after = shownValue(shared.settings.value(key));
+            if (!before.isEmpty() || !after.isEmpty())
+                difference.settingValues.insert(key, {before, after});
+        }
     }
     // Same tiles in the same order, yet not equal: a tile's own options (a folder's view, a
     // stack's sorting) changed. Name the list it lives in, so a difference is never silent.

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 // One tile of the Dock: an app, a folder, a stack or a spacer.
 struct DockTile {
@@ -57,7 +58,10 @@ struct DockDifference {
     QStringList othersAdded;
     QStringList othersRemoved;
     bool orderChanged = false;
-    QStringList settingsChanged;  // top-level keys whose values differ
+    QStringList settingsChanged; // top-level keys whose values differ
+    // For the keys of settingsChanged with a plain value (number, text, yes/no): the value here and
+    // the shared one as shown ("41", "56"); empty where a side has none.
+    QMap<QString, std::pair<QString, QString>> settingValues;
     QStringList appsNotInstalled; // shared apps whose application is missing on this Mac
     QString pushedBy;             // from the meta file; empty when unknown
     QDateTime pushedAt;

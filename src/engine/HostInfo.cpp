@@ -149,8 +149,10 @@ std::optional<QList<HostInfo>> readHostRegistry(const QString &folder, const QSt
             SafeFile::readRegularFile(folder + QLatin1Char('/') + name, SyncFormat::kMaxKeyValueFileBytes);
         if (!bytes)
             continue;
-        if (auto host = readHostStatus(*bytes, myHostname))
+        if (auto host = readHostStatus(*bytes, myHostname)) {
+            host->inConflict = names.contains(SyncFormat::hostFileName(SyncFormat::kConflictPrefix, host->hostname));
             hosts.append(std::move(*host));
+        }
     }
     sortHosts(hosts);
     return hosts;

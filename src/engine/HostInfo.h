@@ -13,6 +13,7 @@ struct HostInfo {
     QString lastAction;
     QString lastTime;
     bool isThisMac = false;
+    bool inConflict = false; // its conflict marker lies in the folder: it waits for its user's choice
 
     QString actionIcon() const;  // symbol name for lastAction
     QString actionLabel() const; // "Push", "Pull", "Online" or "Sync"

@@ -26,6 +26,12 @@ struct SyncNotice {
         Conflict,
         InSync,
         FolderMissing, // the sync folder is not there
+        // The coordinator's own notices, for what it finds around the engine's runs:
+        SharedUnavailable,  // a shared file is there but cannot be read yet; detail: the engine's words
+        Restored,           // a backup was applied; detail: its file name
+        RestoreFailed,      // detail: the engine's words
+        FolderFollowed,     // the sync folder was renamed or moved and is used where it is now; detail: the path
+        MoreMacsThanPlaces, // a fifth Mac joined, more than the set-up speaks of
     };
 
     Kind kind;
@@ -41,6 +47,10 @@ inline constexpr QLatin1StringView kNoticeTitle{"Tandrill"};
 
 // The notification text: English for "en", German for every other code.
 QString noticeText(const SyncNotice &notice, QStringView language);
+
+// The engine words its errors in German, as the shared log keeps them. For "en" the known
+// phrases are put in English; names and system error texts inside them stay as they are.
+QString engineMessageText(const QString &message, QStringView language);
 
 // Words every notice in the language that language() gives at that moment (German when it is
 // empty) and posts it through notifier with the title "Tandrill". Notices come from the engine's

@@ -1,6 +1,7 @@
 #include "BackupsSection.h"
 
 #include "BackupInfo.h"
+#include "DockChangeText.h"
 #include "ElidedLabel.h"
 #include "HeadingLabel.h"
 #include "LocalizedText.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -149,13 +151,26 @@ void BackupsSection::askToRestore(const BackupInfo &backup)
     dialog->setWindowTitle(title);
     dialog->setTextFormat(Qt::PlainText);
     dialog->setText(title);
-    dialog->setInformativeText(
+    const QString explanation =
         localized(m_locManager, "Das Dock vom ", "The Dock from ") + takenText(backup) +
         localized(m_locManager,
                   " ersetzt das Dock dieses Macs; das aktuelle Dock wird vorher gesichert. Das wiederhergestellte "
                   "Dock ist eine lokale Änderung: Der nächste automatische Sync teilt es mit den anderen Macs.",
                   " replaces this Mac's Dock; the current Dock is backed up first. The restored Dock is a local "
-                  "change: the next automatic sync shares it with the other Macs."));
+                  "change: the next automatic sync shares it with the other Macs.");
+    dialog->setInformativeText(explanation);
+    // What would change comes from a read off this thread; the question is open meanwhile.
+    m_syncManager->inspectBackup(backup.name, [dialog = QPointer<QMessageBox>(dialog), explanation,
+                                               loc = m_locManager](const DockDifference &d) {
+        if (!dialog || d.result == DockDifference::Result::NothingShared)
+            return;
+        QStringList lines{explanation, QString()};
+        if (d.result == DockDifference::Result::Same)
+            lines << localized(loc, "Es ist dasselbe Dock wie jetzt.", "It is the same Dock as now.");
+        for (const QString &line : DockChangeText::details(d, loc))
+            lines << QStringLiteral("• ") + line;
+        dialog->setInformativeText(lines.join(QLatin1Char('\n')));
+    });
     QPushButton *restore =
         dialog->addButton(localized(m_locManager, "Wiederherstellen", "Restore"), QMessageBox::AcceptRole);
     restore->setObjectName(QStringLiteral("confirmRestoreButton"));

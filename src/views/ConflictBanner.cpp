@@ -3,6 +3,7 @@
 #include "DockChangeText.h"
 #include "LocalizationManager.h"
 #include "LocalizedText.h"
+#include "PullConfirmation.h"
 #include "SymbolView.h"
 #include "SyncManager.h"
 #include "ViewStyle.h"
@@ -30,9 +31,10 @@ ConflictBanner::ConflictBanner(SyncManager *syncManager, LocalizationManager *lo
     ViewStyle::setTextColor(m_message, ViewStyle::secondaryText(this));
     connect(m_keep, &QPushButton::clicked, m_syncManager,
             [mgr = m_syncManager] { mgr->performSync(SyncEngine::Mode::Push); });
-    connect(m_useShared, &QPushButton::clicked, m_syncManager,
-            [mgr = m_syncManager] { mgr->performSync(SyncEngine::Mode::Pull); });
-    connect(m_dismiss, &QPushButton::clicked, m_syncManager, &SyncManager::dismissConflict);
+    // The same question as Pull: the whole list of what would change, before anything does.
+    connect(m_useShared, &QPushButton::clicked, this,
+            [this] { PullConfirmation::pullAfterAsking(m_syncManager, m_locManager, window()); });
+    connect(m_dismiss, &QPushButton::clicked, m_syncManager, &SyncManager::ignoreConflict);
 
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
@@ -59,6 +61,7 @@ ConflictBanner::ConflictBanner(SyncManager *syncManager, LocalizationManager *lo
 
     connect(m_syncManager, &SyncManager::dockDifferenceChanged, this, &ConflictBanner::retranslate);
     connect(m_syncManager, &SyncManager::isSyncingChanged, this, &ConflictBanner::retranslate);
+    connect(m_syncManager, &SyncManager::syncProblemChanged, this, &ConflictBanner::retranslate);
     connect(m_locManager, &LocalizationManager::langChanged, this, &ConflictBanner::retranslate);
     retranslate();
 }
@@ -77,9 +80,28 @@ void ConflictBanner::retranslate()
         return localized(m_locManager, german, english);
     };
     const DockDifference difference = m_syncManager->dockDifference();
-    QString message = pick("Das Dock wurde auf diesem Mac UND in iCloud verändert.",
-                           "The Dock was modified on this Mac AND in iCloud.");
-    if (const QString pushed = DockChangeText::pushedBy(difference, m_locManager); !pushed.isEmpty())
+    const QString pushed = DockChangeText::pushedBy(difference, m_locManager);
+    QString message;
+    switch (m_syncManager->conflictCause()) {
+    case ConflictCause::Joining:
+        // This Mac never changed anything: it meets a Dock that others already share.
+        message = pushed.isEmpty() ? pick("Dieser Mac hat ein anderes Dock als das gemeinsame.",
+                                          "This Mac has a different Dock than the shared one.")
+                                   : pick("Dieser Mac hat ein anderes Dock als das von ",
+                                          "This Mac has a different Dock than the one shared by ") +
+                                         pushed + pick(" geteilte.", ".");
+        break;
+    case ConflictCause::Overwritten:
+        message = pick("Ein anderer Mac hat das Dock ersetzt, das dieser Mac geteilt hatte, bevor ein Mac es übernahm.",
+                       "Another Mac replaced the Dock this Mac had shared before any Mac took it.");
+        break;
+    case ConflictCause::None:
+    case ConflictCause::BothChanged:
+        message = pick("Das Dock wurde auf diesem Mac und auf einem anderen Mac geändert, seit sie gleich waren.",
+                       "The Dock was changed on this Mac and on another Mac since they were last alike.");
+        break;
+    }
+    if (m_syncManager->conflictCause() != ConflictCause::Joining && !pushed.isEmpty())
         message += pick(" Das gemeinsame Dock kommt von ", " The shared Dock comes from ") + pushed + QLatin1Char('.');
     if (difference.result == DockDifference::Result::Different)
         message += pick(" Es weicht ab: ", " It differs: ") + DockChangeText::summary(difference, m_locManager);
@@ -93,8 +115,8 @@ void ConflictBanner::retranslate()
     m_useShared->setToolTip(pick("Das Dock dieses Macs durch das gemeinsame ersetzen (Pull)",
                                  "Replace this Mac's Dock with the shared one (Pull)"));
     m_dismiss->setText(pick("Ignorieren", "Ignore"));
-    m_dismiss->setToolTip(
-        pick("Konflikt-Markierung entfernen ohne zu synchronisieren", "Remove the conflict flag without syncing"));
+    m_dismiss->setToolTip(pick("Beide Docks bleiben, wie sie sind; Tandrill fragt erst wieder, wenn sich eines ändert",
+                               "Both Docks stay as they are; Tandrill asks again only once one of them changes"));
     const bool idle = !m_syncManager->isSyncing();
     m_keep->setEnabled(idle);
     m_useShared->setEnabled(idle);

@@ -22,6 +22,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
@@ -94,9 +95,10 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
         m_banner->setVisible(conflict);
         // The banner appears above the Macs: bring it into view whole, wherever the view was
         // scrolled to, once the layout has made room for it.
-        if (conflict)
-            QMetaObject::invokeMethod(
-                this, [scroll, banner = m_banner] { scroll->ensureWidgetVisible(banner, 0, 0); }, Qt::QueuedConnection);
+        // When it goes, the status line under the sync buttons says how the choice went: keep it in view.
+        QWidget *target = conflict ? static_cast<QWidget *>(m_banner) : m_statusMessage;
+        QMetaObject::invokeMethod(
+            this, [scroll, target] { scroll->ensureWidgetVisible(target, 0, 0); }, Qt::QueuedConnection);
     });
     connect(mgr, &SyncManager::connectedHostsChanged, this, &DashboardTab::renderHosts);
     connect(mgr, &SyncManager::lastSyncLocalChanged, this, &DashboardTab::renderStatusCards);
@@ -160,6 +162,21 @@ QWidget *DashboardTab::buildFolderMissingNotice(QWidget *parent)
     row->setSpacing(12);
     row->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 20, ViewStyle::red(this), notice), 0,
                    Qt::AlignTop);
+    m_chooseFolder = new QPushButton(notice);
+    m_chooseFolder->setObjectName(QStringLiteral("chooseFolderButton"));
+    ViewStyle::makeBordered(m_chooseFolder, 11);
+    connect(m_chooseFolder, &QPushButton::clicked, this, [mgr = QPointer<SyncManager>(m_syncManager)] {
+        mgr->pickSyncFolder([mgr](std::optional<QString> folder) {
+            if (!mgr || !folder)
+                return; // cancelled: nothing changes
+            mgr->changeSyncFolder(*folder);
+            if (mgr->daemonRunning()) {
+                mgr->stopDaemon();
+                mgr->startDaemon();
+            }
+        });
+    });
+    texts->addWidget(m_chooseFolder, 0, Qt::AlignLeft);
     row->addLayout(texts, 1);
     return notice;
 }
@@ -280,15 +297,19 @@ void DashboardTab::retranslate()
     m_pull->setToolTip(localized(m_locManager, "Das Dock aus dem iCloud-Ordner auf diesen Mac übertragen.",
                                  "Download the Dock from the iCloud folder to this Mac."));
     m_auto->setSubtitle(localized(m_locManager, "Automatisch", "Automatic"));
-    m_auto->setToolTip(localized(m_locManager, "Tandrill entscheidet selbst: Wer aktueller ist gewinnt.",
-                                 "Tandrill decides: whoever is newer wins."));
+    m_auto->setToolTip(localized(m_locManager,
+                                 "Gleiche Docks sind synchron; eine Änderung auf einer Seite wird geteilt; "
+                                 "Änderungen auf beiden Seiten werden gemeldet.",
+                                 "Equal Docks are in sync; a change on one side is shared; changes on both sides "
+                                 "are flagged."));
     m_folderMissingTitle->setText(localized(m_locManager, "Sync-Ordner nicht gefunden", "Sync folder not found"));
     m_folderMissingText->setText(
         localized(m_locManager,
-                  "Tandrill legt ihn nicht neu an, damit kein Mac den Anschluss verliert. Prüfe iCloud Drive oder "
-                  "wähle den Ordner in den Einstellungen neu.",
-                  "Tandrill does not create it again, so that no Mac is cut off. Check iCloud Drive or choose the "
-                  "folder again in Settings."));
+                  "Tandrill legt ihn nicht neu an, damit kein Mac den Anschluss verliert. Wurde er umbenannt, "
+                  "findet Tandrill ihn beim nächsten Sync von selbst; sonst prüfe iCloud Drive oder wähle ihn neu.",
+                  "Tandrill does not create it again, so that no Mac is cut off. If it was renamed, Tandrill finds "
+                  "it at the next sync by itself; otherwise check iCloud Drive or choose it again."));
+    m_chooseFolder->setText(localized(m_locManager, "Ordner wählen…", "Choose folder…"));
     if (m_statusMessage->isVisible() && m_syncManager->syncStatus().phase != SyncStatus::Phase::Idle)
         m_statusMessage->setText(syncStatusText(m_syncManager->syncStatus(), m_locManager));
     renderStatusCards();

@@ -49,6 +49,7 @@ private:
     QWidget *m_folderMissing = nullptr;
     QLabel *m_folderMissingTitle = nullptr;
     QLabel *m_folderMissingText = nullptr;
+    QPushButton *m_chooseFolder = nullptr;
     QWidget *m_hostGrid;
     QGridLayout *m_hostGridLayout;
     QList<HostStatusCard *> m_hostCards;

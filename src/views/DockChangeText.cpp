@@ -6,25 +6,31 @@
 
 namespace {
 
-constexpr qsizetype kSummaryItems = 6;
-
 QLocale localeFor(const LocalizationManager *locManager)
 {
     return locManager->lang() == QLatin1String("en") ? QLocale(QLocale::English, QLocale::UnitedKingdom)
                                                      : QLocale(QLocale::German, QLocale::Germany);
 }
 
-QStringList prefixed(const QStringList &names, const QString &sign)
-{
-    QStringList items;
-    for (const QString &name : names)
-        items.append(sign + name);
-    return items;
-}
-
 } // namespace
 
 namespace DockChangeText {
+
+// Each changed setting by name, with this Mac's value and the shared one where they are plain.
+static QStringList settingsWithValues(const DockDifference &difference, const LocalizationManager *locManager)
+{
+    QStringList settings;
+    for (const QString &key : difference.settingsChanged) {
+        QString item = settingName(key, locManager);
+        if (const auto values = difference.settingValues.constFind(key); values != difference.settingValues.cend()) {
+            const QString none = QStringLiteral("—");
+            item += QLatin1Char(' ') + (values->first.isEmpty() ? none : values->first) + QStringLiteral(" → ") +
+                    (values->second.isEmpty() ? none : values->second);
+        }
+        settings.append(item);
+    }
+    return settings;
+}
 
 QString settingName(const QString &key, const LocalizationManager *locManager)
 {
@@ -56,18 +62,20 @@ QString settingName(const QString &key, const LocalizationManager *locManager)
 
 QString summary(const DockDifference &difference, const LocalizationManager *locManager)
 {
-    QStringList items =
-        prefixed(difference.appsAdded, QStringLiteral("+")) + prefixed(difference.appsRemoved, QStringLiteral("−")) +
-        prefixed(difference.othersAdded, QStringLiteral("+")) + prefixed(difference.othersRemoved, QStringLiteral("−"));
+    // Whole, and each part says on which side it is: a list cut short hides what a pull would do.
+    const QString separator = QStringLiteral(", ");
+    QStringList parts;
+    if (const QStringList shared = difference.appsAdded + difference.othersAdded; !shared.isEmpty())
+        parts.append(localized(locManager, "das gemeinsame Dock hat ", "the shared Dock has ") +
+                     shared.join(separator) + localized(locManager, ", dieser Mac nicht", ", this Mac does not"));
+    if (const QStringList here = difference.appsRemoved + difference.othersRemoved; !here.isEmpty())
+        parts.append(localized(locManager, "dieser Mac hat ", "this Mac has ") + here.join(separator) +
+                     localized(locManager, ", das gemeinsame Dock nicht", ", the shared Dock does not"));
     if (difference.orderChanged)
-        items.append(localized(locManager, "Reihenfolge", "order"));
-    for (const QString &key : difference.settingsChanged)
-        items.append(settingName(key, locManager));
-    if (items.size() > kSummaryItems) {
-        items.resize(kSummaryItems);
-        items.append(QStringLiteral("…"));
-    }
-    return items.join(QStringLiteral(", "));
+        parts.append(localized(locManager, "andere Reihenfolge", "another order"));
+    if (const QStringList settings = settingsWithValues(difference, locManager); !settings.isEmpty())
+        parts.append(localized(locManager, "andere Einstellungen: ", "other settings: ") + settings.join(separator));
+    return parts.join(QStringLiteral("; "));
 }
 
 QStringList details(const DockDifference &difference, const LocalizationManager *locManager)
@@ -84,10 +92,7 @@ QStringList details(const DockDifference &difference, const LocalizationManager 
     add(difference.othersRemoved, "Entfernte Ordner und Stapel: ", "Folders and stacks removed: ");
     if (difference.orderChanged)
         lines.append(localized(locManager, "Andere Reihenfolge", "Different order"));
-    QStringList settings;
-    for (const QString &key : difference.settingsChanged)
-        settings.append(settingName(key, locManager));
-    add(settings, "Einstellungen: ", "Settings: ");
+    add(settingsWithValues(difference, locManager), "Einstellungen (hier → gemeinsam): ", "Settings (here → shared): ");
     return lines;
 }
 

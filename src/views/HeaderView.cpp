@@ -4,6 +4,7 @@
 #include "LocalizationManager.h"
 #include "StateBadge.h"
 #include "SyncManager.h"
+#include "SyncStatusText.h"
 #include "TandrillIcon.h"
 #include "ViewStyle.h"
 
@@ -58,7 +59,7 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
 
     if (m_syncManager) {
         connect(m_syncManager, &SyncManager::daemonRunningChanged, this, &HeaderView::refresh);
-        connect(m_syncManager, &SyncManager::conflictDetectedChanged, this, &HeaderView::refresh);
+        connect(m_syncManager, &SyncManager::syncProblemChanged, this, &HeaderView::refresh);
     }
     if (m_locManager)
         connect(m_locManager, &LocalizationManager::langChanged, this, &HeaderView::refresh);
@@ -73,22 +74,26 @@ QString HeaderView::pick(const QString &german, const QString &english) const
 void HeaderView::refresh()
 {
     const bool running = m_syncManager && m_syncManager->daemonRunning();
-    const bool conflict = m_syncManager && m_syncManager->conflictDetected();
     m_icon->setPixmap(TandrillIcon::pixmap(kIconSize, devicePixelRatioF()));
     m_tagline->setText(pick(QStringLiteral("Dein Dock. Auf allen Macs. Immer gleich."),
                             QStringLiteral("Your Dock. On all Macs. Always in sync.")));
     ViewStyle::setTextColor(m_tagline, ViewStyle::secondaryText(this));
 
+    const SyncProblem problem = m_syncManager ? m_syncManager->syncProblem() : SyncProblem::None;
+    if (problem != SyncProblem::None) {
+        // Whatever keeps this Mac from syncing outweighs whether background sync is switched on.
+        m_stateLine->setText(problemLine(problem, m_syncManager->conflictCause(), m_locManager));
+        ViewStyle::setTextColor(m_stateLine, ViewStyle::orange());
+        m_badge->setState(StateBadge::State::Conflict, problemBadgeText(problem, m_locManager),
+                          problemAdvice(problem, m_syncManager->problemMessage(), m_locManager));
+        return;
+    }
     m_stateLine->setText(
         running ? pick(QStringLiteral("Automatische Synchronisation aktiv"), QStringLiteral("Auto sync active"))
                 : pick(QStringLiteral("Synchronisation gestoppt"), QStringLiteral("Sync stopped")));
     ViewStyle::setTextColor(m_stateLine, running ? ViewStyle::green() : ViewStyle::orange());
 
-    if (conflict) {
-        m_badge->setState(StateBadge::State::Conflict, pick(QStringLiteral("Konflikt"), QStringLiteral("Conflict")),
-                          pick(QStringLiteral("Beide Seiten haben das Dock verändert. Wähle manuell Push oder Pull."),
-                               QStringLiteral("Both sides modified the Dock. Choose Push or Pull manually.")));
-    } else if (running) {
+    if (running) {
         m_badge->setState(StateBadge::State::Active, pick(QStringLiteral("Aktiv"), QStringLiteral("Active")),
                           pick(QStringLiteral("Automatischer Sync läuft im Hintergrund"),
                                QStringLiteral("Auto sync is running in the background")));

@@ -123,11 +123,11 @@ void HostNameRow::render()
     m_clearName->setToolTip(localized(m_locManager, "Anzeigenamen entfernen", "Remove display name"));
     m_trash->setToolTip(m_host.isThisMac
                             ? localized(m_locManager,
-                                        "Diesen Mac aus der Hub-Konfiguration entfernen. Er registriert sich beim "
-                                        "nächsten Sync neu.",
-                                        "Remove this Mac from hub config. It will re-register on next sync.")
-                            : localized(m_locManager, "Diesen Mac aus der Hub-Konfiguration entfernen",
-                                        "Remove this Mac from hub configuration"));
+                                        "Diesen Mac aus der Liste der Macs entfernen. Er erscheint beim nächsten Sync "
+                                        "wieder.",
+                                        "Remove this Mac from the list of Macs. It appears again at its next sync.")
+                            : localized(m_locManager, "Diesen Mac aus der Liste der Macs entfernen",
+                                        "Remove this Mac from the list of Macs"));
     m_nameField->setPlaceholderText(localized(m_locManager, "Anzeigename", "Display name"));
     m_cancel->setText(localized(m_locManager, "Abbrechen", "Cancel"));
 }

@@ -90,8 +90,13 @@ void HostStatusCard::render()
     m_hostname->setVisible(custom.has_value());
     m_thisMacTag->setVisible(m_host.isThisMac);
     m_thisMacText->setText(localized(m_locManager, "Dieser Mac", "This Mac"));
-    m_actionIcon->setSymbol(m_host.actionIcon());
-    m_actionLabel->setText(m_host.actionLabel());
+    // A Mac in conflict waits for its user: that matters more than what it did last.
+    m_actionIcon->setSymbol(m_host.inConflict ? QStringLiteral("exclamationmark.triangle.fill") : m_host.actionIcon());
+    m_actionIcon->setColor(m_host.inConflict ? ViewStyle::orange() : ViewStyle::secondaryText(this));
+    m_actionLabel->setText(m_host.inConflict ? localized(m_locManager, "Konflikt – wartet auf eine Wahl",
+                                                         "Conflict – waiting for a choice")
+                                             : m_host.actionLabel());
+    ViewStyle::setTextColor(m_actionLabel, m_host.inConflict ? ViewStyle::orange() : ViewStyle::secondaryText(this));
     m_lastTime->setText(m_host.lastTime);
     ViewStyle::setPlainToolTip(this, localized(m_locManager, "Letzter Sync-Status von ", "Last sync status of ") +
                                          displayName);

@@ -116,9 +116,6 @@ void LanguageButton::paintEvent(QPaintEvent *)
         painter.setPen(palette().color(QPalette::ButtonText));
         painter.drawText(face, Qt::AlignCenter | Qt::TextShowMnemonic, text());
     }
-    if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
-    }
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, QRectF(rect()), 6, this);
 }

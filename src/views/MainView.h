@@ -35,8 +35,9 @@ class MainView : public QWidget {
     Q_OBJECT
 
 public:
+    // Fits a 1280×720 screen with a panel, title bar and menu bar: the tabs scroll below that.
     static constexpr int kMinimumWidth = 520;
-    static constexpr int kMinimumHeight = 660;
+    static constexpr int kMinimumHeight = 560;
 
     // An empty version shows as "—".
     MainView(SyncManager *syncManager, LocalizationManager *locManager, const QString &version,

@@ -72,10 +72,6 @@ void ProminentButton::paintEvent(QPaintEvent *)
     option.palette.setColor(QPalette::ButtonText, isEnabled() ? QColor(Qt::white) : QColor(255, 255, 255, 204));
     style()->drawControl(QStyle::CE_PushButtonLabel, &option, &painter, this);
 
-    if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect();
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
-    }
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, QRectF(rect()), kCornerRadius, this);
 }

@@ -70,6 +70,7 @@ SettingsTab::SettingsTab(SyncManager *syncManager, LocalizationManager *locManag
           &SyncManager::launchAtLoginChanged, &SyncManager::syncOnStartChanged})
         connect(mgr, signal, this, &SettingsTab::redraw);
     connect(mgr, &SyncManager::intervalHoursChanged, this, &SettingsTab::renderInfo);
+    connect(mgr, &SyncManager::daemonRunningChanged, this, &SettingsTab::renderInfo);
     connect(mgr, &SyncManager::lastSyncLocalChanged, this, &SettingsTab::renderInfo);
     connect(m_locManager, &LocalizationManager::langChanged, this, &SettingsTab::retranslate);
     retranslate();
@@ -137,8 +138,11 @@ void SettingsTab::retranslate()
 {
     m_resetTitle->setText(localized(m_locManager, "Alle Einstellungen zurücksetzen", "Reset All Settings"));
     m_resetText->setText(localized(
-        m_locManager, "Löscht Sync-Ordner, Namen und Onboarding-Status. Die App startet sofort als Erststart.",
-        "Deletes sync folder, names, and onboarding status. The app immediately shows the setup wizard."));
+        m_locManager,
+        "Vergisst auf diesem Mac die Wahl des Sync-Ordners, die Mac-Namen und die Einrichtung; die App beginnt mit "
+        "dem Einrichtungsassistenten. Der gemeinsame Ordner und die Backups bleiben unverändert.",
+        "Forgets on this Mac which sync folder was chosen, the Mac names and the set-up; the app starts over with the "
+        "set-up assistant. The shared folder and the backups stay as they are."));
     m_reset->setText(localized(m_locManager, "Zurücksetzen…", "Reset…"));
     m_reset->setToolTip(localized(m_locManager, "Alle Tandrill-Einstellungen löschen und Onboarding neu starten",
                                   "Delete all Tandrill settings and restart the setup wizard"));
@@ -163,9 +167,13 @@ void SettingsTab::renderInfo()
         QString value;
     } lines[InfoLineCount] = {
         {"Version", "Version", version.isEmpty() ? QStringLiteral("—") : version},
-        {"Auto-Sync", "Auto Sync", SyncManager::launchAgentLabel},
-        {"Sync-Modus", "Sync Mode", QStringLiteral("iCloud Drive (Hub)")},
-        {"Max. Macs", "Max. Macs", QStringLiteral("4")},
+        {"Automatischer Sync", "Auto Sync",
+         m_syncManager->daemonRunning() ? localized(m_locManager, "läuft", "running")
+                                        : localized(m_locManager, "gestoppt", "stopped")},
+        {"Abgleich über", "Synced through",
+         localized(m_locManager, "einen gemeinsamen Ordner (iCloud Drive)", "one shared folder (iCloud Drive)")},
+        {"Macs", "Macs",
+         localized(m_locManager, "bis zu 4 vorgesehen, weitere willkommen", "up to 4 intended, more welcome")},
         {"Intervall", "Interval", QString::number(m_syncManager->intervalHours()) + QLatin1Char('h')},
         {"Dieser Mac", "This Mac", m_syncManager->myHostname()},
         {"Entwickler", "Developer", QStringLiteral("Brennwick")},
@@ -242,8 +250,10 @@ void SettingsTab::askToReset()
         QStringLiteral("resetDialog"),
         localized(m_locManager, "Alle Einstellungen zurücksetzen?", "Reset All Settings?"),
         localized(m_locManager,
-                  "Sync-Ordner, Mac-Namen und Onboarding-Status werden gelöscht. Backups bleiben erhalten.",
-                  "Sync folder, Mac names, and onboarding status will be deleted. Backups are kept."));
+                  "Tandrill vergisst auf diesem Mac den gewählten Sync-Ordner, die Mac-Namen und die Einrichtung. Der "
+                  "gemeinsame Ordner mit seinem Dock und die Backups bleiben, wie sie sind.",
+                  "Tandrill forgets on this Mac the chosen sync folder, the Mac names and the set-up. The shared "
+                  "folder with its Dock and the backups stay as they are."));
     m_resetDialog = dialog;
     QPushButton *reset =
         dialog->addButton(localized(m_locManager, "Zurücksetzen", "Reset"), QMessageBox::DestructiveRole);

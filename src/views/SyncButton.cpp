@@ -112,4 +112,6 @@ void SyncButton::paintEvent(QPaintEvent *)
     painter.fillPath(face, ViewStyle::withOpacity(m_color, 0.08 * pressed * fade));
     painter.setPen(QPen(ViewStyle::withOpacity(m_color, 0.2 * fade), 1.0));
     painter.drawPath(face);
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, QRectF(rect()), 10, this);
 }

@@ -57,4 +57,6 @@ void ToggleSwitch::paintEvent(QPaintEvent *)
     painter.drawEllipse(knob.translated(0, 0.5));
     painter.setBrush(Qt::white);
     painter.drawEllipse(knob);
+    if (hasFocus())
+        ViewStyle::paintFocusRing(painter, QRectF(rect()), radius, this);
 }

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QTextDocument>
@@ -182,3 +183,16 @@ QString abbreviatedPath(const QString &path)
 }
 
 } // namespace ViewStyle
+
+void ViewStyle::paintFocusRing(QPainter &painter, const QRectF &area, qreal radius, const QWidget *widget)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(widget->palette().color(QPalette::Active, QPalette::Highlight), 2.0));
+    painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), radius, radius);
+    const qreal inner = std::max<qreal>(radius - 2, 0);
+    painter.setPen(QPen(QColor(255, 255, 255, 190), 1.0));
+    painter.drawRoundedRect(area.adjusted(2.5, 2.5, -2.5, -2.5), inner, inner);
+    painter.restore();
+}

@@ -1,27 +1,37 @@
 #include "AppController.h"
+#include "ConflictBanner.h"
 #include "ContentView.h"
 #include "DashboardTab.h"
+#include "HeaderView.h"
 #include "LanguageButton.h"
 #include "LogTab.h"
 #include "MainView.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
+#include "ProminentButton.h"
+#include "QtTranslations.h"
 #include "SingleInstance.h"
+#include "StateBadge.h"
 #include "StatusIcon.h"
 #include "SymbolIcons.h"
+#include "SyncButton.h"
 #include "TandrillIcon.h"
 #include "TestCommon.h"
+#include "TestDock.h"
+#include "ToggleSwitch.h"
 #include "UpdaterManager.h"
 #include "ViewStyle.h"
 #include "ViewTestFixture.h"
 
 #include <QDialog>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 
@@ -157,7 +167,7 @@ private slots:
         fixture().refresh();
         QTRY_COMPARE(m_tray->titleColor(), ViewStyle::orange());
         QVERIFY(m_tray->trayIcon()->toolTip().contains(u"Konflikt"_s));
-        QVERIFY(shownText(menu()->actions().first()).contains(u"Konflikt"_s));
+        QVERIFY(shownText(menu()->actions().first()).startsWith(u"⚠️"_s));
         // Another Mac appears, then gets a display name: the menu follows, as plain text.
         fixture().writeStatus(u"Office-Mini"_s, u"push"_s, u"2024"_s);
         fixture().refresh();
@@ -307,6 +317,199 @@ private slots:
             }
             QVERIFY(inside > 0);
         }
+    }
+
+    // What keeps this Mac from syncing shows in the header, the tray title's colour and the menu's
+    // first row, and is told once over several background runs; runs that change nothing are quiet.
+    void stateFollowsTheTruth_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("problem");
+        QTest::newRow("in sync") << u"in sync"_s << false;
+        QTest::newRow("folder missing") << u"folder missing"_s << true;
+        QTest::newRow("conflict") << u"conflict"_s << true;
+        QTest::newRow("shared Dock not arrived yet") << u"unavailable"_s << true;
+        QTest::newRow("conflict ignored, nothing changed since") << u"ignored"_s << false;
+        QTest::newRow("conflict ignored, then a Dock changed") << u"ignored, changed"_s << true;
+    }
+    void stateFollowsTheTruth()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, problem);
+        startWithTray();
+        fixture().loc().setLang(u"en"_s);
+        HeaderView header(&manager(), &fixture().loc());
+        SimulatedMac &mac = fixture().harness().mac();
+        const QString sharedDock = fixture().folder() + u"/com.apple.dock.plist"_s;
+        if (state == u"folder missing"_s) {
+            QVERIFY(QDir(fixture().folder()).removeRecursively());
+        } else if (state.startsWith(u"conflict"_s) || state.startsWith(u"ignored"_s)) {
+            SimulatedMac air(u"Air"_s, fixture().folder(),
+                             TestEnvironment::root() + u"/air-"_s + QString::number(m_case));
+            air.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Xcode"_s})));
+            QCOMPARE(air.run(Mode::Push), SyncEngine::Result::pushed());
+            mac.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
+        } else if (state == u"unavailable"_s) { // evicted: iCloud Drive leaves a stub beside it
+            QVERIFY(QFile::remove(sharedDock));
+            writeBytes(fixture().folder() + u"/.com.apple.dock.plist.icloud"_s, "stub");
+        }
+        mac.notifier().clear();
+        manager().startDaemon();
+        const auto threeRuns = [this] { fixture().harness().advance(std::chrono::hours(3)); };
+        threeRuns();
+        if (state.startsWith(u"ignored"_s)) {
+            QVERIFY(manager().conflictDetected());
+            manager().ignoreConflict();
+            fixture().settle();
+            mac.notifier().clear();
+            threeRuns();
+            QVERIFY(!manager().conflictDetected());
+            if (state == u"ignored, changed"_s) {
+                mac.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Mail"_s})));
+                threeRuns();
+            }
+        }
+        const auto *badge = childNamed<StateBadge>(&header, "stateBadge");
+        QCOMPARE(badge->state(), problem ? StateBadge::State::Conflict : StateBadge::State::Active);
+        QTRY_COMPARE(m_tray->titleColor(), problem ? ViewStyle::orange() : ViewStyle::green());
+        menu()->popup(QPoint(0, 0));
+        QCOMPARE(shownText(menu()->actions().first()).startsWith(u"⚠️"_s), problem);
+        menu()->hide();
+        QCOMPARE(mac.notifier().bodies().size(), problem ? 1 : 0);
+        // "Last" is this Mac's last successful run, not a file's time.
+        QCOMPARE(manager().lastSuccessfulSync() != u"—"_s, state == u"in sync"_s);
+    }
+
+    // A conflict's notification names the banner's own buttons, for every cause, in both languages.
+    void conflictWordsMatchTheBanner_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::newRow("English") << u"en"_s;
+        QTest::newRow("German") << u"de"_s;
+    }
+    void conflictWordsMatchTheBanner()
+    {
+        QFETCH(QString, lang);
+        fixture().startSetUp();
+        fixture().loc().setLang(lang);
+        ConflictBanner banner(&manager(), &fixture().loc());
+        QSet<QString> texts;
+        for (const ConflictCause cause :
+             {ConflictCause::BothChanged, ConflictCause::Joining, ConflictCause::Overwritten}) {
+            const QString text = noticeText({SyncNotice::Kind::Conflict, {}, cause}, lang);
+            for (const char *button : {"keepLocalDockButton", "useSharedDockButton"})
+                QVERIFY2(text.contains(childNamed<QPushButton>(&banner, button)->text()), qPrintable(text));
+            texts.insert(text);
+        }
+        QCOMPARE(texts.size(), 3);
+    }
+
+    // Keyboard only: every custom control shows its focus, Return presses the focused button,
+    // Ctrl+W closes the window, and the first close says once that Tandrill keeps running.
+    void keyboard_data()
+    {
+        QTest::addColumn<QString>("control"); // class name
+        QTest::newRow("prominent button") << u"ProminentButton"_s;
+        QTest::newRow("sync button") << u"SyncButton"_s;
+        QTest::newRow("language button") << u"LanguageButton"_s;
+        QTest::newRow("toggle switch") << u"ToggleSwitch"_s;
+    }
+    void keyboard()
+    {
+        QFETCH(QString, control);
+        fixture().startSetUp();
+        FakeUpdater updater;
+        QStringList told;
+        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
+                          MainWindow::Shell{[] { return true; }, [] {}, [&told](const QString &text) { told << text; }},
+                          &fixture().harness().settings());
+        QVERIFY(showView(&window, QSize(900, 900)));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        if (control == u"ToggleSwitch"_s)
+            qobject_cast<MainView *>(window.contentView()->currentView())->showTab(2);
+        const auto shown = [&window, &control]() -> QAbstractButton * {
+            for (QAbstractButton *candidate : window.findChildren<QAbstractButton *>()) {
+                if (candidate->inherits(qPrintable(control)) && candidate->isVisible() && candidate->isEnabled())
+                    return candidate;
+            }
+            return nullptr;
+        };
+        QTRY_VERIFY(shown());
+        QAbstractButton *button = shown();
+        const QImage unfocused = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(button->hasFocus());
+        QVERIFY(button->grab().toImage() != unfocused);
+
+        QSignalSpy pressed(button, &QAbstractButton::clicked);
+        QTest::keyClick(button, Qt::Key_Return);
+        QTRY_COMPARE(pressed.size(), 1);
+        fixture().settle();
+
+        for (int close = 0; close < 2; ++close) {
+            window.present();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_W));
+            QTRY_VERIFY(!window.isVisible());
+        }
+        QCOMPARE(told.size(), 1);
+    }
+
+    // Every text a person reads on the Dashboard, in Settings and in the tray, with its tooltip,
+    // is in the interface language: no word of the other one slips through.
+    void oneLanguageEverywhere_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("foreign");
+        QTest::newRow("English") << u"en"_s << uR"([äöüÄÖÜß]|\b(der|die|das|und|nicht|ist|wird|oder|Ordner)\b)"_s;
+        QTest::newRow("German") << u"de"_s << uR"(\b(the|and|this|is|not|with|folder|Folder)\b)"_s;
+    }
+    void oneLanguageEverywhere()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QString, foreign);
+        startWithTray();
+        fixture().loc().setLang(lang);
+        fixture().writeConflictMarker();
+        fixture().refresh();
+        FakeUpdater updater;
+        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
+                          MainWindow::Shell{[] { return true; }, [] {}});
+        QVERIFY(showView(&window));
+        QStringList texts{m_tray->trayIcon()->toolTip()};
+        for (const int tab : {0, 2}) { // the Log tab shows the stored lines as they are
+            qobject_cast<MainView *>(window.contentView()->currentView())->showTab(tab);
+            QCoreApplication::processEvents();
+            for (QWidget *widget : window.findChildren<QWidget *>()) {
+                const auto *label = qobject_cast<QLabel *>(widget);
+                const auto *button = qobject_cast<QAbstractButton *>(widget);
+                if (widget->isVisible())
+                    texts << widget->toolTip() << (label ? label->text() : button ? button->text() : QString());
+            }
+        }
+        m_tray->rebuildMenu();
+        for (const QAction *row : menu()->actions())
+            texts << row->text() << row->toolTip();
+        for (const QString &text : std::as_const(texts))
+            QVERIFY2(!QRegularExpression(foreign).match(text).hasMatch(), qPrintable(text));
+    }
+
+    // Qt's own dialog texts follow the interface language, switching while the app runs.
+    void qtDialogsInTheInterfaceLanguage()
+    {
+        fixture().startFresh();
+        fixture().loc().setLang(u"de"_s);
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_de.qm"_s))
+            QSKIP("Qt's translations are not installed (scripts/deps.sh installs them)");
+        QtTranslations translations(&fixture().loc());
+        const auto cancelText = [] {
+            QMessageBox box(QMessageBox::Question, u"T"_s, u"T"_s, QMessageBox::Cancel);
+            return box.button(QMessageBox::Cancel)->text();
+        };
+        QCOMPARE(cancelText(), u"Abbrechen"_s);
+        fixture().loc().setLang(u"en"_s);
+        QCOMPARE(cancelText(), u"Cancel"_s);
     }
 
     // A sync folder that vanished after the set-up (renamed, cloud drive not mounted) is never

@@ -37,6 +37,15 @@ public:
         return output;
     }
 
+    // The language the environment asks for messages in, as a shell would set it.
+    CliRunner &withLanguage(const QString &lang)
+    {
+        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            m_environment.remove(QString::fromLatin1(name));
+        m_environment.insert(QStringLiteral("LANG"), lang);
+        return *this;
+    }
+
     // The folder the app keeps in its settings, where the tool finds it without --folder.
     void setAppFolder(const QString &folder) const
     {

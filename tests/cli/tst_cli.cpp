@@ -135,6 +135,55 @@ private slots:
         }
     }
 
+    // Plain output in the environment's language, the engine's German errors too; JSON the same
+    // byte for byte in every language.
+    void plainOutputLanguage_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("german");  // in plain output with LANG=de_DE.UTF-8
+        QTest::addColumn<QByteArray>("english"); // with LANG=C
+        QTest::newRow("push") << u"push"_s << "hochgeladen"_ba
+                              << "uploaded"_ba;
+        QTest::newRow("pull, nothing shared") << u"pull"_s << "Keine gemeinsame"_ba
+                                              << "No shared Dock"_ba;
+        QTest::newRow("status") << u"status"_s << "eingetragen"_ba
+                                << "registered"_ba;
+        QTest::newRow("hosts") << u"hosts"_s << "dieser Mac"_ba
+                               << "this Mac"_ba;
+    }
+    void plainOutputLanguage()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, german);
+        QFETCH(QByteArray, english);
+        QVERIFY(QDir().mkpath(folder()));
+        if (command == u"hosts"_s)
+            QCOMPARE(run({u"status"_s}).exitCode, 0);
+        const QStringList arguments{u"--folder"_s, folder(), u"--host"_s, m_mac->hostname(), command};
+        QSet<QByteArray> json; // a second push would differ in what it does, not in its words
+        for (const char *lang : {"de_DE.UTF-8", "C"}) {
+            const bool de = lang[0] == 'd';
+            CliRunner runner(*m_mac);
+            runner.withLanguage(QString::fromLatin1(lang));
+            const CliOutput plain = runner.run(arguments);
+            const QByteArray shown = plain.out + plain.err;
+            QVERIFY2(shown.contains(de ? german : english) && !shown.contains(de ? english : german),
+                     shown.constData());
+            QVERIFY(command != u"status"_s || plain.out.count('\n') == 1); // one line to say it
+            if (command != u"push"_s)
+                json.insert(runner.run(QStringList{u"--json"_s} + arguments).out);
+        }
+        QVERIFY(json.size() <= 1);
+    }
+
+    void emptyHostRefused()
+    {
+        QVERIFY(QDir().mkpath(folder()));
+        const CliOutput output = CliRunner(*m_mac).run({u"--folder"_s, folder(), u"--host"_s, QString(), u"status"_s});
+        QCOMPARE(output.exitCode, 2);
+        QVERIFY(entryNames(folder()).isEmpty());
+    }
+
     void backupsAndRestore()
     {
         QCOMPARE(run({u"push"_s}).exitCode, 0);

@@ -13,20 +13,27 @@ namespace {
 
 // Holds the engine inside its first notification until released, so a test can act while a run
 // is in flight without relying on timing.
-class GateNotifier final : public Notifier {
+// Holds the engine's next read of this Mac's Dock until released (a background run stays quiet,
+// so its notification cannot hold it).
+class GateDock final : public DockPreferences {
 public:
-    void send(const QString &, const QString &) override
+    explicit GateDock(DockPreferences *dock) : m_dock(dock) {}
+    std::optional<QByteArray> exportCurrent() override
     {
         if (m_armed.exchange(false)) {
             m_entered.release();
             m_gate.acquire();
         }
+        return m_dock->exportCurrent();
     }
+    std::optional<QString> import(const QByteArray &bytes) override { return m_dock->import(bytes); }
+    void restartDock() override { m_dock->restartDock(); }
     void arm() { m_armed = true; }
     bool waitUntilEntered() { return m_entered.tryAcquire(1, 10000); }
     void release() { m_gate.release(); }
 
 private:
+    DockPreferences *m_dock;
     std::atomic<bool> m_armed{false};
     QSemaphore m_entered;
     QSemaphore m_gate;
@@ -54,13 +61,13 @@ class TestCoordinator : public QObject {
         return static_cast<int>(readBytes(m_folder + u"/tandrill.log"_s).count(needle));
     }
     // A coordinator of the simulated Mac whose engine notifications pass through the gate.
-    static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateNotifier &gate)
+    static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateDock &gate)
     {
         CoordinatorServices services;
         services.settings = &mac.settings();
         services.hostName = [] { return u"Mac mini"_s; };
         services.engine = mac.mac().services();
-        services.engine.notices = noticesTo(&gate);
+        services.engine.dockPreferences = &gate;
         services.scheduler = &mac.scheduler();
         auto manager = std::make_unique<SyncManager>(services);
         while (manager->hasPendingWork())
@@ -199,11 +206,11 @@ private slots:
         mac->start().performSync(Mode::Push);
         mac->settle();
         mac->stop();
-        GateNotifier gate;
+        GateDock gate(mac->mac().services().dockPreferences);
         const auto gated = startGated(*mac, gate);
         gate.arm();
         gated->daemonTick();
-        QVERIFY(gate.waitUntilEntered()); // the background run is inside its notification now
+        QVERIFY(gate.waitUntilEntered()); // the background run is inside its read of the Dock now
         gated->performSync(Mode::Push);
         QVERIFY(gated->isSyncing());
         gated->performSync(Mode::Push); // quick repeats while one waits run once

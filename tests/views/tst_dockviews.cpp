@@ -74,7 +74,9 @@ private slots:
         QVERIFY(showView(&tab));
         const QString text = childNamed<QLabel>(&tab, "dockStatusText")->text();
         QCOMPARE(text.startsWith(u"The shared Dock differs"_s), differs);
-        QCOMPARE(text.contains(u"+Xcode"_s) && text.contains(u"−Notes"_s), differs);
+        QCOMPARE(text.contains(u"the shared Dock has Xcode, this Mac does not"_s) &&
+                     text.contains(u"this Mac has Notes, the shared Dock does not"_s),
+                 differs);
         QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(u"Air"_s));
     }
 
@@ -124,6 +126,46 @@ private slots:
         QCOMPARE(here().dockBytes(), readBytes(sharedDock()));
     }
 
+    // Whatever differs, the Dock is never replaced without asking, and the question says what;
+    // Escape answers Cancel.
+    void pullAsksForEveryKindOfDifference_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("order only") << u"order"_s << u"order"_s;
+        QTest::newRow("a setting only, both values") << u"setting"_s << u"41 → 56"_s;
+        QTest::newRow("folders only") << u"others"_s << u"Downloads"_s;
+    }
+    void pullAsksForEveryKindOfDifference()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, shown);
+        SyncManager &manager = fixture().startSetUp();
+        fixture().loc().setLang(u"en"_s);
+        TestDock::Shape mine = TestDock::withApps({u"Finder"_s, u"Notes"_s});
+        mine.settings.insert(u"tilesize"_s, 41);
+        TestDock::Shape theirs = mine;
+        if (kind == u"order"_s)
+            std::swap(theirs.apps[0], theirs.apps[1]);
+        else if (kind == u"setting"_s)
+            theirs.settings.insert(u"tilesize"_s, 56);
+        else
+            theirs.others.append({u"Downloads"_s, u"/Users/me/Downloads"_s, {}});
+        here().writeDock(TestDock::build(mine));
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
+        air.writeDock(TestDock::build(theirs));
+        QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
+        fixture().refresh();
+        const QByteArray before = here().dockBytes();
+        PullConfirmation::pullAfterAsking(&manager, &fixture().loc(), nullptr);
+        auto *dialog = awaitDialog<PullConfirmation>();
+        QVERIFY(dialog);
+        QVERIFY2(dialog->informativeText().contains(shown, Qt::CaseInsensitive), qPrintable(dialog->informativeText()));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        fixture().settle();
+        QCOMPARE(here().dockBytes(), before);
+    }
+
     // Shown whenever a conflict is flagged, also when it was flagged before the Dashboard was built.
     // Each button does what it says; dismissing only removes the marker.
     void conflictBanner_data()
@@ -156,10 +198,15 @@ private slots:
         const QByteArray mine = here().dockBytes();
         const QByteArray shared = readBytes(sharedDock());
         QTest::mouseClick(banner->findChild<QPushButton *>(button), Qt::LeftButton);
-        QVERIFY(!banner->isVisibleTo(&tab));
-        fixture().settle();
         const bool keep = button == u"keepLocalDockButton"_s;
         const bool use = button == u"useSharedDockButton"_s;
+        if (use) { // asks as Pull does, with the whole list
+            auto *dialog = awaitDialog<PullConfirmation>();
+            QVERIFY(dialog);
+            QTest::mouseClick(dialog->pullButton(), Qt::LeftButton);
+        }
+        QVERIFY(!banner->isVisibleTo(&tab));
+        fixture().settle();
         QCOMPARE(readBytes(sharedDock()), keep ? mine : shared);
         QCOMPARE(here().dockBytes(), use ? shared : mine);
         QVERIFY(!manager.conflictMarkerExists());
