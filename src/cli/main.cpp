@@ -3,6 +3,7 @@
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SafeFile.h"
+#include "SharedLog.h"
 #include "SyncEngine.h"
 #include "SyncFormat.h"
 #include "platform/CloudFiles.h"
@@ -227,7 +228,7 @@ int restoreBackup(const QString &folder, const QString &host, const QString &nam
     if (!json && result.kind() == SyncEngine::Result::Kind::Restored) {
         write(stdout, QLatin1String("Sicherung ") + name +
                           QStringLiteral(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
-                                        "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
+                                         "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
     }
     return finish(result, system.notifier.bodies(), json);
 }
@@ -260,7 +261,7 @@ int showLog(const QString &folder, int limit, bool json)
 {
     if (!SafeFile::isDirectory(folder))
         return folderMissing(folder, json);
-    const QList<LogEntry> entries = readLogTail(folder + QLatin1Char('/') + SyncFormat::kLogFileName, limit);
+    const QList<LogEntry> entries = SharedLog::readMerged(folder, limit);
     if (json) {
         QJsonArray array;
         for (const LogEntry &entry : entries) {

@@ -292,11 +292,6 @@ void SyncManager::openLoginItemSettings()
         m_services.loginItem->openSystemSettings();
 }
 
-QString SyncManager::logFilePath() const
-{
-    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kLogFileName;
-}
-
 QString SyncManager::metaFilePath() const
 {
     return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kMetaFileName;
@@ -796,12 +791,20 @@ void SyncManager::removeHost(const QString &hostname)
 
 void SyncManager::clearLog()
 {
+    // The log is every Mac's: what is cleared is recorded in the folder, and each Mac hides and
+    // drops its lines up to then.
     if (!m_syncFolderPath.isEmpty()) {
-        const QString path = logFilePath();
         ++m_folderJobs;
         m_folderWorker->run<bool>(
-            this, [path] { return SafeFile::writeAtomically(path, QByteArray()).ok(); },
-            [this](bool) { --m_folderJobs; });
+            this,
+            [engine = SyncEngine(m_syncFolderPath, myHostname(), m_services.engine)] {
+                engine.clearLog();
+                return true;
+            },
+            [this](bool) {
+                --m_folderJobs;
+                loadLog();
+            });
     }
     setLogLines({});
 }

@@ -82,6 +82,10 @@ public:
     std::optional<QString> writeStatus(const QString &action) const;
     std::optional<QString> writeStatus(const QString &action, double lastPulled) const;
     void log(const QString &message) const; // best effort: a line that cannot be written is lost
+    // Records the time of clearing for every Mac, which hide the lines up to it; empties this
+    // Mac's own log file.
+    void clearLog() const;
+    QString ownLogPath() const; // this Mac's log file in the sync folder
     // Copies the Dock file into the backups and prunes them; the error text on failure.
     std::optional<QString> backupLocalDock(const QString &suffix) const;
     void pruneBackups(int keep = 10) const;
