@@ -1,5 +1,6 @@
 #include "HostStatusCard.h"
 
+#include "DateTimeText.h"
 #include "ElidedLabel.h"
 #include "HostDisplayName.h"
 #include "LocalizedText.h"
@@ -92,7 +93,7 @@ void HostStatusCard::render()
     m_thisMacText->setText(localized(m_locManager, "Dieser Mac", "This Mac"));
     m_actionIcon->setSymbol(m_host.actionIcon());
     m_actionLabel->setText(m_host.actionLabel());
-    m_lastTime->setText(m_host.lastTime);
+    m_lastTime->setText(storedTimeText(m_locManager, m_host.lastTime));
     ViewStyle::setPlainToolTip(this, localized(m_locManager, "Letzter Sync-Status von ", "Last sync status of ") +
                                          displayName);
 }
