@@ -526,7 +526,7 @@ void SyncEngine::clearLog() const
 
 QString SyncEngine::ownLogPath() const
 {
-    return m_syncFolderPath + QLatin1Char('/') + SharedLog::ownFileName(m_hostname);
+    return hostFileURL(kLogPrefix); // named like the status file, so it follows that name's rules
 }
 
 std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix) const
@@ -750,7 +750,7 @@ void SyncEngine::removeOwnConflictMarker() const
 void SyncEngine::removeStaleTempFiles() const
 {
     SafeFile::removeStaleTempFiles(m_syncFolderPath,
-                                   {kDockFileName, kMetaFileName, kLogFileName, SharedLog::ownFileName(m_hostname),
+                                   {kDockFileName, kMetaFileName, kLogFileName, QFileInfo(ownLogPath()).fileName(),
                                     hostFileName(kStatusPrefix, m_hostname), hostFileName(kConflictPrefix, m_hostname)},
                                    kStaleTempSeconds);
 }
