@@ -3,6 +3,7 @@
 #include "TestDock.h"
 
 #include "SafeFile.h"
+#include "SharedLog.h"
 #include "SyncFormat.h"
 #include "TestEnvironment.h"
 
@@ -115,7 +116,7 @@ BenchFolder::BenchFolder(int macs)
 
 QString BenchFolder::logPath() const
 {
-    return m_folder + QLatin1Char('/') + SyncFormat::kLogFileName;
+    return m_folder + QLatin1Char('/') + SharedLog::ownFileName(m_mac.hostname());
 }
 
 SyncEngine BenchFolder::engine()

@@ -3,6 +3,7 @@
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SafeFile.h"
+#include "SharedLog.h"
 #include "SyncEngine.h"
 #include "SyncFormat.h"
 #include "platform/CloudFiles.h"
@@ -300,7 +301,7 @@ int showLog(const QString &folder, int limit, bool json)
 {
     if (!SafeFile::isDirectory(folder))
         return folderMissing(folder, json);
-    const QList<LogEntry> entries = readLogTail(folder + QLatin1Char('/') + SyncFormat::kLogFileName, limit);
+    const QList<LogEntry> entries = SharedLog::readMerged(folder, limit);
     if (json) {
         QJsonArray array;
         for (const LogEntry &entry : entries) {

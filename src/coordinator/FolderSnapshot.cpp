@@ -1,5 +1,6 @@
 #include "FolderSnapshot.h"
 
+#include "SharedLog.h"
 #include "SyncEngine.h"
 #include "SyncFormat.h"
 
@@ -29,7 +30,7 @@ FolderSnapshot FolderSnapshotReader::read(const Request &request)
     }
     if (request.log) {
         snapshot.readLog = true;
-        snapshot.logLines = readLog(prefix + SyncFormat::kLogFileName);
+        snapshot.logLines = readLog(request.folder);
     }
     if (request.conflict) {
         snapshot.readConflict = true;
@@ -96,18 +97,43 @@ std::optional<FolderSnapshot::SyncInfo> FolderSnapshotReader::readMeta(const QSt
     return info;
 }
 
-std::optional<QList<LogEntry>> FolderSnapshotReader::readLog(const QString &path)
+// Every Mac's log file, the old shared one and its copies, merged; a file is read again only when
+// its stamp changed, and the merge is made again only when one of them or the clear marker did.
+std::optional<QList<LogEntry>> FolderSnapshotReader::readLog(const QString &folder)
 {
-    const auto stamp = SafeFile::stamp(path);
-    const std::optional<SafeFile::Stamp> current = stamp && stamp->regular ? stamp : std::nullopt;
-    if (m_logKnown && m_logPath == path && m_logStamp == current)
+    const QString prefix = folder + QLatin1Char('/');
+    const QStringList names = folder.isEmpty() ? QStringList()
+                                               : SharedLog::logFileNames(QDir(folder).entryList(
+                                                     QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted));
+    QHash<QString, CachedLog> next;
+    next.reserve(names.size());
+    bool changed = !m_logKnown || m_logFolder != folder || names.size() != m_logCache.size();
+    for (const QString &name : names) {
+        const auto found = SafeFile::stamp(prefix + name);
+        const SafeFile::Stamp stamp = found && found->regular ? *found : SafeFile::Stamp{};
+        const auto cached = m_logCache.constFind(name);
+        if (cached != m_logCache.cend() && cached->stamp == stamp) {
+            next.insert(name, *cached);
+            continue;
+        }
+        changed = true;
+        const auto source =
+            stamp.regular ? SharedLog::readSource(prefix + name, *SharedLog::kindOf(name)) : std::nullopt;
+        next.insert(name, {stamp, source.value_or(SharedLog::Source{})});
+    }
+    const auto cleared = folder.isEmpty() ? std::nullopt : SafeFile::stamp(prefix + SyncFormat::kLogClearedFileName);
+    changed = changed || cleared != m_logClearedStamp;
+    if (!changed)
         return std::nullopt;
     m_logKnown = true;
-    m_logPath = path;
-    m_logStamp = current;
-    if (!current)
-        return QList<LogEntry>();
-    return readLogTail(path, 80);
+    m_logFolder = folder;
+    m_logCache = std::move(next);
+    m_logClearedStamp = cleared;
+    QList<SharedLog::Source> sources;
+    sources.reserve(names.size());
+    for (const QString &name : names)
+        sources.append(m_logCache[name].source);
+    return SharedLog::merge(sources, folder.isEmpty() ? std::nullopt : SharedLog::readClearedAt(folder), 80);
 }
 
 std::optional<QList<HostInfo>> FolderSnapshotReader::readHosts(const QString &folder, const QString &myHostname)

@@ -6,6 +6,7 @@
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SafeFile.h"
+#include "SharedLog.h"
 
 #include <QHash>
 #include <QList>
@@ -60,7 +61,7 @@ public:
 
 private:
     std::optional<FolderSnapshot::SyncInfo> readMeta(const QString &path);
-    std::optional<QList<LogEntry>> readLog(const QString &path);
+    std::optional<QList<LogEntry>> readLog(const QString &folder);
     std::optional<QList<HostInfo>> readHosts(const QString &folder, const QString &myHostname);
     std::optional<DockDifference> readDockDifference(const Request &request);
 
@@ -75,8 +76,13 @@ private:
     };
 
     std::optional<CachedMeta> m_meta;
-    QString m_logPath;
-    std::optional<SafeFile::Stamp> m_logStamp;
+    struct CachedLog {
+        SafeFile::Stamp stamp;
+        SharedLog::Source source;
+    };
+    QString m_logFolder;
+    QHash<QString, CachedLog> m_logCache; // by file name
+    std::optional<SafeFile::Stamp> m_logClearedStamp;
     bool m_logKnown = false;
     QString m_hostsFolder;
     QString m_hostsOwner;

@@ -381,11 +381,6 @@ void SyncManager::openLoginItemSettings()
         m_services.loginItem->openSystemSettings();
 }
 
-QString SyncManager::logFilePath() const
-{
-    return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kLogFileName;
-}
-
 QString SyncManager::metaFilePath() const
 {
     return m_syncFolderPath + QLatin1Char('/') + SyncFormat::kMetaFileName;
@@ -1070,16 +1065,22 @@ void SyncManager::removeHost(const QString &hostname)
 
 void SyncManager::clearLog()
 {
+    // The log is every Mac's: what is cleared is recorded in the folder, and each Mac hides and
+    // drops its lines up to then.
     if (std::optional<SyncEngine> engine = makeEngine()) {
-        const QString path = logFilePath();
         ++m_folderJobs;
         m_folderWorker->run<bool>(
             this,
-            [path, engine = std::move(*engine)] {
+            [engine = std::move(*engine)] {
                 const SafeFile::ExclusiveLock lock = engine.lockOperations();
-                return !lock.busy() && SafeFile::writeAtomically(path, QByteArray()).ok();
+                if (!lock.busy())
+                    engine.clearLog();
+                return true;
             },
-            [this](bool) { --m_folderJobs; });
+            [this](bool) {
+                --m_folderJobs;
+                loadLog();
+            });
     }
     setLogLines({});
 }

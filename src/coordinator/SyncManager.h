@@ -153,7 +153,6 @@ public:
     // Beside the approval hint: the system's list of login items, where the user approves it.
     bool canOpenLoginItemSettings() const;
     void openLoginItemSettings();
-    QString logFilePath() const;
     QString metaFilePath() const;
     QString conflictFilePath();
     QString statusFilePath(const QString &hostname) const;

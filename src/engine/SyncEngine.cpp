@@ -3,6 +3,7 @@
 #include "HostInfo.h"
 #include "SafeFile.h"
 #include "SyncDecision.h"
+#include "SharedLog.h"
 #include "SyncFormat.h"
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
@@ -619,43 +620,36 @@ void SyncEngine::log(const QString &message) const
     if (m_syncFolderPath.isEmpty()) // a restore without a sync folder: no log to write to
         return;
     const QByteArray line = logLine(now(), m_hostname, message);
-    const QString path = folderFile(kLogFileName);
+    const QString path = ownLogPath();
     // Writers on this Mac take turns, so a trim never drops a line another one appended meanwhile.
     // The lock file is local: a lock in the shared folder would hold the other Macs up, or be
-    // carried to them half-made.
+    // carried to them half-made. Other Macs never write this file.
     const SafeFile::ExclusiveLock lock(logLockPath());
-    SafeFile::IoResult appended = SafeFile::append(path, line);
-    // Only a folder the user has just named may be made here; the folder is checked only then.
-    if (appended.errorCode == ENOENT && m_services.createSyncFolder) {
-        ensureDirectory(m_syncFolderPath);
-        appended = SafeFile::append(path, line);
-    }
-    if (!appended.ok())
-        return;
-
-    // Keep the newest lines: 502 pieces are 501 lines plus the empty piece after the last line
-    // feed, and are cut to 500 pieces. Only the tail is ever read; a log larger than that is cut
-    // to its complete lines within it. Line feeds are found as bytes, so one bad byte cannot stop
-    // the trimming and let the log grow without bound, and in place, so the trim every append at
-    // the cap does stays cheap.
     const auto tail = SafeFile::readRegularFileTail(path, kMaxLogReadBytes);
-    if (!tail)
-        return;
-    const QByteArray &bytes = tail->bytes;
-    std::vector<qsizetype> feeds; // indexOf finds them with memchr
-    for (qsizetype feed = bytes.indexOf('\n'); feed >= 0; feed = bytes.indexOf('\n', feed + 1))
-        feeds.push_back(feed);
-    auto pieces = static_cast<qsizetype>(feeds.size()) + 1;
-    qsizetype start = 0;
-    if (tail->truncated) {
-        start = feeds.empty() ? bytes.size() : feeds.front() + 1;
-        --pieces;
-    } else if (pieces < 502) {
-        return;
+    const SharedLog::Append plan = SharedLog::planAppend(tail ? tail->bytes : QByteArray(), tail && tail->truncated,
+                                                         line, SharedLog::readClearedAt(m_syncFolderPath));
+    const auto write = [&] {
+        return plan.rewrite ? SafeFile::writeAtomically(path, plan.bytes) : SafeFile::append(path, plan.bytes);
+    };
+    // Only a folder the user has just named may be made here; the folder is checked only then.
+    if (write().errorCode == ENOENT && m_services.createSyncFolder) {
+        ensureDirectory(m_syncFolderPath);
+        write();
     }
-    if (pieces > 500) // the newest 500 pieces begin after the 500th line feed from the end
-        start = feeds[feeds.size() - 500] + 1;
-    SafeFile::writeAtomically(path, bytes.sliced(start));
+}
+
+void SyncEngine::clearLog() const
+{
+    const SafeFile::ExclusiveLock lock(logLockPath());
+    SafeFile::writeAtomically(folderFile(kLogClearedFileName), SharedLog::clearedContent(now()));
+    const QString path = ownLogPath();
+    if (SafeFile::isRegularFile(path))
+        SafeFile::writeAtomically(path, QByteArray());
+}
+
+QString SyncEngine::ownLogPath() const
+{
+    return hostFileURL(kLogPrefix); // named like the status file, so it follows that name's rules
 }
 
 std::optional<QString> SyncEngine::backupLocalDock(const QString &suffix, QString *taken, bool prune) const
@@ -934,7 +928,7 @@ void SyncEngine::removeOwnConflictMarker() const
 void SyncEngine::removeStaleTempFiles() const
 {
     SafeFile::removeStaleTempFiles(m_syncFolderPath,
-                                   {kDockFileName, kMetaFileName, kLogFileName,
+                                   {kDockFileName, kMetaFileName, kLogFileName, QFileInfo(ownLogPath()).fileName(),
                                     QFileInfo(hostFileURL(kStatusPrefix)).fileName(),
                                     QFileInfo(hostFileURL(kConflictPrefix)).fileName()},
                                    kStaleTempSeconds);

@@ -90,6 +90,10 @@ public:
     std::optional<QString> writeStatus(const QString &action) const;
     std::optional<QString> writeStatus(const QString &action, double lastPulled) const;
     void log(const QString &message) const; // best effort: a line that cannot be written is lost
+    // Records the time of clearing for every Mac, which hide the lines up to it; empties this
+    // Mac's own log file.
+    void clearLog() const;
+    QString ownLogPath() const; // this Mac's log file in the sync folder
     // Copies the Dock file into the backups, its file name to *taken, and prunes them unless told
     // not to (never the copy just taken); the error text on failure.
     std::optional<QString> backupLocalDock(const QString &suffix, QString *taken = nullptr, bool prune = true) const;

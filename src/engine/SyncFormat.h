@@ -12,7 +12,12 @@ namespace SyncFormat {
 
 inline constexpr QLatin1StringView kDockFileName{"com.apple.dock.plist"};
 inline constexpr QLatin1StringView kMetaFileName{"tandrill-meta.txt"};
+// Written by versions before each Mac had a log file of its own; still read, never written.
 inline constexpr QLatin1StringView kLogFileName{"tandrill.log"};
+// "log-" + safe name + ".txt": each Mac's own log, so no two Macs ever write one file.
+inline constexpr QLatin1StringView kLogPrefix{"log-"};
+// When the log was last cleared: every Mac hides and drops the lines up to that time.
+inline constexpr QLatin1StringView kLogClearedFileName{"tandrill-log-cleared.txt"};
 inline constexpr QLatin1StringView kStatusPrefix{"status-"};
 inline constexpr QLatin1StringView kConflictPrefix{"conflict-"};
 inline constexpr QLatin1StringView kHostFileSuffix{".txt"};

@@ -1,5 +1,6 @@
 #include "HostStatusCard.h"
 
+#include "DateTimeText.h"
 #include "ElidedLabel.h"
 #include "HostDisplayName.h"
 #include "LocalizedText.h"
@@ -97,7 +98,7 @@ void HostStatusCard::render()
                                                          "Conflict – waiting for a choice")
                                              : m_host.actionLabel());
     ViewStyle::setTextColor(m_actionLabel, m_host.inConflict ? ViewStyle::orange() : ViewStyle::secondaryText(this));
-    m_lastTime->setText(m_host.lastTime);
+    m_lastTime->setText(storedTimeText(m_locManager, m_host.lastTime));
     ViewStyle::setPlainToolTip(this, localized(m_locManager, "Letzter Sync-Status von ", "Last sync status of ") +
                                          displayName);
 }

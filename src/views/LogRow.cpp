@@ -1,6 +1,8 @@
 #include "LogRow.h"
 
 #include "ColorDot.h"
+#include "DateTimeText.h"
+#include "LogLineText.h"
 #include "ViewStyle.h"
 
 #include <QHBoxLayout>
@@ -30,15 +32,14 @@ QColor dotColor(const QString &raw)
 
 } // namespace
 
-LogRow::LogRow(const LogEntry &entry, QWidget *parent)
-    : QWidget(parent), m_entry(entry), m_dot(new ColorDot(6, dotColor(entry.raw), this)),
+LogRow::LogRow(const LogEntry &entry, const LocalizationManager *locManager, QWidget *parent)
+    : QWidget(parent), m_entry(entry), m_locManager(locManager), m_dot(new ColorDot(6, dotColor(entry.raw), this)),
       m_timestamp(ViewStyle::label(this, 10, QFont::Normal, ViewStyle::Design::Monospaced)),
       m_source(ViewStyle::label(this, 10, QFont::Medium)), m_message(ViewStyle::label(this, 11))
 {
     setObjectName(QStringLiteral("logRow"));
     m_dot->setObjectName(QStringLiteral("logDot"));
     m_timestamp->setObjectName(QStringLiteral("logTimestamp"));
-    m_timestamp->setText(entry.timestamp());
     ViewStyle::setTextColor(m_timestamp, ViewStyle::secondaryText(this));
     const QString source = entry.source();
     m_source->setObjectName(QStringLiteral("logSource"));
@@ -46,7 +47,6 @@ LogRow::LogRow(const LogEntry &entry, QWidget *parent)
     m_source->setVisible(!source.isEmpty());
     ViewStyle::setTextColor(m_source, ViewStyle::blue());
     m_message->setObjectName(QStringLiteral("logMessage"));
-    m_message->setText(entry.message());
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ViewStyle::setTextColor(m_message, isFailure(entry.raw) ? ViewStyle::red() : ViewStyle::primaryText(this));
@@ -69,4 +69,11 @@ LogRow::LogRow(const LogEntry &entry, QWidget *parent)
     row->setSpacing(8);
     row->addLayout(dotColumn);
     row->addLayout(texts, 1);
+    retranslate();
+}
+
+void LogRow::retranslate()
+{
+    m_timestamp->setText(storedTimeText(m_locManager, m_entry.timestamp()));
+    m_message->setText(logMessageText(m_locManager, m_entry.message()));
 }

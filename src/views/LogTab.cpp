@@ -123,14 +123,16 @@ QWidget *LogTab::buildFootnote()
 void LogTab::retranslate()
 {
     renderCount();
+    for (LogRow *row : m_list->findChildren<LogRow *>(QString(), Qt::FindDirectChildrenOnly))
+        row->retranslate();
     m_reload->setToolTip(localized(m_locManager, "Log neu laden", "Reload log"));
     m_clear->setText(localized(m_locManager, "Log leeren", "Clear log"));
     m_clear->setToolTip(localized(m_locManager, "Alle Log-Einträge löschen", "Delete all log entries"));
     m_emptyText->setText(localized(m_locManager, "Kein Log vorhanden", "No log entries"));
-    m_footnote->setText(
-        localized(m_locManager,
-                  "Angezeigt werden die letzten 80 Einträge. Die Log-Datei wird automatisch auf 500 Zeilen begrenzt.",
-                  "Showing the last 80 entries. The log file is automatically capped at 500 lines."));
+    m_footnote->setText(localized(
+        m_locManager,
+        "Angezeigt werden die letzten 80 Einträge aller Macs. Jeder Mac begrenzt seine Log-Datei auf 500 Zeilen.",
+        "Showing the last 80 entries of all Macs. Each Mac caps its log file at 500 lines."));
 }
 
 void LogTab::askToClear()
@@ -184,7 +186,7 @@ void LogTab::renderLines()
         delete item;
     }
     for (qsizetype i = 0; i < entries.size(); ++i)
-        m_rows->insertWidget(static_cast<int>(i), new LogRow(entries[i], m_list));
+        m_rows->insertWidget(static_cast<int>(i), new LogRow(entries[i], m_locManager, m_list));
 }
 
 void LogTab::renderCount()

@@ -10,6 +10,7 @@
 #include "MenuBarController.h"
 #include "ProminentButton.h"
 #include "QtTranslations.h"
+#include "SharedLog.h"
 #include "SingleInstance.h"
 #include "StateBadge.h"
 #include "StatusIcon.h"
@@ -109,7 +110,8 @@ private slots:
         mac.notifier().clear();
         trigger("↕");
         QCOMPARE(mac.notifier().bodies().size(), 1); // an automatic run
-        QVERIFY(readBytes(fixture().folder() + u"/tandrill.log"_s).contains("AUTO: Dock ist bereits"));
+        QVERIFY(readBytes(fixture().folder() + u'/' + SharedLog::ownFileName(mac.hostname()))
+                    .contains("AUTO: Dock ist bereits"));
         trigger("▶");
         QVERIFY(manager().daemonRunning());
         trigger("⏸");
@@ -569,7 +571,7 @@ private slots:
         QFETCH(bool, cleared);
         fixture().writeLog({u"[2024-05-01 10:00:00] [Air] PUSH: one"_s});
         SyncManager &manager = fixture().startSetUp();
-        const QString log = fixture().folder() + u"/tandrill.log"_s;
+        const QString log = fixture().folder() + u"/tandrill.log"_s; // the old shared log: read, never written
         const QByteArray before = readBytes(log);
         const qsizetype lines = manager.logLines().size();
         QVERIFY(lines > 0);
@@ -581,9 +583,10 @@ private slots:
         auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
         QVERIFY(dialog);
         childNamed<QPushButton>(dialog, qPrintable(answer))->click();
-        fixture().settle();
+        fixture().refresh(); // read anew: the cleared lines stay hidden
         QCOMPARE(manager.logLines().isEmpty(), cleared);
-        QCOMPARE(readBytes(log), cleared ? QByteArray() : before);
+        QCOMPARE(readBytes(log), before);
+        QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), cleared);
     }
 
     // One running app per user: a second launch wakes the first one; a login start leaves it alone.

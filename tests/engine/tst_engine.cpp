@@ -1,9 +1,11 @@
 #include "HostInfo.h"
 #include "LogEntry.h"
+#include "SharedLog.h"
 #include "TestCommon.h"
 #include "TestDock.h"
 
 #include <map>
+#include <thread>
 
 using namespace TestFiles;
 
@@ -29,6 +31,7 @@ class TestEngine : public QObject {
     QString file(const char *name) const { return folder() + u'/' + QLatin1String(name); }
     QString status() const { return file("status-Labs_MacBook_Pro.txt"); }
     QString marker() const { return file("conflict-Labs_MacBook_Pro.txt"); }
+    QString ownLog() const { return file("log-Labs_MacBook_Pro.txt"); }
 
     // Another Mac's push as this Mac finds it, with this Mac's own conflict marker and an older status.
     void prepareOtherPush()
@@ -130,7 +133,7 @@ private slots:
                      DockLayout::parse(TestDock::marker(kLocal))->identity() + "\nhistory="_ba);
         QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=push\n"
                                                  "last_time=2025-03-07 14:05:09\nlast_pulled=1741356309"));
-        QCOMPARE(readBytes(file("tandrill.log")),
+        QCOMPARE(readBytes(ownLog()),
                  QByteArray("[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Sende lokales Dock nach Dock Sync "
                             "\xe2\x80\xa6\n[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Erfolgreich hochgeladen\n"));
         QCOMPARE(m_mac->backups(), QStringList{u"com.apple.dock.20250307_140509.plist"_s});
@@ -196,22 +199,22 @@ private slots:
         else
             QVERIFY(place(path, kind));
         QStringList names = entryNames(folder());
-        names.removeAll(u"tandrill.log"_s);
+        names.removeAll(u"log-Labs_MacBook_Pro.txt"_s);
         QByteArrayList shared;
         for (const QString &name : names)
-            shared.append(name == u"tandrill.log"_s ? QByteArray() : readBytes(folder() + u'/' + name));
+            shared.append(readBytes(folder() + u'/' + name));
 
         const SyncEngine::Result result = m_mac->run(mode);
 
         QCOMPARE(result.kind(), Kind::Error);
         QVERIFY2(result.message().contains(failure), qPrintable(result.message()));
-        QCOMPARE(logMessages(file("tandrill.log")).size(), 2);
+        QCOMPARE(logMessages(ownLog()).size(), 2);
         if (where != u"local"_s) {
             QCOMPARE(m_mac->dockBytes(), kLocal);
             QCOMPARE(m_mac->dockMTime(), 1741356309.25);
         }
         QStringList after = entryNames(folder());
-        after.removeAll(u"tandrill.log"_s);
+        after.removeAll(u"log-Labs_MacBook_Pro.txt"_s);
         QCOMPARE(after, names);
         for (qsizetype i = 0; i < names.size(); ++i)
             QCOMPARE(readBytes(folder() + u'/' + names[i]), shared[i]);
@@ -299,30 +302,132 @@ private slots:
         QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), sharedTime);
     }
 
-    void logKeepsTheNewestLines_data()
+    // This Mac's own log: at most 500 lines, a line cut short completed, a huge one not emptied, and
+    // the lines up to the time the log was cleared dropped.
+    void logWriter_data()
     {
-        QTest::addColumn<int>("existing");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("kept");
-        QTest::newRow("new log") << 0 << 0 << 0;
-        QTest::newRow("499 lines gain one") << 499 << 0 << 499;
-        QTest::newRow("500 lines") << 500 << 0 << 498;
-        QTest::newRow("1200 lines") << 1200 << 0 << 498;
-        QTest::newRow("beyond the read limit: only whole lines of the last MiB") << 600 << 4000 << 262;
+        QTest::addColumn<QByteArray>("before");  // the file; none when null
+        QTest::addColumn<QByteArray>("cleared"); // the clear marker's time; none when empty
+        QTest::addColumn<QByteArray>("after");   // before the new line
+        const auto lines = [](int from, int to, int width = 0) {
+            QByteArray text;
+            for (int i = from; i <= to; ++i)
+                text +=
+                    QByteArray("[2025-03-07 14:00:00] [X] line " + QByteArray::number(i)).leftJustified(width, 'x') +
+                    '\n';
+            return text;
+        };
+        const QByteArray huge(10 * 1024 * 1024, 'x');
+        const QByteArray wide = lines(1, 600, 4000);
+        QTest::newRow("new log") << QByteArray() << ""_ba
+                                 << ""_ba;
+        QTest::newRow("499 lines gain one") << lines(1, 499) << ""_ba << lines(1, 499);
+        QTest::newRow("500 lines: the oldest goes") << lines(1, 500) << ""_ba << lines(2, 500);
+        QTest::newRow("1200 lines") << lines(1, 1200) << ""_ba << lines(702, 1200);
+        QTest::newRow("no final line feed") << "[2025-03-07 14:00:00] [X] PUSH: Se"_ba
+                                            << ""_ba
+                                            << "[2025-03-07 14:00:00] [X] PUSH: Se\n"_ba;
+        QTest::newRow("one 10 MB line: its end stays") << huge << ""_ba
+                                                       << "\u2026"_ba + huge.first(65536) + '\n';
+        QTest::newRow("beyond the read limit: whole lines and the end of the cut one")
+            << wide << ""_ba
+            << "\u2026"_ba + wide.last(1024 * 1024);
+        QTest::newRow("cleared: older lines go, an untimed one with its line")
+            << "[2025-03-07 14:04:59] [X] a\n[2025-03-07 14:05:00] [X] b\nmore of b\n[2025-03-07 14:05:01] [X] c\n"_ba
+            << "2025-03-07 14:05:00"_ba
+            << "[2025-03-07 14:05:01] [X] c\n"_ba;
     }
-    void logKeepsTheNewestLines()
+    void logWriter()
     {
-        QFETCH(int, existing);
-        QFETCH(int, width);
-        QFETCH(int, kept);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, cleared);
+        QFETCH(QByteArray, after);
         QVERIFY(QDir().mkpath(folder()));
-        QList<QByteArray> old;
-        for (int i = 1; i <= existing; ++i)
-            old.append(QByteArray("[t] [Other] line " + QByteArray::number(i)).leftJustified(width, 'x') + '\n');
-        writeBytes(file("tandrill.log"), old.join());
+        if (!before.isNull())
+            writeBytes(ownLog(), before);
+        if (!cleared.isEmpty())
+            writeBytes(file("tandrill-log-cleared.txt"), "cleared=" + cleared);
         m_mac->engine().log(u"newest"_s);
-        QCOMPARE(readBytes(file("tandrill.log")),
-                 old.mid(existing - kept).join() + SyncFormat::logLine(kStamp, kHost, u"newest"_s));
+        const QByteArray written = readBytes(ownLog());
+        QVERIFY(written == after + SyncFormat::logLine(kStamp, kHost, u"newest"_s)); // no 10 MB diff on failure
+        QCOMPARE(entryNames(folder()).size(), cleared.isEmpty() ? 1 : 2);
+    }
+
+    // The Log tab and `tandrill-cli log` read every Mac's file, the old shared log and its conflict
+    // copies, merged by time, newest first, from the time the log was last cleared.
+    void logMerge_data()
+    {
+        QTest::addColumn<QStringList>("files"); // "name:line|line|…", lines as "second host message"
+        QTest::addColumn<QString>("cleared");   // second of the clear marker; none when empty
+        QTest::addColumn<QStringList>("shown"); // the messages, newest first
+        QTest::newRow("every Mac and the old log by time; one second keeps a file's order")
+            << QStringList{u"log-A.txt:1 A a1|4 A a4|4 A a5"_s, u"log-B.txt:2 B b2"_s, u"tandrill.log:0 C c0|3 C c3"_s}
+            << u""_s << QStringList{u"a5"_s, u"a4"_s, u"c3"_s, u"b2"_s, u"a1"_s, u"c0"_s};
+        QTest::newRow("conflict copies of the old log merged once")
+            << QStringList{u"tandrill.log:1 C c1|1 C c1|2 C c2"_s,
+                           u"tandrill.sync-conflict-20261207-101010-ABCDEFG.log:1 C c1|3 C c3"_s,
+                           u"tandrill 2.log:1 C c1|2 C c2|4 C c4"_s}
+            << u""_s << QStringList{u"c4"_s, u"c3"_s, u"c2"_s, u"c1"_s, u"c1"_s};
+        QTest::newRow("cleared: older lines hidden in every file")
+            << QStringList{u"log-A.txt:2 A a2|- untimed|3 A a3"_s, u"tandrill.log:1 C c1|5 C c5"_s} << u"2"_s
+            << QStringList{u"c5"_s, u"a3"_s};
+        QTest::newRow("copies of a Mac's file and other files are no log")
+            << QStringList{u"log-A.txt:1 A a1|- untimed"_s, u"log-A 2.txt:2 A x"_s,
+                           u"log-A.sync-conflict-20261207-101010-ABCDEFG.txt:2 A x"_s, u"status-A.txt:2 A x"_s,
+                           u"tandrill.log.tmp:2 A x"_s}
+            << u""_s << QStringList{u""_s, u"a1"_s};
+    }
+    void logMerge()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, cleared);
+        QFETCH(QStringList, shown);
+        QVERIFY(QDir().mkpath(folder()));
+        const auto line = [](const QString &spec) {
+            const QStringList part = spec.split(u' ');
+            return part[0] == u"-"_s ? part[1] : u"[2025-03-07 14:00:0%1] [%2] %3"_s.arg(part[0], part[1], part[2]);
+        };
+        for (const QString &spec : files) {
+            const qsizetype colon = spec.indexOf(u':');
+            QStringList lines;
+            for (const QString &each : spec.mid(colon + 1).split(u'|'))
+                lines.append(line(each) + u'\n');
+            writeBytes(folder() + u'/' + spec.left(colon), lines.join(QString()).toUtf8());
+        }
+        if (!cleared.isEmpty())
+            writeBytes(file("tandrill-log-cleared.txt"), "cleared=2025-03-07 14:00:0" + cleared.toUtf8());
+        QStringList messages;
+        for (const LogEntry &entry : SharedLog::readMerged(folder(), 100))
+            messages.append(entry.message());
+        QCOMPARE(messages, shown);
+    }
+
+    // Four Macs appending at once through one folder, beside the old shared log, lose no line; the
+    // old log is left as it was.
+    void fourMacsAppendingAtOnceLoseNoLine()
+    {
+        QVERIFY(QDir().mkpath(folder()));
+        QByteArray old;
+        for (int i = 0; i < 400; ++i)
+            old += "[2025-03-07 14:00:00] [Old] old " + QByteArray::number(i) + '\n';
+        writeBytes(file("tandrill.log"), old);
+        std::vector<std::unique_ptr<SimulatedMac>> macs;
+        std::vector<std::thread> writers;
+        for (int m = 0; m < 4; ++m)
+            macs.push_back(std::make_unique<SimulatedMac>(u"Mac %1"_s.arg(m), folder(), m_root->path()));
+        for (const auto &mac : macs) {
+            writers.emplace_back([engine = mac->engine(), m = mac->hostname()] {
+                for (int i = 0; i < 200; ++i)
+                    engine.log(m + u" line "_s + QString::number(i));
+            });
+        }
+        for (std::thread &writer : writers)
+            writer.join();
+        QSet<QString> messages;
+        for (const LogEntry &entry : SharedLog::readMerged(folder(), 10000))
+            messages.insert(entry.message());
+        QCOMPARE(messages.size(), 1200);
+        QCOMPARE(readBytes(file("tandrill.log")), old);
     }
 
     void safeNames_data()

@@ -1,5 +1,6 @@
 // Faults injected into the file layer, and shared copies that are not the push recorded: the local
 // Dock is never lost, the result tells what happened, and the next runs bring the Macs in step.
+#include "SharedLog.h"
 #include "TestCommon.h"
 
 #include <QDirIterator>
@@ -34,9 +35,9 @@ class TestFaults : public QObject {
     std::unique_ptr<SimulatedMac> m_b;
 
     QString file(const char *name) const { return m_folder + u'/' + QLatin1String(name); }
-    QString lastLogMessage() const
+    QString lastLogMessage(const SimulatedMac &mac) const
     {
-        const QStringList messages = TestFiles::logMessages(file("tandrill.log"));
+        const QStringList messages = TestFiles::logMessages(m_folder + u'/' + SharedLog::ownFileName(mac.hostname()));
         return messages.isEmpty() ? QString() : messages.constLast();
     }
 
@@ -91,7 +92,7 @@ private slots:
         // Writes after the copy: the operation says what it missed, the next runs repair it.
         add(Mode::Push, "tandrill-meta.txt", Step::Write, ENOSPC, Kind::Error, true);
         add(Mode::Pull, "status-Mac_B.txt", Step::Write, ENOSPC, Kind::Error, true); // the local record agreed
-        add(Mode::Push, "tandrill.log", Step::Write, ENOSPC, Kind::Pushed, true);
+        add(Mode::Push, "log-Mac_A.txt", Step::Write, ENOSPC, Kind::Pushed, true);
         // The sync folder disappears in the middle, and B's status with it: B asks like a Mac joining.
         add(Mode::Push, "com.apple.dock.plist", Step::Rename, kFolderVanishes, Kind::Error, false, 1);
         add(Mode::Push, "tandrill-meta.txt", Step::Create, kFolderVanishes, Kind::Error, true, 1);
@@ -142,7 +143,7 @@ private slots:
             // The result and the log say what failed and why.
             QVERIFY2(result.message().endsWith(QString::fromLocal8Bit(std::strerror(error < 0 ? ENOENT : error))),
                      qPrintable(result.message()));
-            QCOMPARE(lastLogMessage(), result.message());
+            QCOMPARE(lastLogMessage(mac), result.message());
             if (error != kFolderVanishes && !copied) // nothing claims an operation that did not happen
                 QCOMPARE(sharedState(), shared);
         }

@@ -69,7 +69,7 @@ private slots:
         a.writeDock("A's Dock", 1741356309);
         QCOMPARE(a.run(Mode::Push), SyncEngine::Result::pushed());
         QCOMPARE(SimulatedMac(u"Mac C"_s, m_folder, m_dir->path()).run(Mode::Status).kind(), Kind::StatusWritten);
-        for (const char *name : {"tandrill-meta.txt", "tandrill.log", "status-Mac_A.txt"})
+        for (const char *name : {"tandrill-meta.txt", "tandrill.log", "log-Mac_A.txt", "status-Mac_A.txt"})
             QVERIFY(TestFiles::place(file(name), u"FIFO"_s));
     }
 

@@ -2,6 +2,8 @@
 #include "ElidedLabel.h"
 #include "HostNameRow.h"
 #include "HostStatusCard.h"
+#include "LogRow.h"
+#include "LogTab.h"
 #include "SettingsTab.h"
 #include "SyncButton.h"
 #include "TestCommon.h"
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 // The views, offscreen, against a coordinator with fake services.
 class TestViews : public QObject {
@@ -88,6 +91,49 @@ private slots:
         fixture().refresh();
         QVERIFY(air->isEditing());
         QCOMPARE(childNamed<QLineEdit>(air, "nameField")->text(), u"Travel"_s);
+    }
+
+    // The same stored lines in both languages. The engine's own lines read in the interface language
+    // with its date style and no raw seconds since 1970; a line that is not known stays as it is.
+    void logTabSpeaksTheInterfaceLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("time"); // when the engine wrote its lines, as shown
+        QTest::newRow("English") << u"en"_s << u"12/7/2026 3:12 PM"_s;
+        QTest::newRow("German") << u"de"_s << u"07.12.2026 15:12"_s;
+    }
+    void logTabSpeaksTheInterfaceLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QString, time);
+        fixture().writeLog({u"[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)"_s, u"not a log line"_s});
+        SimulatedMac &mac = fixture().harness().mac();
+        mac.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 12, 33)));
+        SyncManager &manager = fixture().startSetUp();
+        for (const Mode mode : {Mode::Pull, Mode::Push, Mode::Auto, Mode::Pull})
+            mac.run(mode);
+        fixture().loc().setLang(lang == u"en"_s ? u"de"_s : u"en"_s);
+        fixture().refresh();
+        LogTab tab(&manager, &fixture().loc());
+        QVERIFY(showView(&tab));
+        fixture().loc().setLang(lang); // the rows follow a switch
+        int engineRows = 0;
+        for (const LogRow *row : tab.findChildren<LogRow *>()) {
+            const QString shown = childNamed<QLabel>(row, "logMessage")->text();
+            const QString stored = row->entry().message();
+            if (row->entry().source() != u"Studio"_s) {
+                QCOMPARE(shown, stored);
+                continue;
+            }
+            ++engineRows;
+            QCOMPARE(childNamed<QLabel>(row, "logTimestamp")->text(), time);
+            QVERIFY2(!shown.contains(QRegularExpression(u"\\d{9}"_s)), qPrintable(shown));
+            if (lang == u"en"_s)
+                QVERIFY2(shown != stored, qPrintable(stored));
+            else if (!stored.contains(u'='))
+                QCOMPARE(shown, stored);
+        }
+        QVERIFY(engineRows >= 7);
     }
 };
 
