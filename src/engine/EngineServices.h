@@ -22,6 +22,9 @@ struct EngineServices {
     // A missing sync folder fails every operation. Only a folder the user has just named (the
     // command-line tool's --folder) may be created; a configured one that vanished never is.
     bool createSyncFolder = false;
+    // Off: this Mac keeps its own look (DockLayout::lookKeys()): not compared with the shared Dock,
+    // not taken from it by a pull, not shared by a push.
+    bool sameLookOnAllMacs = true;
 
     // The process's own home and the standard backups location; no notices, no Dock services.
     static EngineServices forCurrentUser();

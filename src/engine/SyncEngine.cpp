@@ -1,5 +1,6 @@
 #include "SyncEngine.h"
 
+#include "DockApply.h"
 #include "SafeFile.h"
 #include "SyncFormat.h"
 #include "platform/CloudFiles.h"
@@ -348,6 +349,17 @@ DockDifference SyncEngine::dockDifference() const
             return unavailable(here.problem);
     }
     DockDifference computed = DockDifference::between(local, *shared.layout);
+    if (!m_services.sameLookOnAllMacs) {
+        // This Mac's look is its own: what differs there is named, not counted.
+        const QStringList &look = DockLayout::lookKeys();
+        for (const QString &key : std::as_const(computed.settingsChanged)) {
+            if (look.contains(key))
+                computed.lookKeptLocal.append(key);
+        }
+        const QStringList kept = computed.lookKeptLocal;
+        computed = DockDifference::between(local.withoutLook(), shared.layout->withoutLook());
+        computed.lookKeptLocal = kept;
+    }
     computed.pushedBy = difference.pushedBy;
     computed.pushedAt = difference.pushedAt;
     return computed;
@@ -669,7 +681,7 @@ SyncEngine::DockBytes SyncEngine::readLocalDock() const
     }
     if (dock.bytes->size() > kMaxDockFileBytes)
         dock.problem = tooLarge(name);
-    else if (!(dock.layout = DockLayout::parse(*dock.bytes)))
+    else if (!(dock.layout = DockLayout::parse(*dock.bytes, m_services.homeDirectory)))
         dock.problem = notADock(name);
     return dock;
 }
@@ -694,17 +706,22 @@ SyncEngine::DockBytes SyncEngine::readSharedDock() const
     dock.bytes = SafeFile::readRegularFile(path, kMaxDockFileBytes);
     if (!dock.bytes)
         dock.problem = notYetAvailable(kDockFileName);
-    else if (!(dock.layout = DockLayout::parse(*dock.bytes)))
+    else if (!(dock.layout = DockLayout::parse(*dock.bytes, m_services.homeDirectory)))
         dock.problem = notADock(QString(kDockFileName));
     return dock;
 }
 
-std::optional<QString> SyncEngine::applyLocalDock(const QByteArray &bytes) const
+std::optional<QString> SyncEngine::applyLocalDock(const QByteArray &dockBytes) const
 {
+    // Another Mac's Dock is made this Mac's first: its bookkeeping, its home and, when asked, its look.
+    const auto bytes =
+        DockApply::forThisMac(dockBytes, readLocalDock().bytes, m_services.homeDirectory, m_services.sameLookOnAllMacs);
+    if (!bytes)
+        return notADock(QString(kDockFileName));
     if (m_services.dockPreferences)
-        return m_services.dockPreferences->import(bytes);
+        return m_services.dockPreferences->import(*bytes);
     ensureDirectory(QFileInfo(localDockPath()).absolutePath());
-    const SafeFile::IoResult written = SafeFile::writeAtomically(localDockPath(), bytes);
+    const SafeFile::IoResult written = SafeFile::writeAtomically(localDockPath(), *bytes);
     return written.ok() ? std::nullopt : std::optional<QString>(written.description);
 }
 
@@ -726,7 +743,7 @@ void SyncEngine::recordAgreement(const QByteArray &bytes) const
 std::optional<DockLayout> SyncEngine::agreedLayout() const
 {
     const auto bytes = SafeFile::readRegularFile(agreedDockPath(), kMaxDockFileBytes);
-    return bytes ? DockLayout::parse(*bytes) : std::nullopt;
+    return bytes ? DockLayout::parse(*bytes, m_services.homeDirectory) : std::nullopt;
 }
 
 void SyncEngine::restartDock() const

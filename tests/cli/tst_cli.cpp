@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 #include "TestCommon.h"
+#include "TestDock.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -55,6 +56,8 @@ private slots:
         add("diff", "pushed by A", 0, "same");
         add("diff", "pushed by B", 0, "different");
         add("diff", "not a Dock", 1, "unavailable");
+        add("diff", "another look", 0, "different");
+        add("diff --keep-look", "another look", 0, "same");
         add("log", "pushed by A", 0, "");
     }
     void commands()
@@ -75,11 +78,18 @@ private slots:
         } else if (scenario == u"conflict"_s) {
             writeBytes(file("tandrill-meta.txt"), "mtime=1741356300\nhost=Mac B");
             writeBytes(file("status-Mac_A.txt"), "hostname=Mac A\nlast_pulled=1741356200");
+        } else if (scenario == u"another look"_s) {
+            TestDock::Shape shape = TestDock::withApps({u"Notes"_s});
+            shape.settings.insert(u"tilesize"_s, 36);
+            m_mac->writeDock(TestDock::build(shape));
+            shape.settings.insert(u"tilesize"_s, 64);
+            b.writeDock(TestDock::build(shape));
+            QCOMPARE(b.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         } else if (scenario == u"not a Dock"_s) {
             QVERIFY(place(file("com.apple.dock.plist"), scenario));
         }
         const QStringList before = entryNames(folder());
-        const CliOutput plain = run({command});
+        const CliOutput plain = run(command.split(u' '));
         QCOMPARE(plain.exitCode, exitCode);
         if (exitCode == 2) { // a usage error does nothing and prints nothing on stdout
             QVERIFY(plain.out.isEmpty() && entryNames(folder()).isEmpty());
@@ -89,7 +99,7 @@ private slots:
         if (command == u"hosts"_s)
             QVERIFY(plain.out.startsWith("Mac A\t"));
         // Machine-readable: one JSON value on one line, nothing else.
-        const CliOutput json = run({u"--json"_s, command});
+        const CliOutput json = run(QStringList{u"--json"_s} + command.split(u' '));
         QCOMPARE(json.exitCode, exitCode);
         QCOMPARE(json.out.count('\n'), 1);
         QJsonParseError error{};
@@ -99,9 +109,9 @@ private slots:
             QCOMPARE(document.object().value(u"result"_s).toString(), result);
         else
             QVERIFY(!document.array().isEmpty());
-        if (command == u"diff"_s) { // what a pull would change; writes nothing
+        if (command.startsWith(u"diff"_s)) { // what a pull would change; writes nothing
             QCOMPARE(entryNames(folder()), before);
-            if (result == u"different"_s) {
+            if (scenario == u"pushed by B"_s) {
                 QCOMPARE(document[u"appsAdded"_s].toArray(), QJsonArray{u"dock of B"_s});
                 QCOMPARE(document[u"appsRemoved"_s].toArray(), QJsonArray{u"dock of A"_s});
             }

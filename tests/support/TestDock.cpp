@@ -1,5 +1,6 @@
 #include "TestDock.h"
 
+#include <QMap>
 #include <QUrl>
 
 #include <plist/plist.h>
@@ -52,6 +53,18 @@ void setVolatileTopKeys(plist_t root, int generation)
     plist_dict_set_item(root, "last-analytics-stamp", stamps);
     plist_dict_set_item(root, "trash-full", plist_new_bool(generation % 2 == 1 ? 1 : 0));
     plist_dict_set_item(root, "loc", plist_new_string(generation % 2 ? "de_DE" : "en_US"));
+    plist_dict_set_item(root, "region", plist_new_string(generation % 2 ? "DE" : "US"));
+    // The apps used lately, written like tiles.
+    plist_t recent = plist_new_array();
+    for (int i = 0; i < 3; ++i) {
+        plist_t tile = plist_new_dict();
+        plist_t data = plist_new_dict();
+        const QByteArray name = "Recent " + QByteArray::number(generation * 10 + i);
+        plist_dict_set_item(data, "file-label", plist_new_string(name.constData()));
+        plist_dict_set_item(tile, "tile-data", data);
+        plist_array_append_item(recent, tile);
+    }
+    plist_dict_set_item(root, "recent-apps", recent);
 }
 
 plist_t tileNode(const Tile &tile, int generation, int index, const char *type)
@@ -125,18 +138,30 @@ Shape withApps(const QStringList &labels)
     return shape;
 }
 
-Shape realistic()
+Shape realistic(const QString &language, const QString &account)
 {
-    QStringList labels;
-    for (int i = 1; i <= 40; ++i)
+    // A few apps as each language names them; the rest carry one name everywhere.
+    using namespace Qt::StringLiterals;
+    static const QMap<QString, QStringList> names{{u"en"_s, {u"Notes"_s, u"Calendar"_s, u"Photos"_s, u"Music"_s}},
+                                                  {u"de"_s, {u"Notizen"_s, u"Kalender"_s, u"Fotos"_s, u"Musik"_s}},
+                                                  {u"es"_s, {u"Notas"_s, u"Calendario"_s, u"Fotos"_s, u"Música"_s}}};
+    QStringList labels = names.value(language);
+    for (int i = int(labels.size()) + 1; i <= 40; ++i)
         labels.append(QStringLiteral("App %1").arg(i));
-    Shape shape = withApps(labels);
+    Shape shape = withApps(names.value(QStringLiteral("en")) + labels.mid(4));
+    for (int i = 0; i < shape.apps.size(); ++i) {
+        shape.apps[i].label = labels[i];
+        shape.apps[i].options.insert(QStringLiteral("bundle-identifier"), QStringLiteral("com.example.app%1").arg(i));
+    }
+    const QString home = QLatin1String("/Users/") + account;
+    const QString documents =
+        language == QLatin1String("de") ? QStringLiteral("Dokumente") : QStringLiteral("Documents");
     shape.others = {
         {QStringLiteral("Downloads"),
-         QStringLiteral("/Users/me/Downloads"),
+         home + QLatin1String("/Downloads"),
          {{QStringLiteral("arrangement"), 2}, {QStringLiteral("displayas"), 0}, {QStringLiteral("showas"), 1}}},
-        {QStringLiteral("Documents"),
-         QStringLiteral("/Users/me/Documents"),
+        {documents,
+         home + QLatin1String("/Documents"),
          {{QStringLiteral("arrangement"), 1}, {QStringLiteral("displayas"), 1}, {QStringLiteral("showas"), 2}}}};
     shape.settings = {{QStringLiteral("autohide"), false},
                       {QStringLiteral("tilesize"), 48},
@@ -155,7 +180,8 @@ QByteArray marker(const QByteArray &name)
 
 std::optional<QByteArray> markerOf(const QByteArray &bytes)
 {
-    if (!bytes.startsWith("<?xml"))
+    // A pull writes the Dock binary, as the Dock does.
+    if (!bytes.startsWith("<?xml") && !bytes.startsWith("bplist"))
         return std::nullopt;
     const Node root = parse(bytes);
     plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
@@ -168,6 +194,33 @@ std::optional<QByteArray> markerOf(const QByteArray &bytes)
     const QByteArray name = QByteArray::fromBase64(text);
     free(text);
     return name;
+}
+
+QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLatin1StringView key, const QString &value)
+{
+    const Node root = parse(bytes);
+    plist_t tile = plist_array_get_item(plist_dict_get_item(root.get(), "persistent-apps"), 0);
+    plist_t node = where == DockLayout::LeftOut::Where::TopLevel ? root.get()
+                   : where == DockLayout::LeftOut::Where::Tile   ? tile
+                                                                 : plist_dict_get_item(tile, "tile-data");
+    plist_dict_set_item(node, QByteArray(key.data(), key.size()).constData(),
+                        plist_new_string(value.toUtf8().constData()));
+    return serialize(root.get(), !bytes.startsWith("<?xml"));
+}
+
+QByteArray topLevelValue(const QByteArray &bytes, const char *key)
+{
+    const Node root = parse(bytes);
+    plist_t value =
+        root && plist_get_node_type(root.get()) == PLIST_DICT ? plist_dict_get_item(root.get(), key) : nullptr;
+    if (!value)
+        return {};
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(value, &xml, &length);
+    const QByteArray text(xml, static_cast<qsizetype>(length));
+    free(xml);
+    return text;
 }
 
 QByteArray rewriteVolatile(const QByteArray &bytes, int generation)
