@@ -480,6 +480,7 @@ private slots:
             macs.back()->writeDock(TestDock::build(TestDock::realistic(language, account)), 1000.25);
             macs.back()->establish();
             macs.back()->dock().setRewritesOnRestart(true);
+            macs.back()->dock().setLanguage(language);
             all.append(macs.back().get());
         }
         QCOMPARE(all[0]->run(Mode::Push), SyncEngine::Result::pushed());

@@ -110,6 +110,16 @@ Node parse(const QByteArray &bytes)
     return Node(root);
 }
 
+// A few apps as each language names them; the rest carry one name everywhere.
+QString appLabel(const QString &language, qsizetype index)
+{
+    using namespace Qt::StringLiterals;
+    static const QMap<QString, QStringList> names{{u"en"_s, {u"Notes"_s, u"Calendar"_s, u"Photos"_s, u"Music"_s}},
+                                                  {u"de"_s, {u"Notizen"_s, u"Kalender"_s, u"Fotos"_s, u"Musik"_s}},
+                                                  {u"es"_s, {u"Notas"_s, u"Calendario"_s, u"Fotos"_s, u"Música"_s}}};
+    return index < 4 ? names.value(language).value(index) : QStringLiteral("App %1").arg(index + 1);
+}
+
 } // namespace
 
 QByteArray build(const Shape &shape)
@@ -140,17 +150,12 @@ Shape withApps(const QStringList &labels)
 
 Shape realistic(const QString &language, const QString &account)
 {
-    // A few apps as each language names them; the rest carry one name everywhere.
-    using namespace Qt::StringLiterals;
-    static const QMap<QString, QStringList> names{{u"en"_s, {u"Notes"_s, u"Calendar"_s, u"Photos"_s, u"Music"_s}},
-                                                  {u"de"_s, {u"Notizen"_s, u"Kalender"_s, u"Fotos"_s, u"Musik"_s}},
-                                                  {u"es"_s, {u"Notas"_s, u"Calendario"_s, u"Fotos"_s, u"Música"_s}}};
-    QStringList labels = names.value(language);
-    for (int i = int(labels.size()) + 1; i <= 40; ++i)
-        labels.append(QStringLiteral("App %1").arg(i));
-    Shape shape = withApps(names.value(QStringLiteral("en")) + labels.mid(4));
+    QStringList paths;
+    for (int i = 0; i < 40; ++i)
+        paths.append(appLabel(QStringLiteral("en"), i));
+    Shape shape = withApps(paths);
     for (int i = 0; i < shape.apps.size(); ++i) {
-        shape.apps[i].label = labels[i];
+        shape.apps[i].label = appLabel(language, i);
         shape.apps[i].options.insert(QStringLiteral("bundle-identifier"), QStringLiteral("com.example.app%1").arg(i));
     }
     const QString home = QLatin1String("/Users/") + account;
@@ -223,7 +228,7 @@ QByteArray topLevelValue(const QByteArray &bytes, const char *key)
     return text;
 }
 
-QByteArray rewriteVolatile(const QByteArray &bytes, int generation)
+QByteArray rewriteVolatile(const QByteArray &bytes, int generation, const QString &language)
 {
     const Node root = parse(bytes);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
@@ -241,6 +246,14 @@ QByteArray rewriteVolatile(const QByteArray &bytes, int generation)
             plist_t data = plist_dict_get_item(tile, "tile-data");
             setVolatileTileKeys(tile, data && plist_get_node_type(data) == PLIST_DICT ? data : nullptr, generation,
                                 ++index);
+            char *bundle = nullptr;
+            if (plist_t id = plist_dict_get_item(data, "bundle-identifier"); id && !language.isEmpty())
+                plist_get_string_val(id, &bundle);
+            if (bundle && QByteArrayView(bundle).startsWith("com.example.app")) {
+                const QString label = appLabel(language, QByteArray(bundle + 15).toLongLong());
+                plist_dict_set_item(data, "file-label", plist_new_string(label.toUtf8().constData()));
+            }
+            free(bundle);
         }
     }
     return serialize(root.get(), !bytes.startsWith("<?xml"));

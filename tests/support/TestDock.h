@@ -48,8 +48,8 @@ QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLat
 // The value of a top-level key, as XML; empty when there is none.
 QByteArray topLevelValue(const QByteArray &bytes, const char *key);
 
-// The same Dock with its volatile keys rewritten, as the Dock does after a restart; the format
-// (binary or XML) is kept.
-QByteArray rewriteVolatile(const QByteArray &bytes, int generation);
+// The same Dock with its volatile keys rewritten, as the Dock does after a restart, and the apps
+// of realistic() labelled in the language given; the format (binary or XML) is kept.
+QByteArray rewriteVolatile(const QByteArray &bytes, int generation, const QString &language = {});
 
 } // namespace TestDock
