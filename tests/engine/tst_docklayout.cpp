@@ -92,9 +92,6 @@ private slots:
         QTest::newRow("same Dock as XML") << asXml << true;
         QTest::newRow("labels in German") << TestDock::realistic(u"de"_s) << true;
         QTest::newRow("labels in Spanish, another account") << TestDock::realistic(u"es"_s, u"anna.schmidt"_s) << true;
-        Shape shared = base;
-        shared.others[0].path = u"/Users/Shared/Downloads"_s;
-        QTest::newRow("the folder all accounts share") << shared << false;
         Shape moved = base;
         moved.apps.move(0, 3);
         QTest::newRow("app moved") << moved << false;

@@ -314,9 +314,8 @@ private slots:
         QCOMPARE(layout->settings.value(u"tilesize"_s),
                  DockLayout::parse(sameLook ? shared : before)->settings[u"tilesize"_s]);
         for (const QString &key : DockLayout::volatileKeys())
-            QCOMPARE(TestDock::topLevelValue(applied, key.toUtf8().constData()),
-                     TestDock::topLevelValue(before, key.toUtf8().constData()));
-        const QByteArray folders = TestDock::topLevelValue(applied, "persistent-others");
+            QCOMPARE(TestDock::topLevelValue(applied, key), TestDock::topLevelValue(before, key));
+        const QByteArray folders = TestDock::topLevelValue(applied, u"persistent-others"_s);
         QVERIFY(folders.contains(QUrl::fromLocalFile(m_mac->home() + u"/Downloads/"_s).toEncoded()));
         QVERIFY(!folders.contains("<key>book</key>"));
         QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), before);

@@ -54,16 +54,9 @@ void setVolatileTopKeys(plist_t root, int generation)
     plist_dict_set_item(root, "trash-full", plist_new_bool(generation % 2 == 1 ? 1 : 0));
     plist_dict_set_item(root, "loc", plist_new_string(generation % 2 ? "de_DE" : "en_US"));
     plist_dict_set_item(root, "region", plist_new_string(generation % 2 ? "DE" : "US"));
-    // The apps used lately, written like tiles.
-    plist_t recent = plist_new_array();
-    for (int i = 0; i < 3; ++i) {
-        plist_t tile = plist_new_dict();
-        plist_t data = plist_new_dict();
-        const QByteArray name = "Recent " + QByteArray::number(generation * 10 + i);
-        plist_dict_set_item(data, "file-label", plist_new_string(name.constData()));
-        plist_dict_set_item(tile, "tile-data", data);
-        plist_array_append_item(recent, tile);
-    }
+    plist_t recent = plist_new_array(); // the apps used lately
+    plist_array_append_item(recent,
+                            plist_new_string(QByteArray("Recent " + QByteArray::number(generation)).constData()));
     plist_dict_set_item(root, "recent-apps", recent);
 }
 
@@ -213,11 +206,12 @@ QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLat
     return serialize(root.get(), !bytes.startsWith("<?xml"));
 }
 
-QByteArray topLevelValue(const QByteArray &bytes, const char *key)
+QByteArray topLevelValue(const QByteArray &bytes, const QString &key)
 {
     const Node root = parse(bytes);
-    plist_t value =
-        root && plist_get_node_type(root.get()) == PLIST_DICT ? plist_dict_get_item(root.get(), key) : nullptr;
+    plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
+                        ? plist_dict_get_item(root.get(), key.toUtf8().constData())
+                        : nullptr;
     if (!value)
         return {};
     char *xml = nullptr;

@@ -46,7 +46,7 @@ QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLat
                  const QString &value);
 
 // The value of a top-level key, as XML; empty when there is none.
-QByteArray topLevelValue(const QByteArray &bytes, const char *key);
+QByteArray topLevelValue(const QByteArray &bytes, const QString &key);
 
 // The same Dock with its volatile keys rewritten, as the Dock does after a restart, and the apps
 // of realistic() labelled in the language given; the format (binary or XML) is kept.
