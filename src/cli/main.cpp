@@ -129,9 +129,12 @@ struct SystemServices {
     std::unique_ptr<DockPreferences> dock = createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory);
     std::unique_ptr<CloudFiles> cloud = createSystemCloudFiles();
 
+    bool sameLook = true;
+
     EngineServices engine()
     {
         EngineServices services = EngineServices::forCurrentUser();
+        services.sameLookOnAllMacs = sameLook;
         services.notices = notices.handler();
         services.dockPreferences = dock.get();
         services.cloudFiles = cloud.get();
@@ -163,9 +166,11 @@ int finish(const SyncEngine::Result &result, const CollectingNotices &notices, b
     }
 }
 
-int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, const QString &host, bool json)
+int runEngine(SyncEngine::Mode mode, const QString &folder, bool folderGiven, const QString &host, bool json,
+              bool sameLook)
 {
     SystemServices system;
+    system.sameLook = sameLook;
     EngineServices services = system.engine();
     // A folder named on the command line may be new; the app's configured folder is never remade.
     services.createSyncFolder = folderGiven;
@@ -193,12 +198,13 @@ QString resultName(DockDifference::Result result)
 }
 
 // What a pull would change here. Reads only: no log line, no status, no backup.
-int showDifference(const QString &folder, const QString &host, bool json)
+int showDifference(const QString &folder, const QString &host, bool json, bool sameLook)
 {
     // "nothingShared" would be a lie about a folder that is not there.
     if (!SafeFile::isDirectory(folder))
         return folderMissing(folder, json);
     SystemServices system;
+    system.sameLook = sameLook;
     const DockDifference difference = SyncEngine(folder, host, system.engine()).dockDifference();
     const bool failed = difference.result == DockDifference::Result::Unavailable;
     if (json) {
@@ -213,6 +219,7 @@ int showDifference(const QString &folder, const QString &host, bool json)
             object.insert(QStringLiteral("orderChanged"), difference.orderChanged);
             object.insert(QStringLiteral("settingsChanged"), QJsonArray::fromStringList(difference.settingsChanged));
             object.insert(QStringLiteral("appsNotInstalled"), QJsonArray::fromStringList(difference.appsNotInstalled));
+            object.insert(QStringLiteral("lookKeptLocal"), QJsonArray::fromStringList(difference.lookKeptLocal));
         }
         writeJson(QJsonDocument(object));
         return failed ? Failure : Success;
@@ -234,6 +241,7 @@ int showDifference(const QString &folder, const QString &host, bool json)
         write(stdout, QStringLiteral("order changed\n"));
     list("~ setting\t", difference.settingsChanged);
     list("! not installed\t", difference.appsNotInstalled);
+    list("= own look\t", difference.lookKeptLocal);
     return Success;
 }
 
@@ -341,7 +349,10 @@ int main(int argc, char *argv[])
                        "  log            show the shared log, newest first\n"
                        "  diff           what a pull would change on this Mac\n"
                        "  backups        list the local backups of the Dock, newest first\n"
-                       "  restore NAME   back up the Dock, apply the backup NAME and restart the Dock"));
+                       "  restore NAME   back up the Dock, apply the backup NAME and restart the Dock\n\n"
+                       "With --keep-look this Mac keeps its own look (tile size, magnification, position,\n"
+                       "hiding, minimise effect, recent apps, open-app indicators): push, pull, auto and\n"
+                       "diff neither compare it, apply it nor share it. Without it, as set in Tandrill."));
     const QCommandLineOption folderOption(
         QStringLiteral("folder"), QStringLiteral("The sync folder (default: the app's)."), QStringLiteral("DIR"));
     const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("The host name to act as."),
@@ -349,7 +360,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON value."));
     const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("At most N log entries (default 80)."),
                                          QStringLiteral("N"), QStringLiteral("80"));
-    parser.addOptions({folderOption, hostOption, jsonOption, limitOption});
+    const QCommandLineOption keepLookOption(QStringLiteral("keep-look"),
+                                            QStringLiteral("Keep this Mac's own look; sync apps and folders only."));
+    parser.addOptions({folderOption, hostOption, jsonOption, limitOption, keepLookOption});
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral("push | pull | auto | status | hosts | log | diff | backups | restore NAME"));
@@ -403,13 +416,15 @@ int main(int argc, char *argv[])
     if (host.trimmed().isEmpty())
         return usageError(QStringLiteral("--host needs a name"));
     const bool json = parser.isSet(jsonOption);
+    const bool sameLook =
+        !parser.isSet(keepLookOption) && QSettings().value(QStringLiteral("TandrillSameLook"), true).toBool();
 
     if (command == QLatin1String("hosts"))
         return listHosts(folder, host, json);
     if (command == QLatin1String("log"))
         return showLog(folder, limit, json);
     if (command == QLatin1String("diff"))
-        return showDifference(folder, host, json);
+        return showDifference(folder, host, json, sameLook);
     if (command == QLatin1String("backups"))
         return listBackups(folder, host, json);
     if (isRestore)
@@ -418,5 +433,5 @@ int main(int argc, char *argv[])
                                   : command == QLatin1String("pull") ? SyncEngine::Mode::Pull
                                   : command == QLatin1String("auto") ? SyncEngine::Mode::Auto
                                                                      : SyncEngine::Mode::Status;
-    return runEngine(mode, folder, !parser.value(folderOption).isEmpty(), host, json);
+    return runEngine(mode, folder, !parser.value(folderOption).isEmpty(), host, json, sameLook);
 }

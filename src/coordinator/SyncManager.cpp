@@ -32,6 +32,7 @@ const QString kConflictCauseKey = QStringLiteral("TandrillConflictCause");
 const QString kIgnoredConflictKey = QStringLiteral("TandrillIgnoredConflict");
 // The set-up speaks of up to four Macs; a fifth is welcome, and told so.
 constexpr qsizetype kMacsPromised = 4;
+const QString kSameLookKey = QStringLiteral("TandrillSameLook");
 
 QString startText(SyncEngine::Mode mode)
 {
@@ -153,6 +154,8 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
     m_syncFolderPath = settings.value(kFolderKey).toString();
     m_isOnboardingComplete = settings.value(kOnboardingKey, false).toBool();
     setSyncOnStart(settings.value(kSyncOnStartKey, false).toBool());
+    // Every engine is made from these services, so each one keeps the look as set.
+    m_services.engine.sameLookOnAllMacs = settings.value(kSameLookKey, true).toBool();
     const int storedInterval = settings.value(kIntervalKey, 1).toInt();
     setIntervalHours(storedInterval > 1 ? storedInterval : 1);
     if (settings.contains(kHostNamesKey)) {
@@ -210,6 +213,17 @@ void SyncManager::setSyncOnStart(bool enabled)
     m_services.settings->setValue(kSyncOnStartKey, enabled);
     if (changed)
         emit syncOnStartChanged(enabled);
+}
+
+void SyncManager::setSameLookOnAllMacs(bool enabled)
+{
+    m_services.settings->setValue(kSameLookKey, enabled);
+    if (enabled == m_services.engine.sameLookOnAllMacs)
+        return;
+    m_services.engine.sameLookOnAllMacs = enabled;
+    emit sameLookOnAllMacsChanged(enabled);
+    // The Dock compares otherwise now.
+    requestRefresh(DockForcedPart);
 }
 
 void SyncManager::setLaunchAtLogin(bool enabled)
@@ -517,7 +531,7 @@ void SyncManager::resetAllSettings()
 
     QSettings &settings = *m_services.settings;
     for (const QString &key : {kFolderKey, kOnboardingKey, kSyncOnStartKey, kHostNamesKey, kIntervalKey,
-                               kDaemonActiveKey, kLastSyncKey, kConflictCauseKey, kIgnoredConflictKey})
+                               kDaemonActiveKey, kLastSyncKey, kConflictCauseKey, kIgnoredConflictKey, kSameLookKey})
         settings.remove(key);
     settings.sync();
 
@@ -526,6 +540,8 @@ void SyncManager::resetAllSettings()
     setConnectedHosts({});
     setHostCustomNames({});
     setSyncOnStart(false);
+    setSameLookOnAllMacs(true);
+    settings.remove(kSameLookKey);
     setLogLines({});
     setConflictDetected(false);
     setDaemonRunning(false);

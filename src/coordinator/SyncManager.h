@@ -90,6 +90,7 @@ class SyncManager : public QObject {
     Q_PROPERTY(QList<HostInfo> connectedHosts READ connectedHosts NOTIFY connectedHostsChanged)
     Q_PROPERTY(bool syncOnStart READ syncOnStart WRITE setSyncOnStart NOTIFY syncOnStartChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(bool sameLookOnAllMacs READ sameLookOnAllMacs WRITE setSameLookOnAllMacs NOTIFY sameLookOnAllMacsChanged)
     Q_PROPERTY(HostNameMap hostCustomNames READ hostCustomNames WRITE setHostCustomNames NOTIFY hostCustomNamesChanged)
     Q_PROPERTY(DockDifference dockDifference READ dockDifference NOTIFY dockDifferenceChanged)
     Q_PROPERTY(QList<BackupInfo> backups READ backups NOTIFY backupsChanged)
@@ -125,6 +126,8 @@ public:
     QList<HostInfo> connectedHosts() const { return m_connectedHosts; }
     bool syncOnStart() const { return m_syncOnStart; }
     bool launchAtLogin() const { return m_launchAtLogin; }
+    // Off: this Mac keeps its own look (tile size, position, hiding…); apps and folders sync either way.
+    bool sameLookOnAllMacs() const { return m_services.engine.sameLookOnAllMacs; }
     HostNameMap hostCustomNames() const { return m_hostCustomNames; }
     // What a pull would change on this Mac; read with the folder, when a Dock changed.
     DockDifference dockDifference() const { return m_dockDifference; }
@@ -140,6 +143,7 @@ public:
     void setIntervalHours(int hours);
     void setSyncOnStart(bool enabled);
     void setLaunchAtLogin(bool enabled);
+    void setSameLookOnAllMacs(bool enabled);
     void setHostCustomNames(const HostNameMap &names);
 
     static constexpr QLatin1StringView launchAgentLabel{"com.tandrill.auto"};
@@ -220,6 +224,7 @@ signals:
     void connectedHostsChanged();
     void syncOnStartChanged(bool enabled);
     void launchAtLoginChanged(bool enabled);
+    void sameLookOnAllMacsChanged(bool enabled);
     void hostCustomNamesChanged();
     void dockDifferenceChanged();
     void backupsChanged();

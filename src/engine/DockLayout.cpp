@@ -1,213 +1,38 @@
 #include "DockLayout.h"
 
-#include "PlistGuard.h"
+#include "DockPlist.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
 #include <QUrl>
 
-#include <plist/plist.h>
-
 #include <algorithm>
-#include <limits>
-#include <memory>
+
+using namespace DockPlist;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-struct PlistDeleter {
-    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using PlistPtr = std::unique_ptr<void, PlistDeleter>;
-
-const QLatin1StringView kApps{"persistent-apps"};
-const QLatin1StringView kOthers{"persistent-others"};
-const QLatin1StringView kTileData{"tile-data"};
-
-// Every Dock file starts with the binary magic or XML; libplist picks by the magic itself. What
-// it cannot read without stopping the process is refused first, as not a Dock: a damaged or planted
-// copy in the shared folder must not crash us.
-PlistPtr parsePlist(const QByteArray &bytes)
+DockTile readTile(plist_t tile, const Homes &homes, bool folders)
 {
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
-        return nullptr;
-    plist_t root = nullptr;
-    const auto length = static_cast<uint32_t>(bytes.size());
-    const bool binary = plist_is_binary(bytes.constData(), length);
-    if (!PlistGuard::safeToParse(bytes, binary))
-        return nullptr;
-    if (binary)
-        plist_from_bin(bytes.constData(), length, &root);
-    else
-        plist_from_xml(bytes.constData(), length, &root);
-    return PlistPtr(root);
-}
-
-QString stringValue(plist_t node)
-{
-    if (!node || plist_get_node_type(node) != PLIST_STRING)
-        return {};
-    uint64_t length = 0;
-    const char *value = plist_get_string_ptr(node, &length);
-    return value ? QString::fromUtf8(value, static_cast<qsizetype>(length)) : QString();
-}
-
-bool isVolatile(const char *key)
-{
-    return DockLayout::volatileKeys().contains(QString::fromUtf8(key));
-}
-
-// A byte string that is equal for equal values and differs otherwise: dictionaries by sorted key,
-// so the order in which the Dock happened to write them does not matter.
-void appendCanonical(QByteArray &out, plist_t node, bool dropVolatile)
-{
-    switch (plist_get_node_type(node)) {
-    case PLIST_DICT: {
-        QMap<QByteArray, plist_t> items;
-        plist_dict_iter iter = nullptr;
-        plist_dict_new_iter(node, &iter);
-        for (;;) {
-            char *key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, iter, &key, &value);
-            if (!value) {
-                free(key);
-                break;
-            }
-            if (!dropVolatile || !isVolatile(key))
-                items.insert(QByteArray(key), value);
-            free(key);
-        }
-        free(iter);
-        out += "{";
-        for (auto it = items.cbegin(); it != items.cend(); ++it) {
-            out += QByteArray::number(it.key().size()) + ':' + it.key() + '=';
-            appendCanonical(out, it.value(), dropVolatile && it.key() == QByteArrayView(kTileData.data()));
-            out += ';';
-        }
-        out += "}";
-        return;
-    }
-    case PLIST_ARRAY: {
-        out += "[";
-        const uint32_t size = plist_array_get_size(node);
-        for (uint32_t i = 0; i < size; ++i) {
-            appendCanonical(out, plist_array_get_item(node, i), false);
-            out += ',';
-        }
-        out += "]";
-        return;
-    }
-    case PLIST_STRING: {
-        const QByteArray text = stringValue(node).toUtf8();
-        out += "s" + QByteArray::number(text.size()) + ':' + text;
-        return;
-    }
-    case PLIST_BOOLEAN: {
-        uint8_t value = 0;
-        plist_get_bool_val(node, &value);
-        out += value ? "T" : "F";
-        return;
-    }
-    case PLIST_UINT: {
-        uint64_t value = 0;
-        plist_get_uint_val(node, &value);
-        out += "i" + QByteArray::number(static_cast<qulonglong>(value));
-        return;
-    }
-    case PLIST_REAL: {
-        double value = 0;
-        plist_get_real_val(node, &value);
-        out += "r" + QByteArray::number(value, 'g', 17);
-        return;
-    }
-    case PLIST_DATA: {
-        char *data = nullptr;
-        uint64_t length = 0;
-        plist_get_data_val(node, &data, &length);
-        out += "d" + QByteArray(data, static_cast<qsizetype>(length)).toHex();
-        free(data);
-        return;
-    }
-    default: {
-        // Dates and UIDs are rare in Dock files; their XML form compares them exactly.
-        char *xml = nullptr;
-        uint32_t length = 0;
-        plist_to_xml(node, &xml, &length);
-        out += "x" + QByteArray(xml, static_cast<qsizetype>(length));
-        free(xml);
-        return;
-    }
-    }
-}
-
-// A setting's canonical value as a person reads it, for the plain kinds; empty for the others.
-QString shownValue(const QByteArray &canonical)
-{
-    if (canonical == "T" || canonical == "F")
-        return canonical == "T" ? QStringLiteral("✓") : QStringLiteral("✗");
-    if (canonical.startsWith('i') || canonical.startsWith('r'))
-        return QString::fromLatin1(canonical.mid(1));
-    if (canonical.startsWith('s')) {
-        const qsizetype colon = canonical.indexOf(':');
-        return colon > 0 ? QString::fromUtf8(canonical.mid(colon + 1)) : QString();
-    }
-    return QString();
-}
-
-QByteArray canonical(plist_t node, bool dropVolatile)
-{
-    QByteArray out;
-    appendCanonical(out, node, dropVolatile);
-    return out;
-}
-
-plist_t dictItem(plist_t node, const char *key)
-{
-    return node && plist_get_node_type(node) == PLIST_DICT ? plist_dict_get_item(node, key) : nullptr;
-}
-
-QString urlString(plist_t tileData)
-{
-    for (const char *name : {"file-data", "url"}) {
-        const QString url = stringValue(dictItem(dictItem(tileData, name), "_CFURLString"));
-        if (!url.isEmpty())
-            return url;
-    }
-    return {};
-}
-
-DockTile readTile(plist_t tile)
-{
-    DockTile result;
-    result.content = canonical(tile, true);
-    plist_t data = dictItem(tile, "tile-data");
-    if (data && plist_get_node_type(data) != PLIST_DICT)
-        data = nullptr;
-    const QString urlText = data ? urlString(data) : QString();
-    const QUrl url(urlText);
-    if (url.isLocalFile()) {
-        result.path = url.toLocalFile();
-        while (result.path.size() > 1 && result.path.endsWith(QLatin1Char('/')))
-            result.path.chop(1);
-    }
-    result.label = stringValue(dictItem(data, "file-label"));
-    if (result.label.isEmpty() && !urlText.isEmpty()) {
-        QString path = url.path();
-        while (path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        result.label = QFileInfo(path).fileName();
-        if (result.label.isEmpty())
-            result.label = urlText;
-    }
-    const QString type = stringValue(dictItem(tile, "tile-type"));
-    result.identity = (!urlText.isEmpty() ? urlText : !result.label.isEmpty() ? result.label : type).toUtf8();
+    const TileKey key = tileKey(tile, homes);
+    DockTile result{key.label, localPath(key.url, homes), key.identity, key.content};
+    QString path = QUrl(key.url).path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    const QString name = QFileInfo(path).fileName();
+    // A folder's label is in the language of the Mac that wrote it ("Dokumente"); its name in the
+    // home is the same on every Mac.
+    const bool inHome = !key.url.isEmpty() && canonicalText(key.url, homes).startsWith(QLatin1String("file://~"));
+    if ((folders && inHome && !name.isEmpty()) || result.label.isEmpty())
+        result.label = !name.isEmpty() ? name : key.url;
     if (result.label.isEmpty())
-        result.label = type;
+        result.label = string(item(tile, "tile-type"));
     return result;
 }
 
-QList<DockTile> readTiles(plist_t array)
+QList<DockTile> readTiles(plist_t array, const Homes &homes, bool folders)
 {
     QList<DockTile> tiles;
     if (!array || plist_get_node_type(array) != PLIST_ARRAY)
@@ -215,7 +40,7 @@ QList<DockTile> readTiles(plist_t array)
     const uint32_t size = plist_array_get_size(array);
     tiles.reserve(size);
     for (uint32_t i = 0; i < size; ++i)
-        tiles.append(readTile(plist_array_get_item(array, i)));
+        tiles.append(readTile(plist_array_get_item(array, i), homes, folders));
     return tiles;
 }
 
@@ -259,42 +84,102 @@ QList<QByteArray> commonOrder(const QList<DockTile> &tiles, const QList<DockTile
     return order;
 }
 
+// A setting's canonical value as a person reads it, for the plain kinds; empty for the others.
+QString shownValue(const QByteArray &canonical)
+{
+    if (canonical == "T" || canonical == "F")
+        return canonical == "T" ? QStringLiteral("✓") : QStringLiteral("✗");
+    if (canonical.startsWith('i') || canonical.startsWith('r'))
+        return QString::fromLatin1(canonical.mid(1));
+    if (canonical.startsWith('s')) {
+        const qsizetype colon = canonical.indexOf(':');
+        return colon > 0 ? QString::fromUtf8(canonical.mid(colon + 1)) : QString();
+    }
+    return QString();
+}
+
 } // namespace
+
+const QList<DockLayout::LeftOut> &DockLayout::leftOut()
+{
+    using enum LeftOut::Where;
+    using enum LeftOut::Unless;
+    static const QList<LeftOut> entries{
+        // Bookkeeping the Dock rewrites after every restart and now and then on its own.
+        {"mod-count"_L1, TopLevel, true, Nothing, "a change counter, counted on each Mac"},
+        {"lastShowIndicatorTime"_L1, TopLevel, true, Nothing, "when the Dock last showed a hint"},
+        {"last-analytics-stamp"_L1, TopLevel, true, Nothing, "when this Mac last reported usage"},
+        {"last-messagetrace-stamp"_L1, TopLevel, true, Nothing, "when this Mac last reported usage"},
+        {"loc"_L1, TopLevel, true, Nothing, "the language this Mac's Dock last ran in"},
+        {"region"_L1, TopLevel, true, Nothing, "the region this Mac's Dock last ran in"},
+        {"trash-full"_L1, TopLevel, true, Nothing, "whether this Mac's trash holds something"},
+        {"recent-apps"_L1, TopLevel, true, Nothing, "the apps this Mac used lately, some not installed elsewhere"},
+        {"GUID"_L1, Tile, true, Nothing, "a number the Dock gives each tile anew"},
+        {"book"_L1, TileData, true, Nothing, "bookmark data of this Mac's file system, refreshed by the Dock"},
+        {"file-mod-date"_L1, TileData, true, Nothing, "when the file last changed on this Mac"},
+        {"parent-mod-date"_L1, TileData, true, Nothing, "when the file's folder last changed on this Mac"},
+        // What follows from what a tile points at.
+        {"file-label"_L1, TileData, false, PointsAtSomething,
+         "the name in the language of the Mac that wrote it; the Dock writes it anew from the file"},
+        {"file-data"_L1, TileData, false, HasBundleIdentifier,
+         "where the app lies on the Mac that wrote it; the same app may lie elsewhere on another"},
+    };
+    return entries;
+}
 
 const QStringList &DockLayout::volatileKeys()
 {
-    // Bookkeeping the Dock rewrites after every restart and now and then on its own: change
-    // counters, analytics stamps, the locale it last ran in, the trash state, recently used apps,
-    // and per tile the bookmark data and file dates it refreshes. None of it is the user's layout.
+    static const QStringList keys = [] {
+        QStringList bookkeeping;
+        for (const LeftOut &entry : leftOut()) {
+            if (entry.bookkeeping)
+                bookkeeping.append(entry.key);
+        }
+        return bookkeeping;
+    }();
+    return keys;
+}
+
+const QStringList &DockLayout::lookKeys()
+{
+    // Size, magnification, position, hiding, the minimise effect and what the Dock shows beside the
+    // apps: what suits a laptop screen may not suit a large display.
     static const QStringList keys{
-        QStringLiteral("mod-count"),
-        QStringLiteral("lastShowIndicatorTime"),
-        QStringLiteral("last-analytics-stamp"),
-        QStringLiteral("last-messagetrace-stamp"),
-        QStringLiteral("loc"),
-        QStringLiteral("region"),
-        QStringLiteral("trash-full"),
-        QStringLiteral("recent-apps"),
-        QStringLiteral("GUID"),
-        QStringLiteral("book"),
-        QStringLiteral("file-mod-date"),
-        QStringLiteral("parent-mod-date"),
+        QStringLiteral("tilesize"),
+        QStringLiteral("magnification"),
+        QStringLiteral("largesize"),
+        QStringLiteral("orientation"),
+        QStringLiteral("autohide"),
+        QStringLiteral("autohide-delay"),
+        QStringLiteral("autohide-time-modifier"),
+        QStringLiteral("mineffect"),
+        QStringLiteral("show-recents"),
+        QStringLiteral("show-process-indicators"),
     };
     return keys;
 }
 
-std::optional<DockLayout> DockLayout::parse(const QByteArray &bytes)
+DockLayout DockLayout::withoutLook() const
 {
-    const PlistPtr root = parsePlist(bytes);
+    DockLayout copy = *this;
+    for (const QString &key : lookKeys())
+        copy.settings.remove(key);
+    return copy;
+}
+
+std::optional<DockLayout> DockLayout::parse(const QByteArray &bytes, const QString &homeDirectory)
+{
+    const Ptr root = DockPlist::parse(bytes);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
-    plist_t apps = plist_dict_get_item(root.get(), kApps.data());
+    plist_t apps = plist_dict_get_item(root.get(), kApps);
     if (apps && plist_get_node_type(apps) != PLIST_ARRAY)
         return std::nullopt;
 
+    const Homes homes(homeDirectory);
     DockLayout layout;
-    layout.apps = readTiles(apps);
-    layout.others = readTiles(plist_dict_get_item(root.get(), kOthers.data()));
+    layout.apps = readTiles(apps, homes, false);
+    layout.others = readTiles(plist_dict_get_item(root.get(), kOthers), homes, true);
     plist_dict_iter iter = nullptr;
     plist_dict_new_iter(root.get(), &iter);
     for (;;) {
@@ -305,10 +190,10 @@ std::optional<DockLayout> DockLayout::parse(const QByteArray &bytes)
             free(key);
             break;
         }
-        const QString name = QString::fromUtf8(key);
+        const QLatin1StringView name(key);
+        if (name != QLatin1StringView(kApps) && name != QLatin1StringView(kOthers) && !leftOutOfSettings(name))
+            layout.settings.insert(QString::fromUtf8(key), canonical(value, homes));
         free(key);
-        if (name != kApps && name != kOthers && !volatileKeys().contains(name))
-            layout.settings.insert(name, canonical(value, false));
     }
     free(iter);
     return layout;
@@ -379,10 +264,10 @@ DockDifference DockDifference::between(const DockLayout &here, const DockLayout 
     // stack's sorting) changed. Name the list it lives in, so a difference is never silent.
     if (difference.appsAdded.isEmpty() && difference.appsRemoved.isEmpty() && !sameContent(here.apps, shared.apps) &&
         !difference.orderChanged)
-        difference.settingsChanged.append(kApps);
+        difference.settingsChanged.append(QLatin1StringView(kApps));
     if (difference.othersAdded.isEmpty() && difference.othersRemoved.isEmpty() &&
         !sameContent(here.others, shared.others) && !difference.orderChanged)
-        difference.settingsChanged.append(kOthers);
+        difference.settingsChanged.append(QLatin1StringView(kOthers));
 
     const auto exists = pathExists ? pathExists : [](const QString &path) { return QFileInfo::exists(path); };
     for (const DockTile &tile : shared.apps) {

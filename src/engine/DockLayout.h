@@ -14,25 +14,45 @@
 
 // One tile of the Dock: an app, a folder, a stack or a spacer.
 struct DockTile {
-    QString label;       // "file-label", else the last path component of the URL
-    QString path;        // the local path of a file URL; empty for spacers and web links
-    QByteArray identity; // what the tile points at: its URL, else its label, else its type
-    QByteArray content;  // everything that makes up the tile, volatile keys left out
+    QString label;       // "file-label", else the last path component of the URL; a folder in a home by its name
+    QString path;        // the local path of a file URL on this Mac; empty for spacers and web links
+    QByteArray identity; // what the tile points at: its bundle identifier, else its URL, else its label or type
+    QByteArray content;  // the tile as compared: what leftOut() names taken out, paths in a home relative to it
 };
 
 // What the Dock holds, read from its preferences (binary or XML property list): the ordered
-// apps, the ordered others and every other top-level setting. The Dock rewrites bookkeeping keys
-// on its own (after every restart and now and then); those are left out, so two layouts are equal
-// exactly when the user would see the same Dock.
+// apps, the ordered others and every other top-level setting, in a canonical form: two layouts
+// are equal exactly when the user would see the same Dock, whichever Mac, language and account
+// name it was written by.
 class DockLayout {
 public:
     // None when the bytes are not a Dock file: not a property list, its root not a dictionary, or
-    // "persistent-apps" present but not an array.
-    static std::optional<DockLayout> parse(const QByteArray &bytes);
+    // "persistent-apps" present but not an array. Paths under homeDirectory (this Mac's home) and
+    // under any /Users/<name> are compared relative to their home.
+    static std::optional<DockLayout> parse(const QByteArray &bytes, const QString &homeDirectory = {});
 
-    // The keys the Dock rewrites by itself. They are ignored at the top level, in each tile and in
-    // each tile's "tile-data" alike.
+    // What the canonical form leaves out, each with its reason. Bookkeeping is what the Dock
+    // rewrites by itself: it is ignored at the top level, in each tile and in each tile's
+    // "tile-data" alike, and a pull keeps this Mac's own. The other entries are left out where
+    // `where` says, when the tile holds what `unless` names.
+    struct LeftOut {
+        enum class Where { TopLevel, Tile, TileData };
+        enum class Unless { Nothing, PointsAtSomething, HasBundleIdentifier };
+        QLatin1StringView key;
+        Where where;
+        bool bookkeeping;
+        Unless unless;
+        const char *reason;
+    };
+    static const QList<LeftOut> &leftOut();
+    // The bookkeeping keys of leftOut().
     static const QStringList &volatileKeys();
+
+    // How the Dock looks rather than what it holds. A Mac that keeps its own look neither compares
+    // these with the shared Dock nor takes them from it, nor shares its own.
+    static const QStringList &lookKeys();
+    // A copy without the look keys.
+    DockLayout withoutLook() const;
 
     QList<DockTile> apps;
     QList<DockTile> others;
@@ -63,6 +83,7 @@ struct DockDifference {
     // the shared one as shown ("41", "56"); empty where a side has none.
     QMap<QString, std::pair<QString, QString>> settingValues;
     QStringList appsNotInstalled; // shared apps whose application is missing on this Mac
+    QStringList lookKeptLocal;    // look keys that differ, and stay as they are on this Mac
     QString pushedBy;             // from the meta file; empty when unknown
     QDateTime pushedAt;
     QString problem; // for Unavailable: which file could not be used, and why (German)

@@ -25,6 +25,9 @@ struct EngineServices {
     bool createSyncFolder = false;
     // How long an operation waits for another one on this Mac (the app's, tandrill-cli's) to end.
     std::chrono::milliseconds operationWait{30000};
+    // Off: this Mac keeps its own look (DockLayout::lookKeys()): not compared with the shared Dock,
+    // not taken from it by a pull, not shared by a push.
+    bool sameLookOnAllMacs = true;
 
     // The process's own home and the standard backups location; no notices, no Dock services.
     static EngineServices forCurrentUser();

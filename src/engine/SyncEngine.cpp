@@ -1,9 +1,10 @@
 #include "SyncEngine.h"
 
+#include "DockApply.h"
 #include "HostInfo.h"
 #include "SafeFile.h"
-#include "SyncDecision.h"
 #include "SharedLog.h"
+#include "SyncDecision.h"
 #include "SyncFormat.h"
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
@@ -204,9 +205,17 @@ SyncEngine::Result SyncEngine::share(bool overShared)
     log(QLatin1String("PUSH: Sende lokales Dock nach ") + lastPathComponent(m_syncFolderPath) + QStringLiteral(" …"));
     // Read first: what is not a Dock is never shared, and nothing is spent on it.
     const double localTime = localDockMTime();
-    const DockBytes local = readLocalDock();
+    DockBytes local = readLocalDock();
     if (!local.layout)
         return pushFailed(local.problem);
+    // A Mac that keeps its own look shares its apps and folders with the shared copy's look.
+    if (!m_services.sameLookOnAllMacs) {
+        const DockBytes shared = readSharedDock();
+        local.bytes = DockApply::forSharing(*local.bytes, shared.layout ? shared.bytes : std::nullopt);
+        local.layout = local.bytes ? DockLayout::parse(*local.bytes, m_services.homeDirectory) : std::nullopt;
+        if (!local.layout)
+            return pushFailed(notADock(QString(kDockFileName)));
+    }
     if (const auto failure = backupLocalDock(QString()))
         return pushFailed(*failure);
     // The push builds on what this Mac agreed with and, when the user chose it over the shared
@@ -281,7 +290,7 @@ SyncEngine::Result SyncEngine::pull()
         return pullFailed(*failure);
 
     const DockBytes current = readLocalDock();
-    const bool sameLayout = current.layout && *current.layout == *incoming.layout;
+    const bool sameLayout = current.layout && sameForThisMac(*current.layout, *incoming.layout);
     if (const auto failure = applyLocalDock(*incoming.bytes))
         return pullFailed(*failure);
     // Whatever this Mac had pushed is settled now: the pulled Dock builds on it, or the user chose
@@ -439,6 +448,17 @@ DockDifference SyncEngine::dockDifference() const
             return unavailable(here.problem);
     }
     DockDifference computed = DockDifference::between(local, *shared.layout);
+    if (!m_services.sameLookOnAllMacs) {
+        // This Mac's look is its own: what differs there is named, not counted.
+        const QStringList &look = DockLayout::lookKeys();
+        for (const QString &key : std::as_const(computed.settingsChanged)) {
+            if (look.contains(key))
+                computed.lookKeptLocal.append(key);
+        }
+        const QStringList kept = computed.lookKeptLocal;
+        computed = DockDifference::between(local.withoutLook(), shared.layout->withoutLook());
+        computed.lookKeptLocal = kept;
+    }
     // Meta file and copy arrive one by one: the meta file names who shared the copy only when it
     // records that copy.
     const SharedPush recorded = readSharedPush();
@@ -781,7 +801,7 @@ SyncEngine::DockBytes SyncEngine::readLocalDock() const
     }
     if (dock.bytes->size() > kMaxDockFileBytes)
         dock.problem = tooLarge(name);
-    else if (!(dock.layout = DockLayout::parse(*dock.bytes)))
+    else if (!(dock.layout = DockLayout::parse(*dock.bytes, m_services.homeDirectory)))
         dock.problem = notADock(name);
     return dock;
 }
@@ -806,17 +826,22 @@ SyncEngine::DockBytes SyncEngine::readSharedDock() const
     dock.bytes = SafeFile::readRegularFile(path, kMaxDockFileBytes);
     if (!dock.bytes)
         dock.problem = notYetAvailable(kDockFileName);
-    else if (!(dock.layout = DockLayout::parse(*dock.bytes)))
+    else if (!(dock.layout = DockLayout::parse(*dock.bytes, m_services.homeDirectory)))
         dock.problem = notADock(QString(kDockFileName));
     return dock;
 }
 
-std::optional<QString> SyncEngine::applyLocalDock(const QByteArray &bytes) const
+std::optional<QString> SyncEngine::applyLocalDock(const QByteArray &dockBytes) const
 {
+    // Another Mac's Dock is made this Mac's first: its bookkeeping, its home and, when asked, its look.
+    const auto bytes =
+        DockApply::forThisMac(dockBytes, readLocalDock().bytes, m_services.homeDirectory, m_services.sameLookOnAllMacs);
+    if (!bytes)
+        return notADock(QString(kDockFileName));
     if (m_services.dockPreferences)
-        return m_services.dockPreferences->import(bytes);
+        return m_services.dockPreferences->import(*bytes);
     ensureDirectory(QFileInfo(localDockPath()).absolutePath());
-    const SafeFile::IoResult written = SafeFile::writeAtomically(localDockPath(), bytes);
+    const SafeFile::IoResult written = SafeFile::writeAtomically(localDockPath(), *bytes);
     return written.ok() ? std::nullopt : std::optional<QString>(written.description);
 }
 
@@ -841,7 +866,8 @@ SyncEngine::SharedPush SyncEngine::readSharedPush() const
 
 bool SyncEngine::sameForThisMac(const DockLayout &a, const DockLayout &b) const
 {
-    return a == b;
+    // A Mac that keeps its own look compares only what the Dock holds.
+    return m_services.sameLookOnAllMacs ? a == b : a.withoutLook() == b.withoutLook();
 }
 
 // The records live beside the backups folder, one pair per sync folder: the agreed Dock's bytes
@@ -868,7 +894,7 @@ SyncEngine::Agreement SyncEngine::readAgreement() const
             kMaxDockFileBytes);
     }
     if (bytes)
-        agreement.layout = DockLayout::parse(*bytes);
+        agreement.layout = DockLayout::parse(*bytes, m_services.homeDirectory);
     if (!agreement.layout)
         return agreement;
     agreement.identity = agreement.layout->identity();

@@ -19,7 +19,9 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
       m_launchTitle(ViewStyle::label(this, 12)), m_launchSubtitle(ViewStyle::label(this, 10)),
       m_approvalHint(new QWidget(this)), m_approvalText(ViewStyle::label(m_approvalHint, 10)),
       m_openLoginItems(new QPushButton(m_approvalHint)), m_syncOnStart(new ToggleSwitch(this)),
-      m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10))
+      m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10)),
+      m_sameLook(new ToggleSwitch(this)), m_sameLookTitle(ViewStyle::label(this, 12)),
+      m_sameLookSubtitle(ViewStyle::label(this, 10))
 {
     setObjectName(QStringLiteral("behaviorSection"));
     setFill(ViewStyle::groupBoxFill(this));
@@ -30,6 +32,9 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     connect(m_syncOnStart, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSyncOnStart);
     m_launchRow = switchRow(m_launchAtLogin, m_launchTitle, m_launchSubtitle);
     m_syncRow = switchRow(m_syncOnStart, m_syncTitle, m_syncSubtitle);
+    m_sameLook->setObjectName(QStringLiteral("sameLookSwitch"));
+    connect(m_sameLook, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSameLookOnAllMacs);
+    m_sameLookRow = switchRow(m_sameLook, m_sameLookTitle, m_sameLookSubtitle);
 
     m_approvalHint->setObjectName(QStringLiteral("approvalHint"));
     m_approvalText->setObjectName(QStringLiteral("approvalHintText"));
@@ -59,9 +64,11 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     column->addWidget(m_approvalHint);
     column->addWidget(divider);
     column->addWidget(m_syncRow);
+    column->addWidget(m_sameLookRow);
 
     connect(m_syncManager, &SyncManager::launchAtLoginChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::syncOnStartChanged, this, &BehaviorSection::redraw);
+    connect(m_syncManager, &SyncManager::sameLookOnAllMacsChanged, this, &BehaviorSection::redraw);
     connect(m_locManager, &LocalizationManager::langChanged, this, &BehaviorSection::retranslate);
     retranslate();
     redraw();
@@ -92,6 +99,7 @@ void BehaviorSection::redraw()
     m_launchAtLogin->setChecked(m_syncManager->launchAtLogin());
     m_launchAtLogin->setEnabled(m_syncManager->loginItemAvailable());
     m_syncOnStart->setChecked(m_syncManager->syncOnStart());
+    m_sameLook->setChecked(m_syncManager->sameLookOnAllMacs());
     // Asked on every draw: the user may approve or refuse in the system settings at any time.
     m_approvalHint->setVisible(m_syncManager->loginItemRequiresApproval());
 }
@@ -119,4 +127,11 @@ void BehaviorSection::retranslate()
                                       "Automatically sync once when Tandrill opens"));
     m_syncRow->setToolTip(localized(m_locManager, "Startet beim Öffnen einen automatischen Sync-Durchlauf",
                                     "Runs an auto sync when the app opens"));
+    m_sameLookTitle->setText(localized(m_locManager, "Gleiches Aussehen auf allen Macs", "Same look on all Macs"));
+    m_sameLookSubtitle->setText(
+        localized(m_locManager,
+                  "Aus: Größe, Vergrößerung, Position und Ausblenden des Docks bleiben auf diesem Mac, wie sie sind. "
+                  "Apps und Ordner werden immer abgeglichen.",
+                  "Off: the Dock's size, magnification, position and hiding stay as they are on this Mac. Apps "
+                  "and folders are always synced."));
 }

@@ -45,6 +45,7 @@ QString settingName(const QString &key, const LocalizationManager *locManager)
         {"orientation", "Position auf dem Bildschirm", "position on screen"},
         {"autohide", "automatisch ausblenden", "automatic hiding"},
         {"autohide-delay", "Verzögerung beim Ausblenden", "hiding delay"},
+        {"autohide-time-modifier", "Tempo beim Ausblenden", "hiding speed"},
         {"mineffect", "Effekt beim Minimieren", "minimize effect"},
         {"minimize-to-application", "ins Programmsymbol minimieren", "minimize into app icon"},
         {"show-recents", "zuletzt benutzte Apps", "recent apps"},
@@ -94,6 +95,17 @@ QStringList details(const DockDifference &difference, const LocalizationManager 
         lines.append(localized(locManager, "Andere Reihenfolge", "Different order"));
     add(settingsWithValues(difference, locManager), "Einstellungen (hier → gemeinsam): ", "Settings (here → shared): ");
     return lines;
+}
+
+QString lookKeptLocal(const DockDifference &difference, const LocalizationManager *locManager)
+{
+    if (difference.lookKeptLocal.isEmpty())
+        return {};
+    QStringList names;
+    for (const QString &key : difference.lookKeptLocal)
+        names.append(settingName(key, locManager));
+    return localized(locManager, "Eigenes Aussehen bleibt auf diesem Mac: ", "This Mac keeps its own look: ") +
+           names.join(QStringLiteral(", "));
 }
 
 QString pushedBy(const DockDifference &difference, const LocalizationManager *locManager)

@@ -20,6 +20,9 @@ QStringList details(const DockDifference &difference, const LocalizationManager 
 // "Air, 7 Dec 2026, 05:03": who shared the Dock and when; empty when neither is known.
 QString pushedBy(const DockDifference &difference, const LocalizationManager *locManager);
 
+// "This Mac keeps its own look: tile size" when look differences stay local; empty otherwise.
+QString lookKeptLocal(const DockDifference &difference, const LocalizationManager *locManager);
+
 // The name a person knows for a Dock setting ("tilesize" → "tile size").
 QString settingName(const QString &key, const LocalizationManager *locManager);
 

@@ -73,6 +73,8 @@ void DockStatusLine::render()
                          "The Dock cannot be compared right now");
         break;
     }
+    if (const QString kept = DockChangeText::lookKeptLocal(difference, m_locManager); !kept.isEmpty())
+        text += QStringLiteral(" · ") + kept;
     m_symbol->setSymbol(symbol);
     m_symbol->setColor(color);
     m_text->setText(text);

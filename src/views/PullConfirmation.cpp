@@ -56,6 +56,8 @@ PullConfirmation::PullConfirmation(const DockDifference &difference, Localizatio
               << localized(locManager, "⚠ Auf diesem Mac nicht installiert (im Dock mit Fragezeichen): ",
                            "⚠ Not installed on this Mac (shown with a question mark in the Dock): ") +
                      difference.appsNotInstalled.join(QStringLiteral(", "));
+    if (const QString kept = DockChangeText::lookKeptLocal(difference, locManager); !kept.isEmpty())
+        lines << QString() << kept;
     lines << QString()
           << localized(locManager, "Vorher wird das aktuelle Dock gesichert.", "The current Dock is backed up first.");
     setInformativeText(lines.join(QLatin1Char('\n')));

@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 #include "TestCommon.h"
+#include "TestDock.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -47,7 +48,8 @@ private slots:
         };
         const char *outcome = "message:string notifications:array result:string";
         const char *failure = "message:string result:string";
-        const char *difference = "appsAdded:array appsNotInstalled:array appsRemoved:array orderChanged:bool "
+        const char *difference = "appsAdded:array appsNotInstalled:array appsRemoved:array lookKeptLocal:array "
+                                 "orderChanged:bool "
                                  "othersAdded:array othersRemoved:array result:string settingsChanged:array";
         const char *backup = "action:string name:string size:number taken:string";
         add("sync", "unknown command", 2, "", "");
@@ -67,6 +69,8 @@ private slots:
         add("diff", "pushed by B", 0, "different", difference);
         add("diff", "not a Dock", 1, "unavailable", failure);
         add("diff", "folder gone", 1, "error", failure);
+        add("diff", "another look", 0, "different", difference);
+        add("diff --keep-look", "another look", 0, "same", difference);
         add("log", "pushed by A", 0, "", "message:string raw:string source:string timestamp:string");
     }
     void commands()
@@ -89,6 +93,13 @@ private slots:
             writeBytes(file("tandrill-meta.txt"), "mtime=1741356300\nhost=Mac B");
             writeFile(file("com.apple.dock.plist"), "dock of B", 1741356300);
             writeBytes(file("status-Mac_A.txt"), "hostname=Mac A\nlast_pulled=1741356200");
+        } else if (scenario == u"another look"_s) {
+            TestDock::Shape shape = TestDock::withApps({u"Notes"_s});
+            shape.settings.insert(u"tilesize"_s, 36);
+            m_mac->writeDock(TestDock::build(shape));
+            shape.settings.insert(u"tilesize"_s, 64);
+            b.writeDock(TestDock::build(shape));
+            QCOMPARE(b.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         } else if (scenario == u"not a Dock"_s) {
             QVERIFY(place(file("com.apple.dock.plist"), scenario));
         } else if (scenario == u"folder gone"_s) {
@@ -100,7 +111,7 @@ private slots:
                           : CliRunner(*m_mac).run(QStringList{u"--host"_s, u"Mac A"_s} + arguments);
         };
         const QStringList before = entryNames(folder());
-        const CliOutput plain = run({command});
+        const CliOutput plain = run(command.split(u' '));
         QCOMPARE(plain.exitCode, exitCode);
         if (exitCode == 2) { // a usage error does nothing and prints nothing on stdout
             QVERIFY(plain.out.isEmpty() && entryNames(folder()).isEmpty());
@@ -110,7 +121,7 @@ private slots:
         if (command == u"hosts"_s && exitCode == 0)
             QVERIFY(plain.out.startsWith("Mac A\t"));
         // Machine-readable: one JSON value on one line, nothing else.
-        const CliOutput json = run({u"--json"_s, command});
+        const CliOutput json = run(QStringList{u"--json"_s} + command.split(u' '));
         QCOMPARE(json.exitCode, exitCode);
         QCOMPARE(json.out.count('\n'), 1);
         QJsonParseError error{};
@@ -125,10 +136,10 @@ private slots:
         QStringList found;
         for (auto it = object.begin(); it != object.end(); ++it)
             found.append(it.key() + u':' + types.value(int(it.value().type())));
-        QCOMPARE(found.join(u' '), keys); // a QJsonObject keeps its keys sorted
-        if (command == u"diff"_s) {       // what a pull would change; writes nothing
+        QCOMPARE(found.join(u' '), keys);    // a QJsonObject keeps its keys sorted
+        if (command.startsWith(u"diff"_s)) { // what a pull would change; writes nothing
             QCOMPARE(entryNames(folder()), before);
-            if (result == u"different"_s) {
+            if (scenario == u"pushed by B"_s) {
                 QCOMPARE(document[u"appsAdded"_s].toArray(), QJsonArray{u"dock of B"_s});
                 QCOMPARE(document[u"appsRemoved"_s].toArray(), QJsonArray{u"dock of A"_s});
             }

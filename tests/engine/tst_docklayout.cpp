@@ -1,3 +1,4 @@
+#include "DockApply.h"
 #include "DockLayout.h"
 #include "TestCommon.h"
 #include "TestDock.h"
@@ -28,14 +29,15 @@ QByteArray nestedDock(int depth, bool binary, bool hiddenClosings = false)
         bytes += object;
     };
     add("\xD1" + be32(1) + be32(2));
-    add("\x54" "deep");
+    add("\x54"
+        "deep");
     for (int level = 0; level < depth; ++level)
         add(level + 1 < depth ? "\xA1" + be32(quint32(3 + level)) : QByteArray("\xA0"));
     const quint32 table = quint32(bytes.size());
     for (const quint32 offset : offsets)
         bytes += be32(offset);
-    return bytes + QByteArray(6, 0) + "\x04\x04" + QByteArray(4, 0) + be32(quint32(offsets.size())) +
-           QByteArray(8, 0) + QByteArray(4, 0) + be32(table);
+    return bytes + QByteArray(6, 0) + "\x04\x04" + QByteArray(4, 0) + be32(quint32(offsets.size())) + QByteArray(8, 0) +
+           QByteArray(4, 0) + be32(table);
 }
 } // namespace
 
@@ -75,7 +77,8 @@ private slots:
         QCOMPARE(DockLayout::parse(bytes).has_value(), isDock);
     }
 
-    // What the Dock rewrites on its own never makes two layouts differ; what the user sees does.
+    // What the Dock rewrites on its own, the language and the account name never make two layouts
+    // differ; what the user sees does.
     void equality_data()
     {
         QTest::addColumn<Shape>("other");
@@ -87,6 +90,8 @@ private slots:
         Shape asXml = base;
         asXml.binary = false;
         QTest::newRow("same Dock as XML") << asXml << true;
+        QTest::newRow("labels in German") << TestDock::realistic(u"de"_s) << true;
+        QTest::newRow("labels in Spanish, another account") << TestDock::realistic(u"es"_s, u"anna.schmidt"_s) << true;
         Shape moved = base;
         moved.apps.move(0, 3);
         QTest::newRow("app moved") << moved << false;
@@ -110,6 +115,37 @@ private slots:
         QCOMPARE(*base == *compared, equal);
         QCOMPARE(DockDifference::between(*base, *compared).result,
                  equal ? DockDifference::Result::Same : DockDifference::Result::Different);
+    }
+
+    // Each entry of the one list: two Docks that differ only there are equal.
+    void leftOut_data()
+    {
+        QTest::addColumn<QByteArray>("other");
+        const QByteArray base = TestDock::build(TestDock::realistic());
+        for (const DockLayout::LeftOut &entry : DockLayout::leftOut())
+            QTest::newRow(entry.key.data()) << TestDock::plant(base, entry.where, entry.key, u"planted"_s);
+    }
+    void leftOut()
+    {
+        QFETCH(QByteArray, other);
+        const auto base = DockLayout::parse(TestDock::build(TestDock::realistic()));
+        QVERIFY(other != TestDock::build(TestDock::realistic()));
+        QVERIFY(base && *base == *DockLayout::parse(other));
+        QCOMPARE(base->identity(), DockLayout::parse(other)->identity());
+    }
+
+    // A Mac that keeps its own look shares its apps with the shared copy's look.
+    void sharingKeepsTheSharedLook()
+    {
+        Shape local = TestDock::realistic();
+        local.apps.removeLast();
+        local.settings.insert(u"tilesize"_s, 64);
+        const QByteArray shared = TestDock::build(TestDock::realistic());
+        const auto pushed = DockLayout::parse(*DockApply::forSharing(TestDock::build(local), shared));
+        QVERIFY(pushed->withoutLook() == DockLayout::parse(TestDock::build(local))->withoutLook());
+        QCOMPARE(pushed->settings, DockLayout::parse(shared)->settings);
+        QCOMPARE(pushed->apps.size(), local.apps.size());
+        QCOMPARE(DockApply::forSharing(TestDock::build(local), std::nullopt), TestDock::build(local));
     }
 
     void difference()

@@ -8,6 +8,8 @@
 #include <thread>
 
 using namespace TestFiles;
+using TestDock::Shape;
+Q_DECLARE_METATYPE(TestDock::Shape)
 
 namespace {
 
@@ -302,6 +304,70 @@ private slots:
         QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), sharedTime);
     }
 
+    // Macs that differ in language, account name and bookkeeping hold one Dock: nothing to pull,
+    // nothing to push, no restart.
+    void sameDockOnMacsThatDiffer_data()
+    {
+        QTest::addColumn<Shape>("local");
+        QTest::newRow("labels in German") << TestDock::realistic(u"de"_s);
+        QTest::newRow("labels in Spanish") << TestDock::realistic(u"es"_s);
+        QTest::newRow("another account") << TestDock::realistic(u"en"_s, u"anna.schmidt"_s);
+        Shape bookkeeping = TestDock::realistic(u"en"_s, u"anna"_s);
+        bookkeeping.generation = 4;
+        QTest::newRow("recent apps, trash and counters") << bookkeeping;
+    }
+    void sameDockOnMacsThatDiffer()
+    {
+        QFETCH(Shape, local);
+        const QByteArray shared = TestDock::build(TestDock::realistic(u"en"_s, u"anna"_s));
+        prepareOtherPush();
+        writeFile(file("com.apple.dock.plist"), shared, 1741356400.5);
+        m_mac->writeDock(TestDock::build(local), 1741356999.25);
+        QCOMPARE(m_mac->engine().dockDifference().result, DockDifference::Result::Same);
+        QCOMPARE(m_mac->run(Mode::Auto), SyncEngine::Result::inSync());
+        QCOMPARE(readBytes(file("com.apple.dock.plist")), shared);
+        QCOMPARE(m_mac->dockRestarts(), 0);
+    }
+
+    // A pull makes another account's Dock this Mac's: its bookkeeping stays, the folders point into
+    // this home without the other Mac's bookmarks, and a Mac that keeps its own look keeps it.
+    void pullMakesTheDockThisMacs_data()
+    {
+        QTest::addColumn<bool>("sameLook");
+        QTest::newRow("same look on all Macs") << true;
+        QTest::newRow("own look") << false;
+    }
+    void pullMakesTheDockThisMacs()
+    {
+        QFETCH(bool, sameLook);
+        Shape sharedShape = TestDock::realistic(u"en"_s, u"anna"_s);
+        sharedShape.settings.insert(u"tilesize"_s, 64);
+        const QByteArray shared = TestDock::build(sharedShape);
+        Shape local = TestDock::withApps({u"Safari"_s});
+        local.generation = 4;
+        local.settings.insert(u"tilesize"_s, 36);
+        const QByteArray before = TestDock::build(local);
+        prepareOtherPush();
+        writeFile(file("com.apple.dock.plist"), shared, 1741356400.5);
+        m_mac->writeDock(before, 1741356309.25);
+        EngineServices services = m_mac->services();
+        services.sameLookOnAllMacs = sameLook;
+        QCOMPARE(SyncEngine(folder(), kHost, services).run(Mode::Pull), SyncEngine::Result::pulled());
+
+        const QByteArray applied = m_mac->dockBytes();
+        const auto layout = DockLayout::parse(applied, m_mac->home());
+        const auto expected = DockLayout::parse(shared, m_mac->home());
+        QVERIFY(layout->withoutLook() == expected->withoutLook());
+        QCOMPARE(layout->settings.value(u"tilesize"_s),
+                 DockLayout::parse(sameLook ? shared : before)->settings[u"tilesize"_s]);
+        for (const QString &key : DockLayout::volatileKeys())
+            QCOMPARE(TestDock::topLevelValue(applied, key), TestDock::topLevelValue(before, key));
+        const QByteArray folders = TestDock::topLevelValue(applied, u"persistent-others"_s);
+        QVERIFY(folders.contains(QUrl::fromLocalFile(m_mac->home() + u"/Downloads/"_s).toEncoded()));
+        QVERIFY(!folders.contains("<key>book</key>"));
+        QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), before);
+    }
+
     // This Mac's own log: at most 500 lines, a line cut short completed, a huge one not emptied, and
     // the lines up to the time the log was cleared dropped.
     void logWriter_data()
@@ -495,6 +561,33 @@ private slots:
         QCOMPARE(names, (QStringList{u"zeta*"_s, u"Alpha"_s, u"Beta"_s, u"Evicted"_s, u"beta"_s}));
         QCOMPARE(hosts->at(3).lastAction, u"sync"_s); // missing fields read as defaults
         QVERIFY(!readHostRegistry(m_root->path() + u"/missing"_s, u"zeta"_s).has_value());
+    }
+
+    // Macs in other languages and accounts share one Dock: a change goes round, then nothing moves.
+    void macsThatDifferSettle()
+    {
+        std::vector<std::unique_ptr<SimulatedMac>> macs;
+        QList<SimulatedMac *> all;
+        for (const auto &[language, account] :
+             {std::pair{u"en"_s, u"anna"_s}, {u"de"_s, u"anna"_s}, {u"es"_s, u"anna.schmidt"_s}}) {
+            macs.push_back(std::make_unique<SimulatedMac>(u"Mac "_s + language, folder(), m_root->path()));
+            macs.back()->writeDock(TestDock::build(TestDock::realistic(language, account)), 1000.25);
+            macs.back()->establish();
+            macs.back()->dock().setRewritesOnRestart(true);
+            macs.back()->dock().setLanguage(language);
+            all.append(macs.back().get());
+        }
+        QCOMPARE(all[0]->run(Mode::Push), SyncEngine::Result::pushed());
+        int conflicts = 0;
+        QVERIFY(settleMacs(all, 1, &conflicts));
+        Shape changed = TestDock::realistic(u"en"_s, u"anna"_s);
+        changed.apps.removeAt(1);
+        all[0]->writeDock(TestDock::build(changed), 5000.5);
+        QVERIFY(settleMacs(all, 3, &conflicts));
+        QCOMPARE(conflicts, 0);
+        QVERIFY(staysQuiet(all, 3));
+        for (const SimulatedMac *mac : all)
+            QVERIFY(*DockLayout::parse(mac->dockBytes(), mac->home()) == *DockLayout::parse(TestDock::build(changed)));
     }
 
     // The stories of several Macs on one folder. Every Mac but a joining one starts in sync on the

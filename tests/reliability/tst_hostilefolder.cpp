@@ -133,7 +133,7 @@ private slots:
             QFile::remove(plant == Plant::LinkedBackups ? m_a->backupsDirectory() : planted);
         QCOMPARE(cli.run({u"--folder"_s, m_folder, u"--host"_s, u"Mac A"_s, u"push"_s}).exitCode, 0);
         QVERIFY(m_b->run(SyncEngine::Mode::Auto).kind() != Kind::Error);
-        QCOMPARE(m_b->dockBytes(), m_a->dockBytes());
+        QVERIFY(DockLayout::parse(m_b->dockBytes()) == DockLayout::parse(m_a->dockBytes())); // B's bookkeeping stays
     }
 
     void hostileHostNames_data()

@@ -64,10 +64,10 @@ void SimulatedDock::restartDock()
     const int generation = ++m_restarts + 1;
     if (!m_rewrites)
         return;
-    // The restarted Dock writes its file again: new stamps, GUIDs and bookmarks, a newer time.
+    // The restarted Dock writes its file again: new stamps, GUIDs, bookmarks and labels, a newer time.
     const double before = SafeFile::modificationTime(m_path).value_or(0);
     if (const auto bytes = exportCurrent()) {
-        writeBytes(m_path, TestDock::rewriteVolatile(*bytes, generation));
+        writeBytes(m_path, TestDock::rewriteVolatile(*bytes, generation, m_language));
         SafeFile::setModificationTime(m_path, before + 7);
     }
 }

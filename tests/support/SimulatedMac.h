@@ -34,11 +34,13 @@ public:
 
     int restarts() const { return m_restarts; }
     void setRewritesOnRestart(bool rewrites) { m_rewrites = rewrites; }
+    void setLanguage(const QString &language) { m_language = language; } // of the labels it rewrites
 
 private:
     QString m_path;
     std::atomic<int> m_restarts{0};
     std::atomic<bool> m_rewrites{false};
+    QString m_language;
 };
 
 // One Mac of a test: its own home (with the Dock file), backups, host name, notifications,

@@ -1,5 +1,6 @@
 #include "TestDock.h"
 
+#include <QMap>
 #include <QUrl>
 
 #include <plist/plist.h>
@@ -52,6 +53,11 @@ void setVolatileTopKeys(plist_t root, int generation)
     plist_dict_set_item(root, "last-analytics-stamp", stamps);
     plist_dict_set_item(root, "trash-full", plist_new_bool(generation % 2 == 1 ? 1 : 0));
     plist_dict_set_item(root, "loc", plist_new_string(generation % 2 ? "de_DE" : "en_US"));
+    plist_dict_set_item(root, "region", plist_new_string(generation % 2 ? "DE" : "US"));
+    plist_t recent = plist_new_array(); // the apps used lately
+    plist_array_append_item(recent,
+                            plist_new_string(QByteArray("Recent " + QByteArray::number(generation)).constData()));
+    plist_dict_set_item(root, "recent-apps", recent);
 }
 
 plist_t tileNode(const Tile &tile, int generation, int index, const char *type)
@@ -97,6 +103,16 @@ Node parse(const QByteArray &bytes)
     return Node(root);
 }
 
+// A few apps as each language names them; the rest carry one name everywhere.
+QString appLabel(const QString &language, qsizetype index)
+{
+    using namespace Qt::StringLiterals;
+    static const QMap<QString, QStringList> names{{u"en"_s, {u"Notes"_s, u"Calendar"_s, u"Photos"_s, u"Music"_s}},
+                                                  {u"de"_s, {u"Notizen"_s, u"Kalender"_s, u"Fotos"_s, u"Musik"_s}},
+                                                  {u"es"_s, {u"Notas"_s, u"Calendario"_s, u"Fotos"_s, u"Música"_s}}};
+    return index < 4 ? names.value(language).value(index) : QStringLiteral("App %1").arg(index + 1);
+}
+
 } // namespace
 
 QByteArray build(const Shape &shape)
@@ -125,18 +141,25 @@ Shape withApps(const QStringList &labels)
     return shape;
 }
 
-Shape realistic()
+Shape realistic(const QString &language, const QString &account)
 {
-    QStringList labels;
-    for (int i = 1; i <= 40; ++i)
-        labels.append(QStringLiteral("App %1").arg(i));
-    Shape shape = withApps(labels);
+    QStringList paths;
+    for (int i = 0; i < 40; ++i)
+        paths.append(appLabel(QStringLiteral("en"), i));
+    Shape shape = withApps(paths);
+    for (int i = 0; i < shape.apps.size(); ++i) {
+        shape.apps[i].label = appLabel(language, i);
+        shape.apps[i].options.insert(QStringLiteral("bundle-identifier"), QStringLiteral("com.example.app%1").arg(i));
+    }
+    const QString home = QLatin1String("/Users/") + account;
+    const QString documents =
+        language == QLatin1String("de") ? QStringLiteral("Dokumente") : QStringLiteral("Documents");
     shape.others = {
         {QStringLiteral("Downloads"),
-         QStringLiteral("/Users/me/Downloads"),
+         home + QLatin1String("/Downloads"),
          {{QStringLiteral("arrangement"), 2}, {QStringLiteral("displayas"), 0}, {QStringLiteral("showas"), 1}}},
-        {QStringLiteral("Documents"),
-         QStringLiteral("/Users/me/Documents"),
+        {documents,
+         home + QLatin1String("/Documents"),
          {{QStringLiteral("arrangement"), 1}, {QStringLiteral("displayas"), 1}, {QStringLiteral("showas"), 2}}}};
     shape.settings = {{QStringLiteral("autohide"), false},
                       {QStringLiteral("tilesize"), 48},
@@ -155,7 +178,8 @@ QByteArray marker(const QByteArray &name)
 
 std::optional<QByteArray> markerOf(const QByteArray &bytes)
 {
-    if (!bytes.startsWith("<?xml"))
+    // A pull writes the Dock binary, as the Dock does.
+    if (!bytes.startsWith("<?xml") && !bytes.startsWith("bplist"))
         return std::nullopt;
     const Node root = parse(bytes);
     plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
@@ -170,7 +194,35 @@ std::optional<QByteArray> markerOf(const QByteArray &bytes)
     return name;
 }
 
-QByteArray rewriteVolatile(const QByteArray &bytes, int generation)
+QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLatin1StringView key, const QString &value)
+{
+    const Node root = parse(bytes);
+    plist_t tile = plist_array_get_item(plist_dict_get_item(root.get(), "persistent-apps"), 0);
+    plist_t node = where == DockLayout::LeftOut::Where::TopLevel ? root.get()
+                   : where == DockLayout::LeftOut::Where::Tile   ? tile
+                                                                 : plist_dict_get_item(tile, "tile-data");
+    plist_dict_set_item(node, QByteArray(key.data(), key.size()).constData(),
+                        plist_new_string(value.toUtf8().constData()));
+    return serialize(root.get(), !bytes.startsWith("<?xml"));
+}
+
+QByteArray topLevelValue(const QByteArray &bytes, const QString &key)
+{
+    const Node root = parse(bytes);
+    plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
+                        ? plist_dict_get_item(root.get(), key.toUtf8().constData())
+                        : nullptr;
+    if (!value)
+        return {};
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(value, &xml, &length);
+    const QByteArray text(xml, static_cast<qsizetype>(length));
+    free(xml);
+    return text;
+}
+
+QByteArray rewriteVolatile(const QByteArray &bytes, int generation, const QString &language)
 {
     const Node root = parse(bytes);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
@@ -188,6 +240,14 @@ QByteArray rewriteVolatile(const QByteArray &bytes, int generation)
             plist_t data = plist_dict_get_item(tile, "tile-data");
             setVolatileTileKeys(tile, data && plist_get_node_type(data) == PLIST_DICT ? data : nullptr, generation,
                                 ++index);
+            char *bundle = nullptr;
+            if (plist_t id = plist_dict_get_item(data, "bundle-identifier"); id && !language.isEmpty())
+                plist_get_string_val(id, &bundle);
+            if (bundle && QByteArrayView(bundle).startsWith("com.example.app")) {
+                const QString label = appLabel(language, QByteArray(bundle + 15).toLongLong());
+                plist_dict_set_item(data, "file-label", plist_new_string(label.toUtf8().constData()));
+            }
+            free(bundle);
         }
     }
     return serialize(root.get(), !bytes.startsWith("<?xml"));
