@@ -3,6 +3,7 @@
 #include "AppLog.h"
 #include "AppcastUpdater.h"
 #include "BookmarkManager.h"
+#include "CheckedDockPreferences.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
 #include "Scheduler.h"
@@ -33,7 +34,9 @@ AppController::AppController(StartMode mode, QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
       m_notifications(
           createSystemNotifier([this](const QString &title, const QString &body) { showTrayMessage(title, body); })),
-      m_dockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory)),
+      m_dockPreferences(
+          createCheckedDockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory),
+                                       DockRestartWatch::system(&relaunchedDockProcesses))),
       m_cloudFiles(createSystemCloudFiles()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
       m_loginItem(createSystemLoginItem()), m_scheduler(createQtScheduler()), m_locManager(&m_settings),

@@ -1,5 +1,6 @@
 // tandrill-cli: the same engine as the app, for scripts and for tests that drive it as a process.
 
+#include "CheckedDockPreferences.h"
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SafeFile.h"
@@ -95,7 +96,9 @@ int folderMissing(const QString &folder, bool json)
 // The system's Dock services for one command; the engine borrows them.
 struct SystemServices {
     CollectingNotifier notifier;
-    std::unique_ptr<DockPreferences> dock = createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory);
+    std::unique_ptr<DockPreferences> dock =
+        createCheckedDockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory),
+                                     DockRestartWatch::system(&relaunchedDockProcesses));
     std::unique_ptr<CloudFiles> cloud = createSystemCloudFiles();
 
     EngineServices engine()

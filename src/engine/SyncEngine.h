@@ -109,7 +109,7 @@ private:
     QString agreedDockPath() const;
     void recordAgreement(const QByteArray &bytes) const;
     std::optional<DockLayout> agreedLayout() const;
-    void restartDock() const;
+    std::optional<QString> restartDock() const; // the error when the Dock did not come back as applied
     bool sharedCopyContradicts(double remote, bool layoutsDiffer) const;
     void notify(const SyncNotice &notice) const;
     void removeOwnConflictMarker() const;
