@@ -9,6 +9,7 @@
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
 #include "platform/HostName.h"
+#include "platform/MachineIdentity.h"
 #include "platform/Notifier.h"
 
 #include <QCommandLineParser>
@@ -104,6 +105,7 @@ struct SystemServices {
     EngineServices engine()
     {
         EngineServices services = EngineServices::forCurrentUser();
+        services.machine = machineIdentity();
         services.notices = noticesTo(&notifier); // German, as the JSON output has always carried them
         services.dockPreferences = dock.get();
         services.cloudFiles = cloud.get();
@@ -230,7 +232,7 @@ int restoreBackup(const QString &folder, const QString &host, const QString &nam
     if (!json && result.kind() == SyncEngine::Result::Kind::Restored) {
         write(stdout, QLatin1String("Sicherung ") + name +
                           QStringLiteral(" wiederhergestellt. Das Dock gilt jetzt als lokale Änderung und wird beim "
-                                        "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
+                                         "nächsten automatischen Abgleich an die anderen Macs weitergegeben.\n"));
     }
     return finish(result, system.notifier.bodies(), json);
 }

@@ -12,6 +12,7 @@ struct HostInfo {
     QString hostname;
     QString lastAction;
     QString lastTime;
+    QString machine; // the hashed identity of the computer that wrote it; empty from older versions
     bool isThisMac = false;
 
     QString actionIcon() const;  // symbol name for lastAction

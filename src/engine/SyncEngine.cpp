@@ -486,7 +486,7 @@ std::optional<QString> SyncEngine::writeStatus(const QString &action) const
 std::optional<QString> SyncEngine::writeStatus(const QString &action, double lastPulled) const
 {
     const SafeFile::IoResult written = SafeFile::writeAtomically(
-        hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled));
+        hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled, m_services.machine));
     return written.ok() ? std::nullopt : std::optional(written.description);
 }
 

@@ -76,8 +76,10 @@ QString backupStampText(const QDateTime &time); // "yyyyMMdd_HHmmss"
 // "mtime=" M, "host=" name, "updated=" time, joined by line feeds, no line feed at the end.
 QByteArray metaContent(double mtime, const QString &hostname, const QDateTime &now);
 
-// "hostname=", "last_action=", "last_time=", "last_pulled=", no line feed at the end.
-QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled);
+// "hostname=", "last_action=", "last_time=", "last_pulled=", then "machine=" (this computer's
+// hashed identity) when there is one; no line feed at the end. Readers ignore keys they do not know.
+QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled,
+                         const QString &machine = {});
 
 // "[" time "] [" host "] " message, with its line feed.
 QByteArray logLine(const QDateTime &now, const QString &hostname, const QString &message);

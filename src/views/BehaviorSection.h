@@ -10,8 +10,9 @@ class SyncManager;
 class ToggleSwitch;
 
 // The settings' "Behavior" box: launch at login (with the hint and a way to the system settings
-// when the system still waits for the user's approval; disabled where the app cannot be a login
-// item) and one automatic sync when the app opens.
+// when the system still waits for the user's approval or refused; disabled with the reason where
+// the app cannot be a login item), one automatic sync when the app opens, and a note when the
+// user turned Tandrill's notifications off.
 class BehaviorSection : public RoundedPanel {
     Q_OBJECT
 
@@ -39,4 +40,5 @@ private:
     QLabel *m_syncTitle;
     QLabel *m_syncSubtitle;
     QWidget *m_syncRow = nullptr;
+    QLabel *m_notificationsOff;
 };

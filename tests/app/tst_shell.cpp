@@ -289,7 +289,8 @@ private slots:
             QPainter painter(&canvas);
             icon.paint(&painter, QRect(QPoint(0, 0), space));
             painter.end();
-            const QRect picture(QPoint((space.width() - drawn.width()) / 2, (space.height() - drawn.height()) / 2) * scale,
+            const QRect picture(QPoint((space.width() - drawn.width()) / 2, (space.height() - drawn.height()) / 2) *
+                                    scale,
                                 drawn * scale);
             int inside = 0;
             for (int y = 0; y < canvas.height(); ++y) {
@@ -400,7 +401,12 @@ private slots:
         QSettings settings(u"Tandrill"_s, u"Tandrill"_s);
         settings.clear();
         settings.setValue(u"TandrillLanguage"_s, u"en"_s);
-        AppController app(AppController::StartMode::TrayOnly);
+        const QString folder = TestEnvironment::root() + u"/login-start-folder"_s;
+        QVERIFY(QDir().mkpath(folder));
+        settings.setValue(u"TandrillFolderPath"_s, folder);
+        settings.setValue(u"TandrillOnboardingComplete"_s, true);
+        AppController app([] { return std::optional<bool>(true); });
+        QVERIFY(!app.startsWithWindow());
         QVERIFY(app.menuBarController());
         QCoreApplication::processEvents();
         QVERIFY(!app.hasWindow());
