@@ -130,14 +130,12 @@ private slots:
         // The running Dock, gone after the restart, a new one three looks later; time is the sleeps.
         qint64 now = 0;
         int looks = 0;
-        DockRestartWatch watch{[&]() -> QList<qint64> {
-                                   if (fault == u"no Dock"_s)
-                                       return {};
-                                   if (looks++ == 0)
-                                       return {100};
-                                   return fault == u"not back"_s || looks < 4 ? QList<qint64>() : QList<qint64>{200};
-                               },
-                               [&now] { return now; }, [&now](int ms) { now += ms; }};
+        const auto docks = [&]() -> QList<qint64> {
+            if (fault == u"no Dock"_s || (looks++ > 0 && (fault == u"not back"_s || looks < 4)))
+                return {};
+            return {looks == 1 ? 100 : 200};
+        };
+        const DockRestartWatch watch{docks, [&now] { return now; }, [&now](int ms) { now += ms; }};
         DockPreferences *daemonTool = nullptr;
         auto inner = createDefaultsDockPreferences(installFakeDefaults(mac.home()), [&] {
             if (fault == u"write back"_s) // the ending Dock writes what it showed into the daemon

@@ -29,23 +29,6 @@ class MacLayerTest : public QObject {
     int m_case = 0;
 
 private slots:
-    void bundleExecutable_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("bundled");
-        QTest::newRow("installed app") << "/Applications/Tandrill.app/Contents/MacOS/Tandrill" << true;
-        QTest::newRow("path not yet clean") << "/Applications/Tandrill.app/Contents/./MacOS//Tandrill" << true;
-        QTest::newRow("bare binary") << "/src/build/bin/tandrill" << false;
-        QTest::newRow("folder named .app only") << "/x/.app/Contents/MacOS/Tandrill" << false;
-        QTest::newRow("not an app folder") << "/x/Tandrill/Contents/MacOS/Tandrill" << false;
-    }
-    void bundleExecutable()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, bundled);
-        QCOMPARE(isAppBundleExecutable(path), bundled);
-    }
-
     // A malformed property list leaves a bundle that macOS refuses to open.
     void infoPlistIsConfigured()
     {
@@ -103,7 +86,7 @@ private slots:
         QVERIFY(SymbolIcons::image(u"folder"_s, 18, Qt::red, 1.0).cacheKey() != first.cacheKey());
     }
 
-    // Where the bundle runs from decides whether it can be a login item.
+    // Whether the program runs from a bundle, and from where, decides whether it can be a login item.
     void bundlePlace_data()
     {
         QTest::addColumn<QString>("path");
@@ -115,7 +98,11 @@ private slots:
         QTest::newRow("named like it") << u"/ApplicationsOld"_s + exe << BundlePlace::OutsideApplications;
         QTest::newRow("translocated") << u"/private/var/folders/x/T/AppTranslocation/0A1B/d"_s + exe
                                       << BundlePlace::Translocated;
+        QTest::newRow("path not yet clean")
+            << u"/Applications/Tandrill.app/Contents/./MacOS//Tandrill"_s << BundlePlace::InApplications;
         QTest::newRow("bare binary") << u"/Applications/tandrill"_s << BundlePlace::NotABundle;
+        QTest::newRow("folder named .app only") << u"/x/.app/Contents/MacOS/Tandrill"_s << BundlePlace::NotABundle;
+        QTest::newRow("not an app folder") << u"/x/Tandrill/Contents/MacOS/Tandrill"_s << BundlePlace::NotABundle;
     }
     void bundlePlace()
     {

@@ -9,7 +9,6 @@ typedef FourCharCode OSType;
 typedef FourCharCode AEEventID;
 typedef FourCharCode AEKeyword;
 
-// The launch's "open application" event, and its property that marks a login-item launch.
 enum { kAEOpenApplication = 'oapp' };
 enum { keyAEPropData = 'prdt' };
 enum { keyAELaunchedAsLogInItem = 'lgit' };

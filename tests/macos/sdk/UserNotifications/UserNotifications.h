@@ -5,7 +5,6 @@
 #include <Foundation/Foundation.h>
 
 typedef NS_OPTIONS(NSUInteger, UNAuthorizationOptions){
-    UNAuthorizationOptionBadge = (1 << 0),
     UNAuthorizationOptionSound = (1 << 1),
     UNAuthorizationOptionAlert = (1 << 2),
 } API_AVAILABLE(macos(10.14));
