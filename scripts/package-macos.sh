@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Builds Tandrill.app for release on a Mac and packs it into a disk image:
-# Release build, Qt's frameworks copied into the bundle (macdeployqt), signed, then a DMG.
+# Release build; the app, its command-line tool and its network plug-in deployed together
+# (macdeployqt copies Qt's frameworks and every other non-system library, libplist among them,
+# into the bundle and points their install names at @rpath/@executable_path); the bundle checked
+# (scripts/check-bundle.sh: nothing loaded from outside the bundle and the system, nothing that
+# needs a macOS above 13.5); signed; then one DMG named by its architecture.
 #
 #   scripts/package-macos.sh                 # ad-hoc signature (runs on this Mac; Gatekeeper warns elsewhere)
 #   TANDRILL_CODESIGN_IDENTITY="Developer ID Application: Name (TEAMID)" scripts/package-macos.sh
 #
 # Other settings: TANDRILL_PACKAGE_BUILD_DIR (default build-release), TANDRILL_ARCHITECTURES
 # (default: this Mac's; "arm64;x86_64" for a universal app, which needs a universal Qt), and
-# CMAKE_PREFIX_PATH for the Qt to use. Homebrew's Qt runs only on the macOS it was built for;
-# an app for macOS 13.5 needs a Qt that targets 13.5 (README).
+# CMAKE_PREFIX_PATH for the Qt and libplist to use. Homebrew's builds run only on the macOS they
+# were built for: the bundle check refuses them when that is newer than 13.5 (README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,19 +31,26 @@ cmake --build "$build" --target tandrill tandrill-cli
 
 app="$build/bin/Tandrill.app"
 version="$(/usr/libexec/PlistBuddy -c 'Print :CFBundleShortVersionString' "$app/Contents/Info.plist")"
+case "$architectures" in
+*";"*) arch_name=universal ;;
+*) arch_name="$architectures" ;;
+esac
 
 macdeployqt="$(command -v macdeployqt || true)"
 if [[ -z "$macdeployqt" && -n "${CMAKE_PREFIX_PATH:-}" ]]; then
     macdeployqt="${CMAKE_PREFIX_PATH%%;*}/bin/macdeployqt"
 fi
 [[ -x "$macdeployqt" ]] || { echo "macdeployqt not found (put Qt's bin/ on PATH)" >&2; exit 1; }
-# The updater's network module (Contents/PlugIns) is loaded on the first update check; it brings
-# QtNetwork, which the executable itself does not link, so macdeployqt is pointed at it.
-"$macdeployqt" "$app" -always-overwrite -executable="$app/Contents/PlugIns/libtandrill_network.so"
-
-# The command-line tool travels inside the bundle and uses the same frameworks.
+# The command-line tool travels inside the bundle and uses the same frameworks and libplist. The
+# updater's network module (Contents/PlugIns) is loaded on the first update check; it brings
+# QtNetwork, which the executable itself does not link. macdeployqt deploys and fixes all three.
 cp "$build/bin/tandrill-cli" "$app/Contents/MacOS/tandrill-cli"
-install_name_tool -add_rpath "@executable_path/../Frameworks" "$app/Contents/MacOS/tandrill-cli" 2>/dev/null || true
+"$macdeployqt" "$app" -always-overwrite -executable="$app/Contents/MacOS/tandrill-cli" \
+    -executable="$app/Contents/PlugIns/libtandrill_network.so"
+
+# Refused before anything is signed: a library from Homebrew or a build folder, or a part that
+# needs a newer macOS than the app's 13.5.
+scripts/check-bundle.sh "$app"
 
 sign=(codesign --force --timestamp=none --sign "$identity")
 if [[ "$identity" != "-" ]]; then
@@ -53,7 +64,7 @@ find "$app/Contents/Frameworks" -maxdepth 1 -name '*.framework' -print0 | xargs 
 "${sign[@]}" "$app"
 codesign --verify --deep --strict --verbose=2 "$app"
 
-dmg="$build/Tandrill-$version.dmg"
+dmg="$build/Tandrill-$version-$arch_name.dmg"
 staging="$(mktemp -d)"
 trap 'rm -rf "$staging"' EXIT
 cp -R "$app" "$staging/"

@@ -3,6 +3,7 @@
 #include "AppLog.h"
 #include "AppcastUpdater.h"
 #include "BookmarkManager.h"
+#include "CheckedDockPreferences.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
 #include "Scheduler.h"
@@ -12,12 +13,17 @@
 #include "platform/FreedMemory.h"
 #include "platform/HostName.h"
 #include "platform/LoginItem.h"
+#include "platform/MachineIdentity.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QMutexLocker>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace {
 // Long enough for the first refresh of the window to have come and gone.
@@ -29,11 +35,18 @@ void openUrl(const QUrl &url)
 }
 } // namespace
 
-AppController::AppController(StartMode mode, QObject *parent)
+AppController::AppController(LoginLaunchProbe launchedAtLogin, QObject *parent)
     : QObject(parent), m_settings(QStringLiteral("Tandrill"), QStringLiteral("Tandrill")),
-      m_notifications(
-          createSystemNotifier([this](const QString &title, const QString &body) { showTrayMessage(title, body); })),
-      m_dockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory)),
+      m_launchedAtLogin(std::move(launchedAtLogin)),
+      m_notifications(createSystemNotifier(
+          [this](const QString &title, const QString &body) { showTrayMessage(title, body); },
+          [this] {
+              QMetaObject::invokeMethod(
+                  this, [this] { m_syncManager->setNotificationsRefused(true); }, Qt::QueuedConnection);
+          })),
+      m_dockPreferences(
+          createCheckedDockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory),
+                                       DockRestartWatch::system(&relaunchedDockProcesses))),
       m_cloudFiles(createSystemCloudFiles()),
       m_bookmarks(std::make_unique<BookmarkManager>(&m_settings, createSystemFolderBookmarks())),
       m_loginItem(createSystemLoginItem()), m_folderPicker(&m_locManager), m_scheduler(createQtScheduler()),
@@ -58,6 +71,7 @@ AppController::AppController(StartMode mode, QObject *parent)
     });
     services.engine.dockPreferences = m_dockPreferences.get();
     services.engine.cloudFiles = m_cloudFiles.get();
+    services.engine.machine = machineIdentity();
     services.bookmarks = m_bookmarks.get();
     services.loginItem = m_loginItem.get();
     services.folderPicker = &m_folderPicker;
@@ -65,8 +79,19 @@ AppController::AppController(StartMode mode, QObject *parent)
     services.scheduler = m_scheduler.get();
     m_syncManager = std::make_unique<SyncManager>(std::move(services));
 
-    if (mode == StartMode::TrayOnly)
+    m_sinceStart.start();
+    m_launch = m_launchedAtLogin ? StartPolicy::launchFrom(m_launchedAtLogin()) : StartPolicy::Launch::ByUser;
+    m_startsWithWindow =
+        StartPolicy::atStart(m_syncManager->isOnboardingComplete(), m_launch) == StartPolicy::Action::ShowWindow;
+    if (!m_startsWithWindow)
         ensureTray();
+    // macOS reports a click on the Dock icon or a second `open` only as the app becoming active.
+    if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                onActivated();
+        });
+    }
 
     m_settleTimer.setSingleShot(true);
     m_settleTimer.setInterval(kSettleMilliseconds);
@@ -101,7 +126,6 @@ void AppController::ensureTray()
     m_menuBar = std::make_unique<MenuBarController>(
         m_syncManager.get(), &m_locManager,
         MenuBarController::WindowActions{[this] { showWindow(); }, [this] { quit(); }});
-    m_notifications->requestPermission();
 }
 
 AppController::~AppController()
@@ -121,6 +145,19 @@ void AppController::showWindow()
     window()->present();
 }
 
+void AppController::onActivated()
+{
+    if (m_launch == StartPolicy::Launch::Unknown && m_launchedAtLogin)
+        m_launch = StartPolicy::launchFrom(m_launchedAtLogin());
+    // Any window counts: an open menu or dialog is what activated the app, not a reopen.
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    const bool visible = std::any_of(windows.begin(), windows.end(), [](const QWindow *window) {
+        return window->isVisible() && window->visibility() != QWindow::Minimized;
+    });
+    if (StartPolicy::onActivated(visible, m_launch, m_sinceStart.elapsed()) == StartPolicy::Action::ShowWindow)
+        showWindow();
+}
+
 void AppController::onContentShown()
 {
     ensureTray();
@@ -129,12 +166,9 @@ void AppController::onContentShown()
 
 void AppController::showTrayMessage(const QString &title, const QString &body)
 {
-    QSystemTrayIcon *tray = m_menuBar ? m_menuBar->trayIcon() : nullptr;
-    if (!tray || !tray->isVisible()) {
-        qCDebug(lcApp) << "no tray item yet; notification dropped";
-        return;
-    }
-    tray->showMessage(title, body, QSystemTrayIcon::Information);
+    // A result is never dropped for want of a tray item: one is made, and a hidden one still posts.
+    ensureTray();
+    m_menuBar->trayIcon()->showMessage(title, body, QSystemTrayIcon::Information);
 }
 
 void AppController::quit()

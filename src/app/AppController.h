@@ -3,15 +3,19 @@
 #include "DialogFolderPicker.h"
 #include "LocalizationManager.h"
 #include "QtTranslations.h"
+#include "StartPolicy.h"
 #include "SystemNotifier.h"
 #include "UpdateDialog.h"
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QObject>
 #include <QSettings>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class BookmarkManager;
 class CloudFiles;
@@ -26,17 +30,24 @@ class UpdaterManager;
 // The running app: it owns the coordinator, the language and the updater for the life of the
 // process, wires the system's services into them, and hands them to the window and the tray
 // item through their constructors. The window is built when it is first shown; the tray item
-// comes to life with it, or at once when the app starts in the tray only (a login start).
+// comes to life with it, or at once when the app starts in the tray only (StartPolicy).
 class AppController : public QObject {
     Q_OBJECT
 
 public:
-    enum class StartMode { Window, TrayOnly };
+    // Whether the system started this process at login; true, false, or none when it cannot tell
+    // (yet). Asked at the start and again when the app is activated while that was unknown.
+    using LoginLaunchProbe = std::function<std::optional<bool>()>;
 
-    explicit AppController(StartMode mode = StartMode::Window, QObject *parent = nullptr);
+    explicit AppController(LoginLaunchProbe launchedAtLogin = {}, QObject *parent = nullptr);
     ~AppController() override;
 
+    // What the start shows: the window (set up by main once the event loop can run) or the tray only.
+    bool startsWithWindow() const { return m_startsWithWindow; }
     void showWindow();
+    // The app became active: on macOS also a click on its Dock icon or a second `open` of the
+    // running app. With no window shown, the window comes back (StartPolicy).
+    void onActivated();
 
     // The main window, built on first use; hasWindow() tells whether it exists yet.
     MainWindow *window();
@@ -57,6 +68,10 @@ private:
     void settleSoon();
 
     QSettings m_settings;
+    LoginLaunchProbe m_launchedAtLogin;
+    StartPolicy::Launch m_launch = StartPolicy::Launch::ByUser;
+    QElapsedTimer m_sinceStart;
+    bool m_startsWithWindow = true;
     // Once the start or the window's first build has settled, what they freed goes back to the
     // system (returnFreedMemory).
     QTimer m_settleTimer;

@@ -23,6 +23,13 @@ QString plainTitle(QString text)
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+// The macOS status item opens its menu itself on a click, and reports the click as well; the
+// menu bar there is coloured by the system, which draws a template image in its own colour.
+bool onMacMenuBar()
+{
+    return QGuiApplication::platformName() == QLatin1String("cocoa");
+}
+
 // Tooltips guess their format; a host name like "<b>x</b>" must not turn into markup.
 QString plainToolTip(const QString &text)
 {
@@ -46,12 +53,14 @@ MenuBarController::MenuBarController(SyncManager *syncManager, LocalizationManag
     });
     m_trayIcon->setContextMenu(m_menu.get());
     m_menu->installEventFilter(this);
-    // A click opens the menu, as the macOS status item does; trays send only a context request
-    // for the other button.
-    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            m_menu->popup(QCursor::pos());
-    });
+    // A click opens the menu, as the macOS status item does by itself; other trays send only a
+    // context request for the other button.
+    if (!onMacMenuBar()) {
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                m_menu->popup(QCursor::pos());
+        });
+    }
 
     if (m_syncManager) {
         connect(m_syncManager, &SyncManager::daemonRunningChanged, this, &MenuBarController::scheduleRefresh);
@@ -142,8 +151,12 @@ void MenuBarController::updateStatusButton()
     if (!m_syncManager)
         return;
     const StatusMenuState state = currentState();
-    m_titleColor = colorFor(StatusMenuModel::buttonTint(state));
-    m_trayIcon->setIcon(StatusIcon::render(m_titleColor));
+    const auto tint = StatusMenuModel::buttonTint(state);
+    m_titleColor = colorFor(tint);
+    // The plain title in the window's text colour can vanish on a menu bar of the other appearance;
+    // as a template the system colours it. The state colours read on either.
+    const bool mask = tint == StatusMenuRow::Tint::Plain && onMacMenuBar();
+    m_trayIcon->setIcon(StatusIcon::render(mask ? QColor(Qt::black) : m_titleColor, mask));
     m_trayIcon->setToolTip(StatusMenuModel::buttonToolTip(state, m_locManager));
 }
 

@@ -56,7 +56,9 @@ QImage StatusIcon::image(int size, const QColor &color)
     return image;
 }
 
-QIcon StatusIcon::render(const QColor &color)
+QIcon StatusIcon::render(const QColor &color, bool mask)
 {
-    return QIcon(new StatusIconEngine(color));
+    QIcon icon(new StatusIconEngine(color));
+    icon.setIsMask(mask);
+    return icon;
 }

@@ -7,6 +7,7 @@
 // transparent ground. Trays show icons, not text, so the title is drawn into one.
 class StatusIcon {
 public:
-    static QIcon render(const QColor &color);
+    // As a mask (a template image on macOS) the system draws it in the menu bar's own colour.
+    static QIcon render(const QColor &color, bool mask = false);
     static QImage image(int size, const QColor &color);
 };

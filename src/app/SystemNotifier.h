@@ -29,4 +29,6 @@ private:
 // Shows one message through the tray item; called on the GUI thread.
 using TrayPresenter = std::function<void(const QString &title, const QString &body)>;
 
-std::unique_ptr<SystemNotifier> createSystemNotifier(TrayPresenter trayPresenter);
+// The system's notification centre where this process has one (macOS, from the bundle; `refused`
+// hears when the user does not allow notifications), else the session bus (Linux) or the tray item.
+std::unique_ptr<SystemNotifier> createSystemNotifier(TrayPresenter trayPresenter, std::function<void()> refused = {});

@@ -2,6 +2,7 @@
 #include "AppStyle.h"
 #include "SingleInstance.h"
 #include "platform/FreedMemory.h"
+#include "platform/LoginItem.h"
 
 #include <QApplication>
 
@@ -17,15 +18,15 @@ int main(int argc, char *argv[])
     // The app lives on in the tray when its window is closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // A login start stays in the tray; any other start shows the window.
-    const bool trayOnly = QApplication::arguments().contains(QStringLiteral("--background"));
+    // A login start stays in the menu bar; a start by the user shows the window (StartPolicy).
+    const auto launchedAtLogin = [] { return launchedAsLoginItem(QApplication::arguments()); };
     SingleInstance instance;
-    if (!instance.claim(!trayOnly))
+    if (!instance.claim(launchedAtLogin() != true))
         return 0; // the running app shows its window instead
 
-    AppController controller(trayOnly ? AppController::StartMode::TrayOnly : AppController::StartMode::Window);
+    AppController controller(launchedAtLogin);
     QObject::connect(&instance, &SingleInstance::showRequested, &controller, &AppController::showWindow);
-    if (!trayOnly)
+    if (controller.startsWithWindow())
         controller.showWindow();
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 // tandrill-cli: the same engine as the app, for scripts and for tests that drive it as a process.
 
+#include "CheckedDockPreferences.h"
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SafeFile.h"
@@ -9,6 +10,7 @@
 #include "platform/CloudFiles.h"
 #include "platform/DockPreferences.h"
 #include "platform/HostName.h"
+#include "platform/MachineIdentity.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -126,7 +128,9 @@ int folderMissing(const QString &folder, bool json)
 // The system's Dock services for one command; the engine borrows them.
 struct SystemServices {
     CollectingNotices notices;
-    std::unique_ptr<DockPreferences> dock = createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory);
+    std::unique_ptr<DockPreferences> dock =
+        createCheckedDockPreferences(createSystemDockPreferences(EngineServices::forCurrentUser().homeDirectory),
+                                     DockRestartWatch::system(&relaunchedDockProcesses));
     std::unique_ptr<CloudFiles> cloud = createSystemCloudFiles();
 
     bool sameLook = true;
@@ -135,6 +139,7 @@ struct SystemServices {
     {
         EngineServices services = EngineServices::forCurrentUser();
         services.sameLookOnAllMacs = sameLook;
+        services.machine = machineIdentity();
         services.notices = notices.handler();
         services.dockPreferences = dock.get();
         services.cloudFiles = cloud.get();

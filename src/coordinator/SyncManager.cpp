@@ -130,7 +130,7 @@ bool sameHosts(const QList<HostInfo> &a, const QList<HostInfo> &b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const HostInfo &x, const HostInfo &y) {
         return x.hostname == y.hostname && x.lastAction == y.lastAction && x.lastTime == y.lastTime &&
-               x.isThisMac == y.isThisMac && x.inConflict == y.inConflict;
+               x.isThisMac == y.isThisMac && x.inConflict == y.inConflict && x.machine == y.machine;
     });
 }
 
@@ -230,9 +230,16 @@ void SyncManager::setLaunchAtLogin(bool enabled)
 {
     if (enabled == m_launchAtLogin)
         return;
-    // A refusal is silent: the switch shows what was asked until the next launch reads the truth.
-    if (m_services.loginItem)
-        enabled ? m_services.loginItem->registerItem() : m_services.loginItem->unregisterItem();
+    // A refused registration keeps the switch off and shows the system's message beside it.
+    if (m_services.loginItem) {
+        LoginItem &item = *m_services.loginItem;
+        const bool done = enabled ? item.registerItem() : item.unregisterItem();
+        m_loginItemError = done ? QString() : item.lastError();
+        if (!done && enabled && item.isAvailable()) {
+            emit launchAtLoginChanged(m_launchAtLogin);
+            return;
+        }
+    }
     m_launchAtLogin = enabled;
     emit launchAtLoginChanged(enabled);
 }
@@ -345,6 +352,14 @@ void SyncManager::setConnectedHosts(const QList<HostInfo> &hosts)
 
 // ---- Identity, paths, engines -----------------------------------------------------------------
 
+bool SyncManager::nameUsedByAnotherMac() const
+{
+    const QString mine = m_services.engine.machine;
+    return !mine.isEmpty() && std::any_of(m_connectedHosts.begin(), m_connectedHosts.end(), [&mine](const HostInfo &h) {
+        return h.isThisMac && !h.machine.isEmpty() && h.machine != mine;
+    });
+}
+
 QString SyncManager::myHostname()
 {
     if (!m_myHostname)
@@ -382,6 +397,19 @@ bool SyncManager::loginItemRequiresApproval() const
 bool SyncManager::loginItemAvailable() const
 {
     return m_services.loginItem && m_services.loginItem->isAvailable();
+}
+
+LoginItem::Availability SyncManager::loginItemAvailability() const
+{
+    return m_services.loginItem ? m_services.loginItem->availability() : LoginItem::Availability::NotABundle;
+}
+
+void SyncManager::setNotificationsRefused(bool refused)
+{
+    if (refused == m_notificationsRefused)
+        return;
+    m_notificationsRefused = refused;
+    emit notificationsRefusedChanged(refused);
 }
 
 bool SyncManager::canOpenLoginItemSettings() const
@@ -845,6 +873,7 @@ void SyncManager::startDaemon()
 void SyncManager::stopDaemon()
 {
     m_autoSyncTimer.reset();
+    m_lastDaemonRun = QDateTime(); // a later start runs first after its own short delay
     ++m_daemonGeneration;
     setDaemonRunning(false);
     m_services.settings->setValue(kDaemonActiveKey, false);
@@ -859,6 +888,7 @@ void SyncManager::daemonTick()
     if (!engine)
         return;
     m_daemonRunQueued = true;
+    m_lastDaemonRun = wallClock();
     struct Outcome {
         std::optional<SyncEngine::Result> result; // none: the folder is missing
         bool ignored = false;
@@ -912,7 +942,25 @@ void SyncManager::startRefreshTimer()
     m_refreshTimer = m_services.scheduler->startRepeating(kRefreshPeriod, this, [this] {
         if (m_isOnboardingComplete)
             requestRefresh(AllParts);
+        catchUpAfterSleep();
     });
+}
+
+QDateTime SyncManager::wallClock() const
+{
+    return m_services.engine.now ? m_services.engine.now() : QDateTime::currentDateTime();
+}
+
+// Timers stand still while the Mac sleeps: a background run due during sleep would come up to a
+// whole period late. The wall clock since the last run tells, with no word from the system.
+void SyncManager::catchUpAfterSleep()
+{
+    if (!m_daemonRunning || !m_autoSyncPeriod || !m_lastDaemonRun.isValid() ||
+        m_lastDaemonRun.msecsTo(wallClock()) < m_autoSyncPeriod->count())
+        return;
+    // The next regular run a whole period after this one.
+    m_autoSyncTimer = m_services.scheduler->startRepeating(*m_autoSyncPeriod, this, [this] { daemonTick(); });
+    daemonTick();
 }
 
 // ---- State refresh -----------------------------------------------------------------------------

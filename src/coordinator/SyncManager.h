@@ -4,7 +4,9 @@
 #include "HostInfo.h"
 #include "LogEntry.h"
 #include "SyncEngine.h"
+#include "platform/LoginItem.h"
 
+#include <QDateTime>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -15,7 +17,6 @@
 
 class BookmarkManager;
 class FolderPicker;
-class LoginItem;
 class QSettings;
 class RepeatingTimer;
 class Scheduler;
@@ -124,6 +125,9 @@ public:
     bool isOnboardingComplete() const { return m_isOnboardingComplete; }
     bool conflictDetected() const { return m_conflictDetected; }
     QList<HostInfo> connectedHosts() const { return m_connectedHosts; }
+    // The status file of this Mac's name was written by another computer: two Macs use one name
+    // (common after Migration Assistant) and would pass for one. Follows connectedHosts.
+    bool nameUsedByAnotherMac() const;
     bool syncOnStart() const { return m_syncOnStart; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     // Off: this Mac keeps its own look (tile size, position, hiding…); apps and folders sync either way.
@@ -157,6 +161,13 @@ public:
     // Beside the approval hint: the system's list of login items, where the user approves it.
     bool canOpenLoginItemSettings() const;
     void openLoginItemSettings();
+    // Why this copy cannot be a login item (the switch shows it), and the system's message when it
+    // refused the last registration or removal (empty when it did not).
+    LoginItem::Availability loginItemAvailability() const;
+    QString loginItemError() const { return m_loginItemError; }
+    // The user did not allow this app's notifications (macOS); the settings say so.
+    bool notificationsRefused() const { return m_notificationsRefused; }
+    void setNotificationsRefused(bool refused);
     QString metaFilePath() const;
     QString conflictFilePath();
     QString statusFilePath(const QString &hostname) const;
@@ -189,6 +200,8 @@ public:
     void stopDaemon();
     void daemonTick();
     void startRefreshTimer();
+    QDateTime wallClock() const;
+    void catchUpAfterSleep();
 
     // State refresh: reads the folder on a worker and assigns the results here.
     void refreshAll();
@@ -225,6 +238,7 @@ signals:
     void syncOnStartChanged(bool enabled);
     void launchAtLoginChanged(bool enabled);
     void sameLookOnAllMacsChanged(bool enabled);
+    void notificationsRefusedChanged(bool refused);
     void hostCustomNamesChanged();
     void dockDifferenceChanged();
     void backupsChanged();
@@ -308,6 +322,8 @@ private:
     QList<HostInfo> m_connectedHosts;
     bool m_syncOnStart = false;
     bool m_launchAtLogin = false;
+    QString m_loginItemError;
+    bool m_notificationsRefused = false;
     HostNameMap m_hostCustomNames;
     DockDifference m_dockDifference;
     QList<BackupInfo> m_backups;
@@ -328,5 +344,6 @@ private:
     int m_folderJobs = 0;
     bool m_daemonRunQueued = false;
     quint64 m_daemonGeneration = 0;
+    QDateTime m_lastDaemonRun; // wall-clock time of the last background run
     quint64 m_conflictGeneration = 0;
 };

@@ -20,6 +20,7 @@ struct EngineServices {
     DockPreferences *dockPreferences = nullptr; // reads, applies and restarts; the Dock file alone when unset
     CloudFiles *cloudFiles = nullptr;           // whether shared files can be read now; plain file checks when unset
     std::function<QDateTime()> now;             // local wall-clock time; the system clock when empty
+    QString machine; // this computer's hashed identity (machineIdentity), for its status file; none when empty
     // A missing sync folder fails every operation. Only a folder the user has just named (the
     // command-line tool's --folder) may be created; a configured one that vanished never is.
     bool createSyncFolder = false;

@@ -42,6 +42,7 @@ std::optional<HostInfo> readHostStatus(const QByteArray &bytes, const QString &m
     host.hostname = *hostname;
     host.lastAction = values->value(QStringLiteral("last_action"), QStringLiteral("sync"));
     host.lastTime = values->value(QStringLiteral("last_time"), QStringLiteral("—"));
+    host.machine = values->value(QStringLiteral("machine"));
     // Status files carry the cleaned name; compare like with like.
     host.isThisMac = host.hostname == SyncFormat::cleanHostName(myHostname);
     return host;

@@ -12,6 +12,7 @@ struct HostInfo {
     QString hostname;
     QString lastAction;
     QString lastTime;
+    QString machine; // the hashed identity of the computer that wrote it; empty from older versions
     bool isThisMac = false;
     bool inConflict = false; // its conflict marker lies in the folder: it waits for its user's choice
 

@@ -293,10 +293,6 @@ SyncEngine::Result SyncEngine::pull()
     const bool sameLayout = current.layout && sameForThisMac(*current.layout, *incoming.layout);
     if (const auto failure = applyLocalDock(*incoming.bytes))
         return pullFailed(*failure);
-    // Whatever this Mac had pushed is settled now: the pulled Dock builds on it, or the user chose
-    // the shared one over it.
-    recordAgreement(*incoming.bytes, *incoming.layout,
-                    identity == recorded.dock ? recorded.history : QList<QByteArray>{}, {});
 
     // The applied file takes the pushed time recorded in the meta file, so that this Mac and the
     // pusher agree on it (the sync service may not keep modification times); a copy that is not the
@@ -307,8 +303,13 @@ SyncEngine::Result SyncEngine::pull()
     if (appliedTime > 0 && SafeFile::exists(localDockPath()))
         SafeFile::setModificationTime(localDockPath(), appliedTime);
     // Restarting the Dock un-minimises the user's windows; a layout it already shows needs none.
-    if (!sameLayout)
-        restartDock();
+    // A Dock that did not come back with the pulled layout is no agreement.
+    if (const auto failure = sameLayout ? std::nullopt : restartDock())
+        return pullFailed(*failure);
+    // Whatever this Mac had pushed is settled now: the pulled Dock builds on it, or the user chose
+    // the shared one over it.
+    recordAgreement(*incoming.bytes, *incoming.layout,
+                    identity == recorded.dock ? recorded.history : QList<QByteArray>{}, {});
     // Without its status the pull is not recorded: the next automatic run would see a conflict.
     if (const auto failure = writeStatus(QStringLiteral("pull")))
         return pullFailed(QStringLiteral("Dock übernommen, aber Status-Datei nicht geschrieben: ") + *failure);
@@ -529,7 +530,10 @@ SyncEngine::Result SyncEngine::restoreBackup(const QString &name)
         log(QLatin1String("RESTORE FEHLER: ") + *failure);
         return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
     }
-    restartDock();
+    if (const auto failure = restartDock()) {
+        log(QLatin1String("RESTORE FEHLER: ") + *failure);
+        return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
+    }
     log(QLatin1String("RESTORE: Sicherung ") + name + QLatin1String(" wiederhergestellt"));
     return Result::restored();
 }
@@ -623,8 +627,8 @@ std::optional<QString> SyncEngine::writeStatus(const QString &action) const
 
 std::optional<QString> SyncEngine::writeStatus(const QString &action, double lastPulled) const
 {
-    const SafeFile::IoResult written =
-        SafeFile::writeAtomically(hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled));
+    const SafeFile::IoResult written = SafeFile::writeAtomically(
+        hostFileURL(kStatusPrefix), statusContent(m_hostname, action, now(), lastPulled, m_services.machine));
     return written.ok() ? std::nullopt : std::optional(written.description);
 }
 
@@ -927,10 +931,9 @@ void SyncEngine::recordAgreement(const QByteArray &bytes, const DockLayout &layo
         SafeFile::writeAtomically(textPath, text);
 }
 
-void SyncEngine::restartDock() const
+std::optional<QString> SyncEngine::restartDock() const
 {
-    if (m_services.dockPreferences)
-        m_services.dockPreferences->restartDock();
+    return m_services.dockPreferences ? m_services.dockPreferences->restartAndCheck() : std::nullopt;
 }
 
 QDateTime SyncEngine::now() const

@@ -147,7 +147,7 @@ private:
     Agreement readAgreement() const;
     void recordAgreement(const QByteArray &bytes, const DockLayout &layout, const QList<QByteArray> &history,
                          const QByteArray &ownPush) const;
-    void restartDock() const;
+    std::optional<QString> restartDock() const; // the error when the Dock did not come back as applied
     Result flagConflict(SyncEngine::Result::Cause cause, const QString &line) const;
     void notify(const SyncNotice &notice) const;
     void removeOwnConflictMarker() const;

@@ -281,10 +281,14 @@ QList<QByteArray> parseHistory(const QString &value)
     return history;
 }
 
-QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled)
+QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled,
+                         const QString &machine)
 {
-    return "hostname=" + cleanHostName(hostname).toUtf8() + "\nlast_action=" + action.toUtf8() +
-           "\nlast_time=" + timestampText(now).toUtf8() + "\nlast_pulled=" + wholeNumberText(lastPulled);
+    QByteArray content = "hostname=" + cleanHostName(hostname).toUtf8() + "\nlast_action=" + action.toUtf8() +
+                         "\nlast_time=" + timestampText(now).toUtf8() + "\nlast_pulled=" + wholeNumberText(lastPulled);
+    if (!machine.isEmpty())
+        content += "\nmachine=" + withoutControlCharacters(machine).toUtf8();
+    return content;
 }
 
 QByteArray logLine(const QDateTime &now, const QString &hostname, const QString &message)

@@ -97,8 +97,10 @@ inline constexpr qsizetype kMaxHistory = 16;
 // The identities of a "history=" value that this Mac can read, in their order; others are dropped.
 QList<QByteArray> parseHistory(const QString &value);
 
-// "hostname=", "last_action=", "last_time=", "last_pulled=", no line feed at the end.
-QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled);
+// "hostname=", "last_action=", "last_time=", "last_pulled=", then "machine=" (this computer's
+// hashed identity) when there is one; no line feed at the end. Readers ignore keys they do not know.
+QByteArray statusContent(const QString &hostname, const QString &action, const QDateTime &now, double lastPulled,
+                         const QString &machine = {});
 
 // "[" time "] [" host "] " message, with its line feed.
 QByteArray logLine(const QDateTime &now, const QString &hostname, const QString &message);

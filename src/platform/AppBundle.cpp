@@ -15,3 +15,19 @@ bool isAppBundleExecutable(const QString &executablePath)
            parts.at(n - 3) == QLatin1String("Contents") && bundle.size() > 4 &&
            bundle.endsWith(QLatin1String(".app"), Qt::CaseInsensitive);
 }
+
+BundlePlace bundlePlace(const QString &executablePath, const QString &homeDirectory)
+{
+    if (!isAppBundleExecutable(executablePath))
+        return BundlePlace::NotABundle;
+    const QString path = QDir::cleanPath(executablePath);
+    if (path.split(QLatin1Char('/')).contains(QLatin1String("AppTranslocation")))
+        return BundlePlace::Translocated;
+    const QStringList folders{QStringLiteral("/Applications"),
+                              QDir::cleanPath(homeDirectory) + QLatin1String("/Applications")};
+    for (const QString &folder : folders) {
+        if (path.startsWith(folder + QLatin1Char('/')))
+            return BundlePlace::InApplications;
+    }
+    return BundlePlace::OutsideApplications;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -23,7 +24,19 @@ public:
 
     // Ends the user's running Dock so that it starts again with the applied preferences.
     virtual void restartDock() = 0;
+
+    // restartDock(), then, where this can be seen, a check that the Dock came back holding what
+    // import() applied last; the error text when it did not.
+    virtual std::optional<QString> restartAndCheck()
+    {
+        restartDock();
+        return std::nullopt;
+    }
 };
+
+// The process ids of this user's Dock processes that the system starts again once ended (launchd
+// on macOS), for watching a restart come back. None on Linux: nothing starts the stand-in again.
+QList<qint64> relaunchedDockProcesses();
 
 // SIGTERM to every process of this user named "Dock", as `killall Dock` does; launchd starts the
 // Dock again.

@@ -21,7 +21,7 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
       m_openLoginItems(new QPushButton(m_approvalHint)), m_syncOnStart(new ToggleSwitch(this)),
       m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10)),
       m_sameLook(new ToggleSwitch(this)), m_sameLookTitle(ViewStyle::label(this, 12)),
-      m_sameLookSubtitle(ViewStyle::label(this, 10))
+      m_sameLookSubtitle(ViewStyle::label(this, 10)), m_notificationsOff(ViewStyle::label(this, 10))
 {
     setObjectName(QStringLiteral("behaviorSection"));
     setFill(ViewStyle::groupBoxFill(this));
@@ -47,7 +47,6 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
         new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 11, ViewStyle::orange(), m_approvalHint));
     hintRow->addWidget(m_approvalText, 1);
     m_openLoginItems->setObjectName(QStringLiteral("openLoginItemsButton"));
-    m_openLoginItems->setVisible(m_syncManager->canOpenLoginItemSettings());
     connect(m_openLoginItems, &QPushButton::clicked, m_syncManager, &SyncManager::openLoginItemSettings);
     hintRow->addWidget(m_openLoginItems);
 
@@ -66,9 +65,15 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     column->addWidget(m_syncRow);
     column->addWidget(m_sameLookRow);
 
+    m_notificationsOff->setObjectName(QStringLiteral("notificationsOffHint"));
+    m_notificationsOff->setWordWrap(true);
+    ViewStyle::setTextColor(m_notificationsOff, ViewStyle::secondaryText(this));
+    column->addWidget(m_notificationsOff);
+
     connect(m_syncManager, &SyncManager::launchAtLoginChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::syncOnStartChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::sameLookOnAllMacsChanged, this, &BehaviorSection::redraw);
+    connect(m_syncManager, &SyncManager::notificationsRefusedChanged, this, &BehaviorSection::redraw);
     connect(m_locManager, &LocalizationManager::langChanged, this, &BehaviorSection::retranslate);
     retranslate();
     redraw();
@@ -101,7 +106,44 @@ void BehaviorSection::redraw()
     m_syncOnStart->setChecked(m_syncManager->syncOnStart());
     m_sameLook->setChecked(m_syncManager->sameLookOnAllMacs());
     // Asked on every draw: the user may approve or refuse in the system settings at any time.
-    m_approvalHint->setVisible(m_syncManager->loginItemRequiresApproval());
+    // One hint beside the switch: why it is disabled, the system's refusal, or the approval it awaits.
+    using Availability = LoginItem::Availability;
+    const bool approval = m_syncManager->loginItemRequiresApproval();
+    const QString refusal = m_syncManager->loginItemError();
+    QString hint;
+    switch (m_syncManager->loginItemAvailability()) {
+    case Availability::NotABundle:
+        hint = localized(m_locManager, "Nicht verfügbar: Tandrill läuft nicht aus seinem App-Bundle (Tandrill.app).",
+                         "Not available: Tandrill is not running from its app bundle (Tandrill.app).");
+        break;
+    case Availability::Translocated:
+        hint = localized(m_locManager,
+                         "Nicht verfügbar: macOS führt Tandrill aus einer abgeschotteten Kopie aus (heruntergeladen "
+                         "und nicht verschoben). Ziehe Tandrill in den Ordner „Programme“ und öffne es dort.",
+                         "Not available: macOS runs Tandrill from a quarantined copy (downloaded and not moved). "
+                         "Move Tandrill to the Applications folder and open it from there.");
+        break;
+    case Availability::OutsideApplications:
+        hint = localized(m_locManager,
+                         "Nicht verfügbar: Tandrill liegt nicht im Ordner „Programme“. Ziehe es dorthin und öffne "
+                         "es von dort.",
+                         "Not available: Tandrill is not in the Applications folder. Move it there and open it "
+                         "from there.");
+        break;
+    case Availability::Available:
+        if (!refusal.isEmpty())
+            hint =
+                localized(m_locManager, "macOS hat das Anmeldeobjekt abgelehnt: ", "macOS refused the login item: ") +
+                refusal;
+        else if (approval)
+            hint = localized(m_locManager, "Bitte in Systemeinstellungen → Allgemein → Anmeldeobjekte bestätigen.",
+                             "Please confirm in System Settings → General → Login Items.");
+        break;
+    }
+    m_approvalText->setText(hint);
+    m_approvalHint->setVisible(!hint.isEmpty());
+    m_openLoginItems->setVisible(m_syncManager->canOpenLoginItemSettings() && (approval || !refusal.isEmpty()));
+    m_notificationsOff->setVisible(m_syncManager->notificationsRefused());
 }
 
 void BehaviorSection::retranslate()
@@ -110,18 +152,13 @@ void BehaviorSection::retranslate()
     m_launchTitle->setText(localized(m_locManager, "Beim Systemstart öffnen", "Launch at Login"));
     m_launchSubtitle->setText(localized(m_locManager, "Tandrill automatisch starten wenn du dich anmeldest",
                                         "Automatically launch Tandrill when you log in"));
-    const QString launchTip =
-        m_syncManager->loginItemAvailable()
-            ? localized(m_locManager, "Tandrill als Anmeldeobjekt in macOS registrieren",
-                        "Register Tandrill as a login item in macOS")
-            : localized(m_locManager, "Nicht verfügbar: Tandrill läuft nicht aus seinem App-Bundle (Tandrill.app).",
-                        "Not available: Tandrill is not running from its app bundle (Tandrill.app).");
+    const QString launchTip = localized(m_locManager, "Tandrill als Anmeldeobjekt in macOS registrieren",
+                                        "Register Tandrill as a login item in macOS");
     m_launchRow->setToolTip(launchTip);
-    m_launchAtLogin->setToolTip(launchTip); // a disabled switch shows its own tooltip
     m_openLoginItems->setText(localized(m_locManager, "Systemeinstellungen öffnen", "Open System Settings"));
-    m_approvalText->setText(localized(m_locManager,
-                                      "Bitte in Systemeinstellungen → Allgemein → Anmeldeobjekte bestätigen.",
-                                      "Please confirm in System Settings → General → Login Items."));
+    m_notificationsOff->setText(localized(
+        m_locManager, "Mitteilungen für Tandrill sind ausgeschaltet: Systemeinstellungen → Mitteilungen → Tandrill.",
+        "Notifications for Tandrill are turned off: System Settings → Notifications → Tandrill."));
     m_syncTitle->setText(localized(m_locManager, "Sync bei App-Start", "Sync on App Launch"));
     m_syncSubtitle->setText(localized(m_locManager, "Beim Öffnen von Tandrill automatisch einmal synchronisieren",
                                       "Automatically sync once when Tandrill opens"));
@@ -134,4 +171,5 @@ void BehaviorSection::retranslate()
                   "Apps und Ordner werden immer abgeglichen.",
                   "Off: the Dock's size, magnification, position and hiding stay as they are on this Mac. Apps "
                   "and folders are always synced."));
+    redraw(); // the hint beside the switch is worded there
 }

@@ -10,8 +10,9 @@ class SyncManager;
 class ToggleSwitch;
 
 // The settings' "Behavior" box: launch at login (with the hint and a way to the system settings
-// when the system still waits for the user's approval; disabled where the app cannot be a login
-// item), one automatic sync when the app opens, and whether the Dock's look is shared too.
+// when the system still waits for the user's approval or refused; disabled with the reason where
+// the app cannot be a login item), one automatic sync when the app opens, whether the Dock's look
+// is shared too, and a note when the user turned Tandrill's notifications off.
 class BehaviorSection : public RoundedPanel {
     Q_OBJECT
 
@@ -43,4 +44,5 @@ private:
     QLabel *m_sameLookTitle;
     QLabel *m_sameLookSubtitle;
     QWidget *m_sameLookRow = nullptr;
+    QLabel *m_notificationsOff;
 };

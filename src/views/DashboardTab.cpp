@@ -10,6 +10,7 @@
 #include "ProminentButton.h"
 #include "PullConfirmation.h"
 #include "RoundedPanel.h"
+#include "SameNameNotice.h"
 #include "StatusCard.h"
 #include "SymbolIcons.h"
 #include "SymbolView.h"
@@ -71,6 +72,7 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
     column->setSpacing(16);
     column->addWidget(m_folderMissing);
     column->addWidget(m_banner);
+    column->addWidget(new SameNameNotice(m_syncManager, m_locManager, content));
     column->addWidget(new DockStatusLine(m_syncManager, m_locManager, content));
     column->addWidget(m_hostGrid);
     column->addWidget(m_statusCards);

@@ -620,7 +620,12 @@ private slots:
         QSettings settings(u"Tandrill"_s, u"Tandrill"_s);
         settings.clear();
         settings.setValue(u"TandrillLanguage"_s, u"en"_s);
-        AppController app(AppController::StartMode::TrayOnly);
+        const QString folder = TestEnvironment::root() + u"/login-start-folder"_s;
+        QVERIFY(QDir().mkpath(folder));
+        settings.setValue(u"TandrillFolderPath"_s, folder);
+        settings.setValue(u"TandrillOnboardingComplete"_s, true);
+        AppController app([] { return std::optional<bool>(true); });
+        QVERIFY(!app.startsWithWindow());
         QVERIFY(app.menuBarController());
         QCoreApplication::processEvents();
         QVERIFY(!app.hasWindow());

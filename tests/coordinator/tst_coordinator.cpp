@@ -203,6 +203,35 @@ private slots:
         QCOMPARE(syncing.count(), 2);
     }
 
+    // Timers stand still while the Mac sleeps; a background run that fell due meanwhile comes with
+    // the first refresh tick after wake, and the next one a whole period after it.
+    void backgroundRunAfterSleep_data()
+    {
+        QTest::addColumn<int>("sleptMinutes");
+        QTest::addColumn<int>("runsAfterWake");
+        QTest::newRow("past the due time") << 150 << 1;
+        QTest::newRow("shorter than the period") << 30 << 0;
+    }
+    void backgroundRunAfterSleep()
+    {
+        QFETCH(int, sleptMinutes);
+        QFETCH(int, runsAfterWake);
+        auto mac = setUpMac();
+        const QDateTime start(QDate(2026, 3, 7), QTime(9, 0));
+        mac->mac().setNow(start);
+        SyncManager &manager = mac->start();
+        manager.setIntervalHours(1);
+        mac->settle();
+        manager.startDaemon();
+        mac->advance(1s);
+        QCOMPARE(count("AUTO: Lokal="), 1);
+        mac->mac().setNow(start.addSecs(sleptMinutes * 60)); // asleep: the wall clock alone moved on
+        mac->advance(5s);
+        QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
+        mac->advance(50min);
+        QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
+    }
+
     // A user sync waits for a background run in flight; quick repeats while it waits are dropped.
     void userSyncNeverOverlapsABackgroundRun()
     {

@@ -1,3 +1,4 @@
+#include "CheckedDockPreferences.h"
 #include "TestCommon.h"
 #include "TestDock.h"
 #include "platform/DockPreferences.h"
@@ -93,5 +94,70 @@ private slots:
     }
 };
 
+// A pull is checked after the Dock's restart: a Dock that is not back, or back with another layout,
+// makes it an error that leaves the backup and records no pull.
+class TestCheckedApply : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pullIsCheckedAfterTheRestart_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("error"); // empty: pulled
+        const QString otherLayout = u"nicht die übernommene Konfiguration"_s;
+        QTest::newRow("none") << u""_s << u""_s;
+        QTest::newRow("no Dock ran, none to wait for") << u"no Dock"_s << u""_s;
+        QTest::newRow("import refused") << u"refuse"_s << u"Could not write domain"_s;
+        QTest::newRow("import merged") << u"merged"_s << otherLayout;
+        QTest::newRow("old state written back late") << u"write back"_s << otherLayout;
+        QTest::newRow("Dock not back") << u"not back"_s << u"nicht wieder gestartet (10 s gewartet)"_s;
+    }
+    void pullIsCheckedAfterTheRestart()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, error);
+        QTemporaryDir root;
+        SimulatedMac mac(u"Mac A"_s, root.path() + u"/sync"_s, root.path());
+        SimulatedMac other(u"Mac B"_s, mac.syncFolder(), root.path());
+        mac.writeDock(dockWith(u"Safari"_s), 1000);
+        other.writeDock(dockWith(u"Xcode"_s), 2000);
+        QCOMPARE(other.run(Mode::Push).kind(), Kind::Pushed);
+        // The fake daemon refuses, or keeps the pulled apps and a profile's one (tests/support).
+        const QString daemon = mac.home() + u"/.fake-preferences-daemon/com.apple.dock."_s;
+        QVERIFY(QDir().mkpath(QFileInfo(daemon).path()));
+        if (fault == u"refuse"_s || fault == u"merged"_s)
+            writeBytes(daemon + fault, TestDock::build(TestDock::withApps({u"Xcode"_s, u"Managed"_s})));
+        // The running Dock, gone after the restart, a new one three looks later; time is the sleeps.
+        qint64 now = 0;
+        int looks = 0;
+        const auto docks = [&]() -> QList<qint64> {
+            if (fault == u"no Dock"_s || (looks++ > 0 && (fault == u"not back"_s || looks < 4)))
+                return {};
+            return {looks == 1 ? 100 : 200};
+        };
+        const DockRestartWatch watch{docks, [&now] { return now; }, [&now](int ms) { now += ms; }};
+        DockPreferences *daemonTool = nullptr;
+        auto inner = createDefaultsDockPreferences(installFakeDefaults(mac.home()), [&] {
+            if (fault == u"write back"_s) // the ending Dock writes what it showed into the daemon
+                daemonTool->import(dockWith(u"Safari"_s));
+        });
+        daemonTool = inner.get();
+        const auto checked = createCheckedDockPreferences(std::move(inner), watch);
+        mac.setDockPreferences(checked.get());
+
+        const SyncEngine::Result result = mac.run(Mode::Pull);
+        QCOMPARE(result.kind(), error.isEmpty() ? Kind::Pulled : Kind::Error);
+        QVERIFY2(result.message().contains(error), qPrintable(result.message()));
+        QVERIFY(now <= 10'250); // bounded
+        QVERIFY(!mac.backups().filter(u"_vor_pull"_s).isEmpty());
+        const QString status = SyncFormat::hostFileName(SyncFormat::kStatusPrefix, mac.hostname());
+        QCOMPARE(readBytes(mac.syncFolder() + u'/' + status).contains("last_action=pull"), error.isEmpty());
+        // A Dock that shows another layout is not taken for the shared one by the next automatic run.
+        if (!error.isEmpty() && fault != u"not back"_s)
+            QVERIFY(mac.run(Mode::Auto).kind() != Kind::InSync);
+    }
+};
+
 TANDRILL_TEST_CLASS(TestDockPreferences)
+TANDRILL_TEST_CLASS(TestCheckedApply)
 #include "tst_dockpreferences.moc"

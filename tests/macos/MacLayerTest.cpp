@@ -1,13 +1,19 @@
 #include "BehaviorSection.h"
+#include "CenterNotifier.h"
+#include "DashboardTab.h"
+#include "StartPolicy.h"
 #include "SymbolIcons.h"
 #include "TestCommon.h"
+#include "TestDock.h"
 #include "ToggleSwitch.h"
 #include "TrayNotifier.h"
 #include "ViewTestFixture.h"
 #include "platform/AppBundle.h"
+#include "platform/UserNotificationCenter.h"
 
 #include <QFile>
 #include <QIcon>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
@@ -23,23 +29,6 @@ class MacLayerTest : public QObject {
     int m_case = 0;
 
 private slots:
-    void bundleExecutable_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("bundled");
-        QTest::newRow("installed app") << "/Applications/Tandrill.app/Contents/MacOS/Tandrill" << true;
-        QTest::newRow("path not yet clean") << "/Applications/Tandrill.app/Contents/./MacOS//Tandrill" << true;
-        QTest::newRow("bare binary") << "/src/build/bin/tandrill" << false;
-        QTest::newRow("folder named .app only") << "/x/.app/Contents/MacOS/Tandrill" << false;
-        QTest::newRow("not an app folder") << "/x/Tandrill/Contents/MacOS/Tandrill" << false;
-    }
-    void bundleExecutable()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, bundled);
-        QCOMPARE(isAppBundleExecutable(path), bundled);
-    }
-
     // A malformed property list leaves a bundle that macOS refuses to open.
     void infoPlistIsConfigured()
     {
@@ -97,39 +86,182 @@ private slots:
         QVERIFY(SymbolIcons::image(u"folder"_s, 18, Qt::red, 1.0).cacheKey() != first.cacheKey());
     }
 
-    // Disabled where the app cannot be a login item; while the system waits for the user's
-    // approval, a way to the system settings where there is one.
+    // Whether the program runs from a bundle, and from where, decides whether it can be a login item.
+    void bundlePlace_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<BundlePlace>("place");
+        const QString exe = u"/Tandrill.app/Contents/MacOS/Tandrill"_s;
+        QTest::newRow("Applications") << u"/Applications"_s + exe << BundlePlace::InApplications;
+        QTest::newRow("the user's Applications") << u"/Users/ann/Applications"_s + exe << BundlePlace::InApplications;
+        QTest::newRow("Downloads") << u"/Users/ann/Downloads"_s + exe << BundlePlace::OutsideApplications;
+        QTest::newRow("named like it") << u"/ApplicationsOld"_s + exe << BundlePlace::OutsideApplications;
+        QTest::newRow("translocated") << u"/private/var/folders/x/T/AppTranslocation/0A1B/d"_s + exe
+                                      << BundlePlace::Translocated;
+        QTest::newRow("path not yet clean")
+            << u"/Applications/Tandrill.app/Contents/./MacOS//Tandrill"_s << BundlePlace::InApplications;
+        QTest::newRow("bare binary") << u"/Applications/tandrill"_s << BundlePlace::NotABundle;
+        QTest::newRow("folder named .app only") << u"/x/.app/Contents/MacOS/Tandrill"_s << BundlePlace::NotABundle;
+        QTest::newRow("not an app folder") << u"/x/Tandrill/Contents/MacOS/Tandrill"_s << BundlePlace::NotABundle;
+    }
+    void bundlePlace()
+    {
+        QFETCH(QString, path);
+        QFETCH(BundlePlace, place);
+        QCOMPARE(::bundlePlace(path, u"/Users/ann"_s), place);
+    }
+
+    // A start by the user shows the window, a login start stays in the menu bar, the wizard comes
+    // first; opening the running app again brings its window back, except as part of a login start.
+    void startAndReopen_data()
+    {
+        using L = StartPolicy::Launch;
+        using A = StartPolicy::Action;
+        QTest::addColumn<bool>("setUp");
+        QTest::addColumn<L>("launch");
+        QTest::addColumn<A>("atStart");
+        QTest::addColumn<bool>("windowVisible");
+        QTest::addColumn<qint64>("reopenedAfterMs");
+        QTest::addColumn<A>("onReopen");
+        QTest::newRow("not set up, at login: the wizard")
+            << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
+        QTest::newRow("by the user") << true << L::ByUser << A::ShowWindow << true << 9000LL << A::Nothing;
+        QTest::newRow("by the user, window closed, Dock icon clicked")
+            << true << L::ByUser << A::ShowWindow << false << 9000LL << A::ShowWindow;
+        QTest::newRow("at login") << true << L::AtLogin << A::MenuBarOnly << false << 500LL << A::Nothing;
+        QTest::newRow("at login, opened later")
+            << true << L::AtLogin << A::MenuBarOnly << false << 9000LL << A::ShowWindow;
+        QTest::newRow("not told, the user activates it")
+            << true << L::Unknown << A::MenuBarOnly << false << 500LL << A::ShowWindow;
+    }
+    void startAndReopen()
+    {
+        QFETCH(bool, setUp);
+        QFETCH(StartPolicy::Launch, launch);
+        QFETCH(StartPolicy::Action, atStart);
+        QFETCH(bool, windowVisible);
+        QFETCH(qint64, reopenedAfterMs);
+        QFETCH(StartPolicy::Action, onReopen);
+        QCOMPARE(StartPolicy::atStart(setUp, launch), atStart);
+        QCOMPARE(StartPolicy::onActivated(windowVisible, launch, reopenedAfterMs), onReopen);
+    }
+
+    // Disabled with the reason where the app cannot be a login item; the system's refusal and its
+    // approval request beside the switch, with a way to the system settings where there is one.
     void loginItemSwitch_data()
     {
-        QTest::addColumn<bool>("available");
+        using A = LoginItem::Availability;
+        QTest::addColumn<A>("availability");
+        QTest::addColumn<QString>("refusal");
         QTest::addColumn<bool>("canOpen");
-        QTest::newRow("outside a bundle") << false << false;
-        QTest::newRow("macOS, approval needed") << true << true;
-        QTest::newRow("no such settings") << true << false;
+        QTest::addColumn<QString>("hint"); // after a click on the switch
+        QTest::newRow("outside a bundle") << A::NotABundle << QString() << false << u"app bundle"_s;
+        QTest::newRow("translocated") << A::Translocated << QString() << true << u"quarantined copy"_s;
+        QTest::newRow("in Downloads") << A::OutsideApplications << QString() << true << u"Applications folder"_s;
+        QTest::newRow("approval needed") << A::Available << QString() << true << u"Please confirm"_s;
+        QTest::newRow("refused") << A::Available << u"Operation not permitted"_s << true
+                                 << u"macOS refused the login item: Operation not permitted"_s;
     }
     void loginItemSwitch()
     {
-        QFETCH(bool, available);
+        QFETCH(LoginItem::Availability, availability);
+        QFETCH(QString, refusal);
         QFETCH(bool, canOpen);
+        QFETCH(QString, hint);
+        const bool available = availability == LoginItem::Availability::Available;
         ViewTestFixture mac(TestEnvironment::root() + u"/login-"_s + QString::number(++m_case));
         FakeLoginItem &item = mac.harness().loginItem();
-        item.m_available = available;
+        item.m_availability = availability;
         item.m_canOpenSettings = canOpen;
+        item.m_refusal = refusal;
         item.m_statusAfterRegister = LoginItem::Status::RequiresApproval;
         mac.startSetUp();
+        mac.loc().setLang(u"en"_s);
         BehaviorSection section(&mac.manager(), &mac.loc());
-        QVERIFY(showView(&section, QSize(480, 240)));
+        QVERIFY(showView(&section, QSize(480, 300)));
         auto *toggle = childNamed<ToggleSwitch>(&section, "launchAtLoginSwitch");
         auto *open = childNamed<QPushButton>(&section, "openLoginItemsButton");
+        auto *text = childNamed<QLabel>(&section, "approvalHintText");
         QCOMPARE(toggle->isEnabled(), available);
-        QVERIFY(!open->isVisible()); // nothing waits for approval yet
+        QCOMPARE(text->isVisible(), !available); // the reason is there from the start
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(item.registerCalls, available ? 1 : 0);
-        QCOMPARE(open->isVisible(), canOpen);
-        if (canOpen) {
+        QCOMPARE(toggle->isChecked(), available && refusal.isEmpty());
+        QVERIFY2(text->isVisible() && text->text().contains(hint), qPrintable(text->text()));
+        QCOMPARE(open->isVisible(), available && canOpen);
+        if (open->isVisible()) {
             QTest::mouseClick(open, Qt::LeftButton);
             QCOMPARE(item.settingsOpened, 1);
         }
+    }
+
+    // The user is asked once, by the first notification; a refusal reaches the settings, and every
+    // notification is still handed to the system (it shows them once they are allowed).
+    void notificationCentre_data()
+    {
+        QTest::addColumn<bool>("granted");
+        QTest::newRow("allowed") << true;
+        QTest::newRow("refused") << false;
+    }
+    void notificationCentre()
+    {
+        QFETCH(bool, granted);
+        struct Centre final : UserNotificationCenter {
+            bool granted = true;
+            int asked = 0;
+            QStringList posted;
+            void requestAuthorization(std::function<void(bool, const QString &)> answer) override
+            {
+                ++asked;
+                answer(granted, {});
+            }
+            void post(const QString &title, const QString &body) override { posted.append(title + u':' + body); }
+        };
+        auto owned = std::make_unique<Centre>();
+        Centre &centre = *owned;
+        centre.granted = granted;
+        ViewTestFixture mac(TestEnvironment::root() + u"/notify-"_s + QString::number(++m_case));
+        SyncManager &manager = mac.startSetUp();
+        BehaviorSection section(&manager, &mac.loc());
+        QVERIFY(showView(&section, QSize(480, 300)));
+        CenterNotifier notifier(std::move(owned), [&manager] { manager.setNotificationsRefused(true); });
+        QCOMPARE(centre.asked, 0); // nothing asked before there is something to say
+        notifier.send(u"one"_s, u"Tandrill"_s);
+        notifier.send(u"two"_s, u"Tandrill"_s);
+        QCOMPARE(centre.asked, 1);
+        QCOMPARE(centre.posted, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
+        QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !granted);
+    }
+
+    // Two computers of one name write one status file; the Dashboard says so, and how to rename one.
+    void sameNameOnTheDashboard_data()
+    {
+        QTest::addColumn<QString>("otherMachine");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("another computer") << u"bbbb"_s << true;
+        QTest::newRow("this computer, its status restored") << u"aaaa"_s << false;
+        QTest::newRow("an older version writes no machine") << QString() << false;
+    }
+    void sameNameOnTheDashboard()
+    {
+        QFETCH(QString, otherMachine);
+        QFETCH(bool, shown);
+        ViewTestFixture mac(TestEnvironment::root() + u"/same-"_s + QString::number(++m_case), u"Studio"_s);
+        mac.harness().mac().setMachine(u"aaaa"_s);
+        mac.startSetUp();
+        DashboardTab tab(&mac.manager(), &mac.loc());
+        QVERIFY(showView(&tab));
+        auto *notice = childNamed<QWidget>(&tab, "sameNameNotice");
+        QVERIFY(!notice->isVisible());
+
+        SimulatedMac other(u"Studio"_s, mac.folder(), TestEnvironment::root());
+        other.setMachine(otherMachine);
+        other.writeDock(TestDock::build(TestDock::withApps({u"Notes"_s})), 2000);
+        QCOMPARE(other.run(Mode::Push).kind(), Kind::Pushed);
+        const QByteArray status = readBytes(mac.folder() + u"/status-Studio.txt"_s);
+        QCOMPARE(status.endsWith(otherMachine.toUtf8().prepend("\nmachine=")), !otherMachine.isEmpty());
+        mac.refresh();
+        QCOMPARE(notice->isVisible(), shown);
     }
 };
 

@@ -66,6 +66,9 @@ std::optional<std::chrono::milliseconds> ManualScheduler::nextDue() const
 bool FakeLoginItem::registerItem()
 {
     ++registerCalls;
+    m_lastError = m_refusal;
+    if (!m_refusal.isEmpty())
+        return false;
     m_status = m_statusAfterRegister;
     return true;
 }

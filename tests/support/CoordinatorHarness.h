@@ -48,13 +48,16 @@ public:
     Status status() const override { return m_status; }
     bool registerItem() override;
     bool unregisterItem() override;
-    bool isAvailable() const override { return m_available; }
+    Availability availability() const override { return m_availability; }
+    QString lastError() const override { return m_lastError; }
     bool canOpenSystemSettings() const override { return m_canOpenSettings; }
     void openSystemSettings() override { ++settingsOpened; }
 
     Status m_status = Status::NotRegistered;
     Status m_statusAfterRegister = Status::Enabled;
-    bool m_available = true;
+    Availability m_availability = Availability::Available;
+    QString m_refusal; // when set, the system refuses to register with this message
+    QString m_lastError;
     bool m_canOpenSettings = false;
     int registerCalls = 0;
     int settingsOpened = 0;

@@ -92,10 +92,9 @@ EngineServices SimulatedMac::services()
     services.backupsDirectory = m_backups;
     services.notices = noticesTo(&m_notifier);
     services.dockPreferences = m_preferences ? m_preferences : &m_dock;
-    if (m_now) {
-        const QDateTime now = *m_now;
-        services.now = [now] { return now; };
-    }
+    services.machine = m_machine;
+    if (m_now) // read at every call, so a test can move the wall clock of a running coordinator
+        services.now = [this] { return *m_now; };
     return services;
 }
 

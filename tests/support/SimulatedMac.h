@@ -79,6 +79,8 @@ public:
 
     // The clock the engine sees; the system clock until set.
     void setNow(const QDateTime &now) { m_now = now; }
+    // This computer's hashed identity, written into its status file; none until set.
+    void setMachine(const QString &machine) { m_machine = machine; }
 
 private:
     QString m_hostname;
@@ -89,6 +91,7 @@ private:
     SimulatedDock m_dock;
     DockPreferences *m_preferences = nullptr;
     std::optional<QDateTime> m_now;
+    QString m_machine;
 };
 
 // Quiet rounds of automatic syncs on every Mac, a conflict resolved by the user's pull, with

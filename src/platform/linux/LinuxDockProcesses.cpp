@@ -49,6 +49,12 @@ void terminateUserDockProcesses()
     }
 }
 
+// Nothing starts the stand-in again: a restart has nothing to come back.
+QList<qint64> relaunchedDockProcesses()
+{
+    return {};
+}
+
 // No preferences daemon caches anything here: the file is the preferences.
 std::unique_ptr<DockPreferences> createSystemDockPreferences(const QString &homeDirectory)
 {

@@ -75,3 +75,8 @@ std::unique_ptr<LoginItem> createSystemLoginItem()
 {
     return std::make_unique<XdgLoginItem>();
 }
+
+std::optional<bool> launchedAsLoginItem(const QStringList &arguments)
+{
+    return arguments.contains(QLatin1String("--background"));
+}

@@ -2,8 +2,12 @@
 #include "platform/LoginItem.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLoggingCategory>
 
+#include <atomic>
+
+#import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
 #import <ServiceManagement/ServiceManagement.h>
 
@@ -11,8 +15,31 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcLoginItem, "tandrill.loginitem")
 
-// The app bundle itself as a login item (macOS 13 and later). SMAppService knows only bundles:
-// a binary started from a build folder is not offered as one.
+// The launch's "open application" Apple event says whether the login item started the app; it is
+// current while the launch finishes. Watched from before main, as Qt finishes the launch in its
+// event loop. 0: not yet known, 1: by the user, 2: at login.
+std::atomic<int> g_launch{0};
+
+const struct LaunchWatch {
+    LaunchWatch()
+    {
+        [NSNotificationCenter.defaultCenter addObserverForName:NSApplicationDidFinishLaunchingNotification
+                                                        object:nil
+                                                         queue:nil
+                                                    usingBlock:^(NSNotification *) {
+                                                      NSAppleEventDescriptor *event =
+                                                          NSAppleEventManager.sharedAppleEventManager.currentAppleEvent;
+                                                      const bool atLogin =
+                                                          event.eventID == kAEOpenApplication &&
+                                                          [event paramDescriptorForKeyword:keyAEPropData].enumCodeValue ==
+                                                              keyAELaunchedAsLogInItem;
+                                                      g_launch = atLogin ? 2 : 1;
+                                                    }];
+    }
+} g_launchWatch;
+
+// The app bundle itself as a login item (macOS 13 and later). SMAppService knows only bundles,
+// and refuses a translocated one ("Operation not permitted").
 class MacLoginItem final : public LoginItem {
 public:
     Status status() const override
@@ -37,10 +64,7 @@ public:
         if (!isAvailable())
             return false;
         NSError *error = nil;
-        const bool done = [[SMAppService mainAppService] registerAndReturnError:&error];
-        if (!done)
-            logFailure("register", error);
-        return done;
+        return done([[SMAppService mainAppService] registerAndReturnError:&error], "register", error);
     }
 
     bool unregisterItem() override
@@ -48,23 +72,39 @@ public:
         if (!isAvailable())
             return false;
         NSError *error = nil;
-        const bool done = [[SMAppService mainAppService] unregisterAndReturnError:&error];
-        if (!done)
-            logFailure("unregister", error);
-        return done;
+        return done([[SMAppService mainAppService] unregisterAndReturnError:&error], "unregister", error);
     }
 
-    bool isAvailable() const override { return isAppBundleExecutable(QCoreApplication::applicationFilePath()); }
+    Availability availability() const override
+    {
+        switch (bundlePlace(QCoreApplication::applicationFilePath(), QDir::homePath())) {
+        case BundlePlace::NotABundle:
+            return Availability::NotABundle;
+        case BundlePlace::Translocated:
+            return Availability::Translocated;
+        case BundlePlace::OutsideApplications:
+            return Availability::OutsideApplications;
+        case BundlePlace::InApplications:
+            break;
+        }
+        return Availability::Available;
+    }
+    QString lastError() const override { return m_lastError; }
     bool canOpenSystemSettings() const override { return true; }
     void openSystemSettings() override { [SMAppService openSystemSettingsLoginItems]; }
 
 private:
-    static void logFailure(const char *operation, NSError *error)
+    bool done(bool succeeded, const char *operation, NSError *error)
     {
-        qCWarning(lcLoginItem).noquote() << "Tandrill: login item" << operation << "failed:"
-                                         << (error ? QString::fromNSString(error.localizedDescription)
-                                                   : QStringLiteral("no reason given"));
+        m_lastError.clear();
+        if (succeeded)
+            return true;
+        m_lastError = error ? QString::fromNSString(error.localizedDescription) : QStringLiteral("?");
+        qCWarning(lcLoginItem).noquote() << "Tandrill: login item" << operation << "failed:" << m_lastError;
+        return false;
     }
+
+    QString m_lastError;
 };
 
 } // namespace
@@ -72,4 +112,12 @@ private:
 std::unique_ptr<LoginItem> createSystemLoginItem()
 {
     return std::make_unique<MacLoginItem>();
+}
+
+std::optional<bool> launchedAsLoginItem(const QStringList &arguments)
+{
+    if (arguments.contains(QLatin1String("--background")))
+        return true;
+    const int launch = g_launch;
+    return launch == 0 ? std::nullopt : std::optional<bool>(launch == 2);
 }

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The macOS compile check's text checks refuse each fault they exist for: a copy of the sources
+# with one fault planted fails with that refusal (the unchanged sources pass mac_compile_check).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# plant NAME EXPECTED COMMAND…: a fresh copy, the command run in it, then the check.
+plant() {
+    local name="$1" expected="$2" copy="$work/$1" output status=0
+    shift 2
+    mkdir -p "$copy/tests/macos"
+    cp -R "$root/scripts" "$root/src" "$copy/"
+    cp -R "$root/tests/macos/sdk" "$copy/tests/macos/"
+    (cd "$copy" && "$@")
+    output="$(bash "$copy/scripts/mac-compile-check.sh" --text-checks-only 2>&1)" || status=$?
+    if [[ $status -eq 0 || "$output" != *"$expected"* ]]; then
+        echo "FAIL $name: expected \"$expected\", got ($status): $output"
+        return 1
+    fi
+    echo "ok   $name"
+}
+
+failures=0
+plant qtdbus "Linux-only Qt modules" \
+    sed -i '1i #include <QDBusConnection>' src/platform/AppBundle.cpp || failures=$((failures + 1))
+plant machine-id "Linux-only paths" \
+    sed -i '$a static const char *kId = "/etc/machine-id";' src/platform/AppBundle.cpp || failures=$((failures + 1))
+plant availability "without their availability attribute" \
+    sed -i 's/^API_AVAILABLE(macos(10.14)) @interface UNUserNotificationCenter/@interface UNUserNotificationCenter/' \
+    tests/macos/sdk/UserNotifications/UserNotifications.h || failures=$((failures + 1))
+plant availability-function "without their availability attribute" \
+    sed -i 's/ API_AVAILABLE(macos(10.0));/;/' tests/macos/sdk/CoreFoundation/CoreFoundation.h || failures=$((failures + 1))
+[[ $failures -eq 0 ]]
