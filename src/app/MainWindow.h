@@ -46,12 +46,14 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void showAbout();
     void placeOnFirstShow();
     void storeGeometry();
 
+    SyncManager *m_syncManager;
     QSettings *m_settings;
     bool m_placed = false;
     LocalizationManager *m_locManager;

@@ -1,6 +1,8 @@
 #include "SyncManager.h"
 
+#include "BackgroundNotices.h"
 #include "BookmarkManager.h"
+#include "ChangeWatcher.h"
 #include "FolderSnapshot.h"
 #include "SafeFile.h"
 #include "Scheduler.h"
@@ -23,6 +25,7 @@ const QString kEmDash = QStringLiteral("—");
 const QString kFolderKey = QStringLiteral("TandrillFolderPath");
 const QString kOnboardingKey = QStringLiteral("TandrillOnboardingComplete");
 const QString kSyncOnStartKey = QStringLiteral("TandrillSyncOnStart");
+const QString kSyncOnChangeKey = QStringLiteral("TandrillSyncOnChange");
 const QString kHostNamesKey = QStringLiteral("TandrillHostCustomNames");
 const QString kIntervalKey = QStringLiteral("TandrillIntervalHours");
 const QString kDaemonActiveKey = QStringLiteral("TandrillAutoSyncActive");
@@ -106,13 +109,28 @@ bool sameLog(const QList<LogEntry> &a, const QList<LogEntry> &b)
                       [](const LogEntry &x, const LogEntry &y) { return x.raw == y.raw; });
 }
 
+// Runs one engine operation and keeps what it left behind, so that the change watcher takes the
+// run's own writes for no change.
+SyncEngine::Result runRecorded(const SyncEngine &engine, const QString &dockPath, std::optional<WatchedState> &last,
+                               const std::function<SyncEngine::Result()> &operation)
+{
+    const WatchedState before = WatchedState::read(engine.syncFolderPath(), dockPath);
+    const SyncEngine::Result result = operation();
+    using Kind = SyncEngine::Result::Kind;
+    last = stateAfterRun(before, WatchedState::read(engine.syncFolderPath(), dockPath), result.kind() == Kind::Pushed,
+                         result.kind() == Kind::Pulled || result.kind() == Kind::Restored);
+    return result;
+}
+
 } // namespace
 
 SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
     : QObject(parent), m_services(std::move(services)), m_reader(std::make_unique<FolderSnapshotReader>()),
       m_engineWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-engine"))),
-      m_folderWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-folder"))), m_lastSyncLocal(kEmDash),
-      m_lastSyncRemote(kEmDash), m_remoteHostname(kEmDash)
+      m_folderWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-folder"))),
+      m_lastRunState(std::make_shared<std::optional<WatchedState>>()),
+      m_backgroundNotices(std::make_shared<BackgroundNotices>()), m_lastSyncLocal(kEmDash), m_lastSyncRemote(kEmDash),
+      m_remoteHostname(kEmDash)
 {
     Q_ASSERT(m_services.settings && m_services.scheduler);
     QSettings &settings = *m_services.settings;
@@ -120,6 +138,7 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
     m_syncFolderPath = settings.value(kFolderKey).toString();
     m_isOnboardingComplete = settings.value(kOnboardingKey, false).toBool();
     setSyncOnStart(settings.value(kSyncOnStartKey, false).toBool());
+    setSyncOnChange(settings.value(kSyncOnChangeKey, true).toBool());
     const int storedInterval = settings.value(kIntervalKey, 1).toInt();
     setIntervalHours(storedInterval > 1 ? storedInterval : 1);
     if (settings.contains(kHostNamesKey)) {
@@ -135,6 +154,10 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
             settings.setValue(kFolderKey, m_syncFolderPath);
         }
     }
+    m_watcher = std::make_unique<ChangeWatcher>(m_services.scheduler);
+    m_watcher->onSettled = [this](ChangeWatcher::Side) { changeSettled(); };
+    m_watcher->onActivity = [this] { requestRefresh(AllParts); };
+    watchFolder();
     if (m_isOnboardingComplete) {
         registerPresence(makeEngine());
         refreshAll();
@@ -143,13 +166,13 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
         if (m_syncOnStart)
             m_services.scheduler->singleShot(kSyncOnStartDelay, this, [this] { performSync(SyncEngine::Mode::Auto); });
     }
-    startRefreshTimer();
 }
 
 SyncManager::~SyncManager()
 {
     m_autoSyncTimer.reset();
     m_refreshTimer.reset();
+    m_watcher.reset();
     // Let a running engine job finish before the folder access ends.
     m_engineWorker.reset();
     m_folderWorker.reset();
@@ -175,6 +198,26 @@ void SyncManager::setSyncOnStart(bool enabled)
     m_services.settings->setValue(kSyncOnStartKey, enabled);
     if (changed)
         emit syncOnStartChanged(enabled);
+}
+
+void SyncManager::setSyncOnChange(bool enabled)
+{
+    const bool changed = enabled != m_syncOnChange;
+    m_syncOnChange = enabled;
+    m_services.settings->setValue(kSyncOnChangeKey, enabled);
+    if (changed)
+        emit syncOnChangeChanged(enabled);
+}
+
+void SyncManager::setWindowVisible(bool visible)
+{
+    if (visible == m_windowVisible)
+        return;
+    m_windowVisible = visible;
+    updateSafetyRefresh();
+    // What changed while nobody looked shows as the window opens.
+    if (visible)
+        refreshAll();
 }
 
 void SyncManager::setLaunchAtLogin(bool enabled)
@@ -322,6 +365,16 @@ std::optional<std::chrono::milliseconds> SyncManager::autoSyncPeriod() const
     return m_autoSyncTimer ? m_autoSyncPeriod : std::nullopt;
 }
 
+QStringList SyncManager::watchedPaths() const
+{
+    return m_watcher->watchedPaths();
+}
+
+QString SyncManager::localDockPath() const
+{
+    return m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+}
+
 // ---- Folder set-up, change, reset -------------------------------------------------------------
 
 void SyncManager::pickSyncFolder(std::function<void(std::optional<QString>)> completion)
@@ -336,6 +389,13 @@ void SyncManager::storeFolderPath(const QString &path)
 {
     setSyncFolderPath(path);
     m_services.settings->setValue(kFolderKey, path);
+    watchFolder();
+}
+
+void SyncManager::watchFolder()
+{
+    m_watcher->setPaths(m_isOnboardingComplete ? m_syncFolderPath : QString(), localDockPath());
+    updateSafetyRefresh();
 }
 
 void SyncManager::createSyncFolder(std::function<void()> then)
@@ -359,9 +419,9 @@ void SyncManager::completeSetup(const QString &folder)
 {
     if (m_services.bookmarks)
         m_services.bookmarks->saveBookmark(folder);
-    storeFolderPath(QDir::cleanPath(folder));
     m_services.settings->setValue(kOnboardingKey, true);
     setIsOnboardingComplete(true);
+    storeFolderPath(QDir::cleanPath(folder));
     // The engine only works in a folder that is there: announce this Mac once it exists.
     createSyncFolder([this] { registerPresence(makeEngine()); });
     refreshAll();
@@ -423,12 +483,14 @@ void SyncManager::resetAllSettings()
 
     QSettings &settings = *m_services.settings;
     for (const QString &key :
-         {kFolderKey, kOnboardingKey, kSyncOnStartKey, kHostNamesKey, kIntervalKey, kDaemonActiveKey})
+         {kFolderKey, kOnboardingKey, kSyncOnStartKey, kSyncOnChangeKey, kHostNamesKey, kIntervalKey, kDaemonActiveKey})
         settings.remove(key);
     settings.sync();
 
     setSyncFolderPath(QString());
     setIsOnboardingComplete(false);
+    watchFolder();
+    setSyncOnChange(true);
     setConnectedHosts({});
     setHostCustomNames({});
     setSyncOnStart(false);
@@ -502,11 +564,12 @@ void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFoll
     // is there, otherwise the sync fails and the bookmark gets one chance to find the folder.
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
     runEngineJob(
-        [engine = std::move(engine), mode, result]() mutable {
+        [engine = std::move(engine), mode, result, last = m_lastRunState, dockPath = localDockPath()]() mutable {
             if (folderPresent(engine.syncFolderPath()))
-                *result = engine.run(mode);
+                *result = runRecorded(engine, dockPath, *last, [&] { return engine.run(mode); });
         },
         [this, mode, result, mayFollowFolder] {
+            ++m_engineRuns;
             if (!*result) {
                 setSyncFolderMissing(true);
                 if (mayFollowFolder && followMovedFolder()) {
@@ -531,6 +594,9 @@ void SyncManager::finishSync(const SyncStatus &status)
     if (status.outcome == SyncStatus::Outcome::Conflict)
         setConflictDetected(true);
     refreshAll();
+    // A change that settled while this run was busy is looked at now.
+    if (std::exchange(m_changeRunWanted, false))
+        changeSettled();
     m_services.scheduler->singleShot(kStatusClearDelay, this, [this] {
         setStatusMessage(QString());
         setSyncStatus({});
@@ -544,8 +610,14 @@ void SyncManager::restoreBackup(const QString &name)
     if (!engine)
         return;
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
-    runEngineJob([engine = std::move(*engine), name, result]() mutable { *result = engine.restoreBackup(name); },
-                 [this, result] { finishSync(finished(SyncEngine::Mode::Pull, **result)); });
+    runEngineJob(
+        [engine = std::move(*engine), name, result, last = m_lastRunState, dockPath = localDockPath()]() mutable {
+            *result = runRecorded(engine, dockPath, *last, [&] { return engine.restoreBackup(name); });
+        },
+        [this, result] {
+            ++m_engineRuns;
+            finishSync(finished(SyncEngine::Mode::Pull, **result));
+        });
 }
 
 void SyncManager::inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done)
@@ -571,6 +643,7 @@ void SyncManager::dismissConflict()
 {
     // Refreshes already on their way read the marker before it was deleted; their answer is stale.
     ++m_conflictGeneration;
+    m_backgroundNotices->conflictDismissed();
     if (!m_syncFolderPath.isEmpty()) {
         const QString marker = conflictFilePath();
         ++m_folderJobs;
@@ -608,36 +681,71 @@ void SyncManager::stopDaemon()
 
 void SyncManager::daemonTick()
 {
-    std::optional<SyncEngine> engine = makeEngine();
-    if (!engine || m_isSyncing || m_daemonRunQueued)
+    backgroundRun(false);
+}
+
+void SyncManager::changeSettled()
+{
+    if (m_daemonRunning && m_syncOnChange)
+        backgroundRun(true);
+}
+
+void SyncManager::backgroundRun(bool onlyOnChange)
+{
+    if (m_syncFolderPath.isEmpty())
         return;
+    if (m_isSyncing || m_daemonRunQueued) {
+        m_changeRunWanted = m_changeRunWanted || onlyOnChange;
+        return;
+    }
+    EngineServices services = m_services.engine;
+    if (services.notices) {
+        services.notices = [post = services.notices, filter = m_backgroundNotices,
+                            flagged = m_conflictDetected](const SyncNotice &notice) {
+            if (filter->shouldPost(notice, flagged))
+                post(notice);
+        };
+    }
     m_daemonRunQueued = true;
     auto missing = std::make_shared<bool>(false);
+    auto ran = std::make_shared<bool>(false);
     runEngineJob(
-        [engine = std::move(*engine), missing]() mutable {
+        [engine = SyncEngine(m_syncFolderPath, myHostname(), services), missing, ran, onlyOnChange,
+         last = m_lastRunState, dockPath = localDockPath()]() mutable {
             if (!folderPresent(engine.syncFolderPath())) {
                 *missing = true;
                 return;
             }
+            // A settled change that left both Docks as the last run saw them is this Mac's own
+            // writes, or the Dock's bookkeeping: nothing to decide.
+            if (onlyOnChange && *last && **last == WatchedState::read(engine.syncFolderPath(), dockPath))
+                return;
+            *ran = true;
             SyncEngine::ensureDirectory(engine.backupsDirectory());
-            engine.autoSync();
+            runRecorded(engine, dockPath, *last, [&] { return engine.autoSync(); });
         },
-        [this, missing] {
+        [this, missing, ran] {
             m_daemonRunQueued = false;
+            m_engineRuns += *ran ? 1 : 0;
             setSyncFolderMissing(*missing);
             if (*missing)
                 followMovedFolder();
             if (m_isOnboardingComplete)
                 refreshAll();
+            if (std::exchange(m_changeRunWanted, false))
+                changeSettled();
         });
 }
 
-void SyncManager::startRefreshTimer()
+void SyncManager::updateSafetyRefresh()
 {
-    m_refreshTimer = m_services.scheduler->startRepeating(kRefreshPeriod, this, [this] {
-        if (m_isOnboardingComplete)
-            requestRefresh(AllParts);
-    });
+    if (!m_windowVisible || !m_isOnboardingComplete) {
+        m_refreshTimer.reset();
+        return;
+    }
+    if (!m_refreshTimer)
+        m_refreshTimer =
+            m_services.scheduler->startRepeating(kSafetyRefreshPeriod, this, [this] { requestRefresh(AllParts); });
 }
 
 // ---- State refresh -----------------------------------------------------------------------------
@@ -701,8 +809,11 @@ void SyncManager::startRefresh()
         [this, generation, folder = request.folder](FolderSnapshot snapshot) {
             m_refreshInFlight = false;
             // A folder change or reset while the read was running makes its result meaningless.
-            if (folder == m_syncFolderPath)
+            if (folder == m_syncFolderPath) {
                 applySnapshot(snapshot, generation);
+                // A watch lost to a replaced or renamed folder is set up again once it is back.
+                m_watcher->rearm();
+            }
             startRefresh();
         });
 }

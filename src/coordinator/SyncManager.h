@@ -14,6 +14,7 @@
 #include <optional>
 
 class BookmarkManager;
+class ChangeWatcher;
 class FolderPicker;
 class LoginItem;
 class QSettings;
@@ -22,6 +23,8 @@ class Scheduler;
 class FolderSnapshotReader;
 class SerialWorker;
 struct FolderSnapshot;
+struct WatchedState;
+class BackgroundNotices;
 
 using HostNameMap = QMap<QString, QString>;
 
@@ -72,13 +75,16 @@ class SyncManager : public QObject {
     Q_PROPERTY(bool conflictDetected READ conflictDetected NOTIFY conflictDetectedChanged)
     Q_PROPERTY(QList<HostInfo> connectedHosts READ connectedHosts NOTIFY connectedHostsChanged)
     Q_PROPERTY(bool syncOnStart READ syncOnStart WRITE setSyncOnStart NOTIFY syncOnStartChanged)
+    Q_PROPERTY(bool syncOnChange READ syncOnChange WRITE setSyncOnChange NOTIFY syncOnChangeChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(HostNameMap hostCustomNames READ hostCustomNames WRITE setHostCustomNames NOTIFY hostCustomNamesChanged)
     Q_PROPERTY(DockDifference dockDifference READ dockDifference NOTIFY dockDifferenceChanged)
     Q_PROPERTY(QList<BackupInfo> backups READ backups NOTIFY backupsChanged)
 
 public:
-    static constexpr auto kRefreshPeriod = std::chrono::milliseconds(5000);
+    // While the window is open, a change the watcher missed still shows within this period; with the
+    // window closed nothing is read unless something changed.
+    static constexpr auto kSafetyRefreshPeriod = std::chrono::milliseconds(60000);
     static constexpr auto kFirstDaemonRunDelay = std::chrono::milliseconds(1000);
     static constexpr auto kSyncOnStartDelay = std::chrono::milliseconds(1500);
     static constexpr auto kStatusClearDelay = std::chrono::milliseconds(3000);
@@ -103,6 +109,8 @@ public:
     bool conflictDetected() const { return m_conflictDetected; }
     QList<HostInfo> connectedHosts() const { return m_connectedHosts; }
     bool syncOnStart() const { return m_syncOnStart; }
+    // Background sync also runs once a change to either Dock has settled, not only at its interval.
+    bool syncOnChange() const { return m_syncOnChange; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     HostNameMap hostCustomNames() const { return m_hostCustomNames; }
     // What a pull would change on this Mac; read with the folder, when a Dock changed.
@@ -112,6 +120,9 @@ public:
 
     void setIntervalHours(int hours);
     void setSyncOnStart(bool enabled);
+    void setSyncOnChange(bool enabled);
+    // The app shell says whether the window is on screen: only then does the safety refresh run.
+    void setWindowVisible(bool visible);
     void setLaunchAtLogin(bool enabled);
     void setHostCustomNames(const HostNameMap &names);
 
@@ -153,7 +164,6 @@ public:
     void startDaemon();
     void stopDaemon();
     void daemonTick();
-    void startRefreshTimer();
 
     // State refresh: reads the folder on a worker and assigns the results here.
     void refreshAll();
@@ -171,6 +181,10 @@ public:
     bool hasPendingWork() const;
     // The auto-sync timer's period, or none while it is off.
     std::optional<std::chrono::milliseconds> autoSyncPeriod() const;
+    // The paths the change watcher has under watch now.
+    QStringList watchedPaths() const;
+    // Engine runs finished since this coordinator started, of any kind but the presence check.
+    int engineRuns() const { return m_engineRuns; }
 
 signals:
     void daemonRunningChanged(bool running);
@@ -188,6 +202,7 @@ signals:
     void conflictDetectedChanged(bool conflict);
     void connectedHostsChanged();
     void syncOnStartChanged(bool enabled);
+    void syncOnChangeChanged(bool enabled);
     void launchAtLoginChanged(bool enabled);
     void hostCustomNamesChanged();
     void dockDifferenceChanged();
@@ -232,13 +247,24 @@ private:
     void storeFolderPath(const QString &path);
     void createSyncFolder(std::function<void()> then = {});
     void runEngineJob(std::function<void()> job, std::function<void()> done);
+    // A background run: at the interval, or once a change settled (then only when something changed
+    // since the last run), with notices as background runs post them.
+    void backgroundRun(bool onlyOnChange);
+    void changeSettled();
+    void watchFolder();
+    void updateSafetyRefresh();
+    QString localDockPath() const;
 
     CoordinatorServices m_services;
     std::unique_ptr<FolderSnapshotReader> m_reader; // used on m_folderWorker only
     std::unique_ptr<SerialWorker> m_engineWorker;   // every engine run of this Mac, one at a time
     std::unique_ptr<SerialWorker> m_folderWorker;   // the coordinator's own reads, writes and deletes
     std::unique_ptr<RepeatingTimer> m_autoSyncTimer;
-    std::unique_ptr<RepeatingTimer> m_refreshTimer;
+    std::unique_ptr<RepeatingTimer> m_refreshTimer; // only while the window is visible
+    std::unique_ptr<ChangeWatcher> m_watcher;
+    // What the last engine run left behind; used on m_engineWorker only.
+    std::shared_ptr<std::optional<WatchedState>> m_lastRunState;
+    std::shared_ptr<BackgroundNotices> m_backgroundNotices;
     std::optional<std::chrono::milliseconds> m_autoSyncPeriod;
     std::optional<QString> m_myHostname;
 
@@ -257,6 +283,10 @@ private:
     bool m_conflictDetected = false;
     QList<HostInfo> m_connectedHosts;
     bool m_syncOnStart = false;
+    bool m_syncOnChange = true;
+    bool m_windowVisible = false;
+    bool m_changeRunWanted = false;
+    int m_engineRuns = 0;
     bool m_launchAtLogin = false;
     HostNameMap m_hostCustomNames;
     DockDifference m_dockDifference;

@@ -19,7 +19,9 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
       m_launchTitle(ViewStyle::label(this, 12)), m_launchSubtitle(ViewStyle::label(this, 10)),
       m_approvalHint(new QWidget(this)), m_approvalText(ViewStyle::label(m_approvalHint, 10)),
       m_openLoginItems(new QPushButton(m_approvalHint)), m_syncOnStart(new ToggleSwitch(this)),
-      m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10))
+      m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10)),
+      m_syncOnChange(new ToggleSwitch(this)), m_changeTitle(ViewStyle::label(this, 12)),
+      m_changeSubtitle(ViewStyle::label(this, 10))
 {
     setObjectName(QStringLiteral("behaviorSection"));
     setFill(ViewStyle::groupBoxFill(this));
@@ -30,6 +32,9 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     connect(m_syncOnStart, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSyncOnStart);
     m_launchRow = switchRow(m_launchAtLogin, m_launchTitle, m_launchSubtitle);
     m_syncRow = switchRow(m_syncOnStart, m_syncTitle, m_syncSubtitle);
+    m_syncOnChange->setObjectName(QStringLiteral("syncOnChangeSwitch"));
+    connect(m_syncOnChange, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSyncOnChange);
+    m_changeRow = switchRow(m_syncOnChange, m_changeTitle, m_changeSubtitle);
 
     m_approvalHint->setObjectName(QStringLiteral("approvalHint"));
     m_approvalText->setObjectName(QStringLiteral("approvalHintText"));
@@ -59,9 +64,11 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     column->addWidget(m_approvalHint);
     column->addWidget(divider);
     column->addWidget(m_syncRow);
+    column->addWidget(m_changeRow);
 
     connect(m_syncManager, &SyncManager::launchAtLoginChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::syncOnStartChanged, this, &BehaviorSection::redraw);
+    connect(m_syncManager, &SyncManager::syncOnChangeChanged, this, &BehaviorSection::redraw);
     connect(m_locManager, &LocalizationManager::langChanged, this, &BehaviorSection::retranslate);
     retranslate();
     redraw();
@@ -92,6 +99,7 @@ void BehaviorSection::redraw()
     m_launchAtLogin->setChecked(m_syncManager->launchAtLogin());
     m_launchAtLogin->setEnabled(m_syncManager->loginItemAvailable());
     m_syncOnStart->setChecked(m_syncManager->syncOnStart());
+    m_syncOnChange->setChecked(m_syncManager->syncOnChange());
     // Asked on every draw: the user may approve or refuse in the system settings at any time.
     m_approvalHint->setVisible(m_syncManager->loginItemRequiresApproval());
 }
@@ -119,4 +127,15 @@ void BehaviorSection::retranslate()
                                       "Automatically sync once when Tandrill opens"));
     m_syncRow->setToolTip(localized(m_locManager, "Startet beim Öffnen einen automatischen Sync-Durchlauf",
                                     "Runs an auto sync when the app opens"));
+    m_changeTitle->setText(
+        localized(m_locManager, "Sync, sobald sich etwas ändert", "Sync as soon as something changes"));
+    m_changeSubtitle->setText(localized(m_locManager,
+                                        "Bei aktivem Auto-Sync gleich synchronisieren, wenn sich ein Dock hier oder "
+                                        "im Sync-Ordner ändert",
+                                        "While Auto-Sync is active, sync right away when a Dock changes here or in "
+                                        "the sync folder"));
+    m_changeRow->setToolTip(localized(m_locManager,
+                                      "Startet einen automatischen Sync-Durchlauf, sobald eine Änderung "
+                                      "angekommen ist; das Intervall bleibt als Rückfall",
+                                      "Runs an auto sync once a change has arrived; the interval stays as a fallback"));
 }

@@ -11,7 +11,7 @@ class ToggleSwitch;
 
 // The settings' "Behavior" box: launch at login (with the hint and a way to the system settings
 // when the system still waits for the user's approval; disabled where the app cannot be a login
-// item) and one automatic sync when the app opens.
+// item), one automatic sync when the app opens, and background syncs as soon as a Dock changed.
 class BehaviorSection : public RoundedPanel {
     Q_OBJECT
 
@@ -39,4 +39,8 @@ private:
     QLabel *m_syncTitle;
     QLabel *m_syncSubtitle;
     QWidget *m_syncRow = nullptr;
+    ToggleSwitch *m_syncOnChange;
+    QLabel *m_changeTitle;
+    QLabel *m_changeSubtitle;
+    QWidget *m_changeRow = nullptr;
 };

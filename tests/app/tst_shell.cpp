@@ -333,7 +333,7 @@ private slots:
 
         if (trigger == u"daemon"_s) {
             manager().startDaemon();
-            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kRefreshPeriod);
+            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kSafetyRefreshPeriod);
         } else if (!message.isEmpty()) {
             manager().performSync(trigger == u"push"_s ? Mode::Push : trigger == u"pull"_s ? Mode::Pull : Mode::Auto);
             fixture().settle();
@@ -341,7 +341,7 @@ private slots:
             QVERIFY(!manager().isSyncing());
             QCOMPARE(childNamed<QLabel>(&tab, "statusMessage")->text(), message);
         }
-        fixture().harness().advance(SyncManager::kRefreshPeriod);
+        fixture().harness().advance(SyncManager::kSafetyRefreshPeriod);
         QVERIFY(!QFileInfo::exists(fixture().folder()));
         QVERIFY(manager().syncFolderMissing());
         QVERIFY(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab));
