@@ -69,6 +69,7 @@ void ChangeWatcher::setPaths(const QString &sharedFolder, const QString &localDo
     m_sharedSettle.reset();
     m_localSettle.reset();
     m_activity.reset();
+    m_sharedPending = m_localPending = false;
     m_localStamp = m_localDock.isEmpty() ? std::nullopt : SafeFile::stamp(m_localDock);
     rearm();
 }
@@ -103,6 +104,12 @@ void ChangeWatcher::rearm()
     }
 }
 
+void ChangeWatcher::ownDockWritten()
+{
+    if (!m_localDock.isEmpty())
+        m_localStamp = SafeFile::stamp(m_localDock);
+}
+
 void ChangeWatcher::changed(const QString &path)
 {
     const bool local = path == m_localDock || path == QFileInfo(m_localDock).path();
@@ -117,12 +124,21 @@ void ChangeWatcher::changed(const QString &path)
     const Side side = local ? Side::Local : Side::Shared;
     // Every further change starts the quiet period anew.
     auto &settle = local ? m_localSettle : m_sharedSettle;
-    settle = m_scheduler->startSingleShot(local ? kLocalQuiet : kSharedQuiet, this, [this, side] {
-        if (onSettled)
-            onSettled(side);
-    });
+    (local ? m_localPending : m_sharedPending) = true;
+    settle = m_scheduler->startSingleShot(local ? kLocalQuiet : kSharedQuiet, this, [this, side] { settled(side); });
     m_activity = m_scheduler->startSingleShot(kActivityQuiet, this, [this] {
         if (onActivity)
             onActivity();
     });
+}
+
+void ChangeWatcher::settled(Side side)
+{
+    (side == Side::Local ? m_localPending : m_sharedPending) = false;
+    // One look at both sides once neither is changing any more: a Dock being rearranged is not
+    // shared half done because the folder settled first.
+    if (m_localPending || m_sharedPending)
+        return;
+    if (onSettled)
+        onSettled(side);
 }

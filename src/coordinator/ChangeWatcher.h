@@ -55,6 +55,8 @@ public:
     // An empty folder watches nothing.
     void setPaths(const QString &sharedFolder, const QString &localDockPath);
     void rearm();
+    // This Mac's own run has just written the Dock file (a pull, a restore): that is nobody's change.
+    void ownDockWritten();
     // The paths under watch now (files and folders), for tests.
     QStringList watchedPaths() const;
 
@@ -63,6 +65,7 @@ public:
 
 private:
     void changed(const QString &path);
+    void settled(Side side);
     QStringList wantedPaths() const;
 
     Scheduler *m_scheduler;
@@ -74,4 +77,6 @@ private:
     std::unique_ptr<RepeatingTimer> m_sharedSettle;
     std::unique_ptr<RepeatingTimer> m_localSettle;
     std::unique_ptr<RepeatingTimer> m_activity;
+    bool m_sharedPending = false;
+    bool m_localPending = false;
 };

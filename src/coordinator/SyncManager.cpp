@@ -570,6 +570,8 @@ void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, bool mayFoll
         },
         [this, mode, result, mayFollowFolder] {
             ++m_engineRuns;
+            if (*result && (*result)->kind() == SyncEngine::Result::Kind::Pulled)
+                m_watcher->ownDockWritten();
             if (!*result) {
                 setSyncFolderMissing(true);
                 if (mayFollowFolder && followMovedFolder()) {
@@ -616,6 +618,8 @@ void SyncManager::restoreBackup(const QString &name)
         },
         [this, result] {
             ++m_engineRuns;
+            if ((*result)->kind() == SyncEngine::Result::Kind::Restored)
+                m_watcher->ownDockWritten();
             finishSync(finished(SyncEngine::Mode::Pull, **result));
         });
 }
@@ -709,8 +713,9 @@ void SyncManager::backgroundRun(bool onlyOnChange)
     m_daemonRunQueued = true;
     auto missing = std::make_shared<bool>(false);
     auto ran = std::make_shared<bool>(false);
+    auto pulled = std::make_shared<bool>(false);
     runEngineJob(
-        [engine = SyncEngine(m_syncFolderPath, myHostname(), services), missing, ran, onlyOnChange,
+        [engine = SyncEngine(m_syncFolderPath, myHostname(), services), missing, ran, pulled, onlyOnChange,
          last = m_lastRunState, dockPath = localDockPath()]() mutable {
             if (!folderPresent(engine.syncFolderPath())) {
                 *missing = true;
@@ -722,11 +727,14 @@ void SyncManager::backgroundRun(bool onlyOnChange)
                 return;
             *ran = true;
             SyncEngine::ensureDirectory(engine.backupsDirectory());
-            runRecorded(engine, dockPath, *last, [&] { return engine.autoSync(); });
+            *pulled = runRecorded(engine, dockPath, *last, [&] { return engine.autoSync(); }).kind() ==
+                      SyncEngine::Result::Kind::Pulled;
         },
-        [this, missing, ran] {
+        [this, missing, ran, pulled] {
             m_daemonRunQueued = false;
             m_engineRuns += *ran ? 1 : 0;
+            if (*pulled)
+                m_watcher->ownDockWritten();
             setSyncFolderMissing(*missing);
             if (*missing)
                 followMovedFolder();
@@ -785,7 +793,7 @@ void SyncManager::startRefresh()
     FolderSnapshotReader::Request request;
     request.folder = m_syncFolderPath;
     request.myHostname = myHostname();
-    request.dockPath = m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+    request.dockPath = localDockPath();
     request.syncInfo = m_pendingRefreshParts & SyncInfoPart;
     request.log = m_pendingRefreshParts & LogPart;
     request.conflict = m_pendingRefreshParts & ConflictPart;

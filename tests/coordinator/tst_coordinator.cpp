@@ -339,6 +339,8 @@ private slots:
             mac->advance(quiet - 1s); // the meta file is still on its way
             QVERIFY(land(staging, SyncFormat::kMetaFileName));
         } else {
+            // Another Mac's status arriving meanwhile does not share a Dock still being rearranged.
+            writeBytes(m_folder + u"/status-iMac.txt"_s, "hostname=iMac");
             mac->mac().writeDock("<mini, rearranged>", 1'750'000'000);
         }
         mac->advance(quiet - 1ms);
