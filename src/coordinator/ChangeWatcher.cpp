@@ -106,8 +106,14 @@ void ChangeWatcher::rearm()
 
 void ChangeWatcher::ownDockWritten()
 {
-    if (!m_localDock.isEmpty())
-        m_localStamp = SafeFile::stamp(m_localDock);
+    if (m_localDock.isEmpty())
+        return;
+    m_localStamp = SafeFile::stamp(m_localDock);
+    // The write's own events may have come in first: the quiet period they started waits for nothing.
+    if (m_localPending) {
+        m_localSettle.reset();
+        settled(Side::Local);
+    }
 }
 
 void ChangeWatcher::changed(const QString &path)

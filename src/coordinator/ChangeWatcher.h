@@ -57,7 +57,7 @@ public:
     void rearm();
     // This Mac's own run has just written the Dock file (a pull, a restore): that is nobody's change.
     void ownDockWritten();
-    // The paths under watch now (files and folders), for tests.
+    // The paths under watch now, files and folders.
     QStringList watchedPaths() const;
 
     std::function<void(Side)> onSettled;

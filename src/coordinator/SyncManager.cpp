@@ -365,11 +365,6 @@ std::optional<std::chrono::milliseconds> SyncManager::autoSyncPeriod() const
     return m_autoSyncTimer ? m_autoSyncPeriod : std::nullopt;
 }
 
-QStringList SyncManager::watchedPaths() const
-{
-    return m_watcher->watchedPaths();
-}
-
 QString SyncManager::localDockPath() const
 {
     return m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");

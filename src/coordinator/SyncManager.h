@@ -181,8 +181,6 @@ public:
     bool hasPendingWork() const;
     // The auto-sync timer's period, or none while it is off.
     std::optional<std::chrono::milliseconds> autoSyncPeriod() const;
-    // The paths the change watcher has under watch now.
-    QStringList watchedPaths() const;
     // Engine runs finished since this coordinator started, of any kind but the presence check.
     int engineRuns() const { return m_engineRuns; }
 
