@@ -137,10 +137,13 @@ measure() {
     fi
 }
 
-# The context switches of every thread of process $1 so far.
+# The context switches of every thread of process $1 so far, one "thread count" line each.
 switches() {
-    cat /proc/"$1"/task/*/status 2>/dev/null |
-        awk '/^(nonvoluntary|voluntary)_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+    local task
+    for task in /proc/"$1"/task/*; do
+        awk -v tid="${task##*/}" '/^(nonvoluntary|voluntary)_ctxt_switches:/ { n += $2 } END { print tid, n + 0 }' \
+            "$task/status" 2>/dev/null || true
+    done
 }
 
 # Appends the wake-ups per minute of entry $1, idling after it settled, to $scratch/<name>.wakeups.
@@ -150,11 +153,14 @@ wakeups() {
         "${binaries[$index]}" ${arguments[$index]} >/dev/null 2>&1 &
     pid=$!
     sleep "$(awk -v ms="$settle_ms" 'BEGIN { print ms / 1000 }')"
-    before="$(switches "$pid")"
+    switches "$pid" >"$scratch/before.txt"
     sleep "$(awk -v ms="$wake_ms" 'BEGIN { print ms / 1000 }')"
-    after="$(switches "$pid")"
+    switches "$pid" >"$scratch/after.txt"
     wait "$pid" || true
-    echo $(((after - before) * 60000 / wake_ms)) >>"$scratch/${names[$index]}.wakeups"
+    # Threads that came or went in between count from zero or not at all: a thread pool's idle
+    # threads end after a while, taking their counts with them.
+    awk -v ms="$wake_ms" 'NR == FNR { before[$1] = $2; next } { n += $2 - before[$1] } END { print int(n * 60000 / ms) }' \
+        "$scratch/before.txt" "$scratch/after.txt" >>"$scratch/${names[$index]}.wakeups"
 }
 
 # The median of the numbers in file $1 divided by $2, with one decimal; "-" without numbers.
@@ -229,7 +235,9 @@ if [[ "$wake_ms" -gt 0 ]]; then
     echo
     row "idle wake-ups per minute" "bare app" "window closed" "window open"
     row "" "${wake[bare]}" "${wake[tray]}" "${wake[app]}"
-    wake_ratio="$(ratio "${wake[tray]}" "${wake[bare]}")"
-    row "window closed / bare app" "" "$wake_ratio" "$(ratio "${wake[app]}" "${wake[bare]}")"
-    row "  aim <= 1.2x" "" "$(verdict "$wake_ratio" 1.2)" ""
+    row "window closed / bare app" "" "$(ratio "${wake[tray]}" "${wake[bare]}")" \
+        "$(ratio "${wake[app]}" "${wake[bare]}")"
+    # Held as counts, so that an app that does not wake at all meets it too.
+    row "  aim <= 1.2x" "" "$(awk -v a="${wake[tray]}" -v b="${wake[bare]}" 'BEGIN { if (a == "-" || b == "-") print "-";
+        else if (a <= 1.2 * b) print "met"; else print "MISSED" }')" ""
 fi
