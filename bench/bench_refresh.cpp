@@ -13,15 +13,15 @@ using namespace BenchSetup;
 
 namespace {
 
-// This Mac's coordinator on a shared folder of `macs` Macs with a full log, settled: what the
-// refresh timer finds every five seconds while nobody syncs.
+// This Mac's coordinator on a shared folder of `macs` Macs with a full log, settled, its window
+// open: what the safety refresh finds while nobody syncs.
 class RefreshedCoordinator {
 public:
     explicit RefreshedCoordinator(int macs) : m_folder(macs), m_mac(hostName(0), m_folder.root()), m_expectedHosts(macs)
     {
         m_mac.mac().writeDock(dockBytes(), m_folder.thisMac().dockMTime());
         m_mac.storeSetUp(m_folder.folder());
-        m_mac.start();
+        m_mac.start().setWindowVisible(true);
         m_mac.settle();
     }
 
@@ -29,7 +29,7 @@ public:
 
     // What one tick of the refresh timer sets off, until its results are applied on this thread:
     // the timer itself fires (a refresh after a sync reads more, anew).
-    void tick() { m_mac.advance(SyncManager::kRefreshPeriod); }
+    void tick() { m_mac.advance(SyncManager::kSafetyRefreshPeriod); }
 
     // Whether the coordinator shows what the folder holds, so the ticks timed did the full work.
     bool showsFolder()

@@ -3,6 +3,7 @@
 #include "ApplicationMenu.h"
 #include "ContentView.h"
 #include "LocalizationManager.h"
+#include "SyncManager.h"
 #include "TandrillIcon.h"
 
 #include <QAbstractButton>
@@ -16,8 +17,8 @@
 
 MainWindow::MainWindow(SyncManager *syncManager, LocalizationManager *locManager, UpdaterManager *updater,
                        const QString &version, Shell shell, QSettings *settings, QWidget *parent)
-    : QMainWindow(parent), m_settings(settings), m_locManager(locManager), m_version(version),
-      m_shell(std::move(shell)), m_content(new ContentView(syncManager, locManager, version, this)),
+    : QMainWindow(parent), m_syncManager(syncManager), m_settings(settings), m_locManager(locManager),
+      m_version(version), m_shell(std::move(shell)), m_content(new ContentView(syncManager, locManager, version, this)),
       m_applicationMenu(nullptr)
 {
     setObjectName(QStringLiteral("mainWindow"));
@@ -79,7 +80,17 @@ void MainWindow::storeGeometry()
 void MainWindow::hideEvent(QHideEvent *event)
 {
     storeGeometry();
+    // A closed or minimised window reads nothing on its own: only changes do.
+    if (m_syncManager)
+        m_syncManager->setWindowVisible(false);
     QMainWindow::hideEvent(event);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_syncManager)
+        m_syncManager->setWindowVisible(true);
 }
 
 void MainWindow::present()

@@ -51,12 +51,14 @@ protected:
     // Return on a focused button presses it, as Space does.
     void keyPressEvent(QKeyEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void showAbout();
     void placeOnFirstShow();
     void storeGeometry();
 
+    SyncManager *m_syncManager;
     QSettings *m_settings;
     bool m_placed = false;
     LocalizationManager *m_locManager;

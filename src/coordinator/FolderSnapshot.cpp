@@ -49,7 +49,7 @@ FolderSnapshot FolderSnapshotReader::read(const Request &request)
     return snapshot;
 }
 
-// Parsing two Docks is cheap, but not every five seconds for nothing: only when one of the files
+// Parsing two Docks is cheap, but not on every refresh for nothing: only when one of the files
 // it rests on changed.
 std::optional<DockDifference> FolderSnapshotReader::readDockDifference(const Request &request)
 {

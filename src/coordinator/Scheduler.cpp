@@ -7,9 +7,11 @@ namespace {
 
 class QtRepeatingTimer final : public RepeatingTimer {
 public:
-    QtRepeatingTimer(std::chrono::milliseconds period, QObject *context, std::function<void()> tick)
+    QtRepeatingTimer(std::chrono::milliseconds period, QObject *context, std::function<void()> tick,
+                     bool singleShot = false)
     {
         m_timer.setInterval(period);
+        m_timer.setSingleShot(singleShot);
         // Hour-long periods need no precision; the refresh may drift by a few milliseconds too.
         m_timer.setTimerType(Qt::CoarseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, context, std::move(tick));
@@ -31,6 +33,12 @@ public:
     void singleShot(std::chrono::milliseconds delay, QObject *context, std::function<void()> action) override
     {
         QTimer::singleShot(delay, context, std::move(action));
+    }
+
+    std::unique_ptr<RepeatingTimer> startSingleShot(std::chrono::milliseconds delay, QObject *context,
+                                                    std::function<void()> action) override
+    {
+        return std::make_unique<QtRepeatingTimer>(delay, context, std::move(action), true);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "SyncManager.h"
 
 #include "BookmarkManager.h"
+#include "ChangeWatcher.h"
 #include "FolderSnapshot.h"
 #include "SafeFile.h"
 #include "Scheduler.h"
@@ -24,6 +25,7 @@ const QString kEmDash = QStringLiteral("—");
 const QString kFolderKey = QStringLiteral("TandrillFolderPath");
 const QString kOnboardingKey = QStringLiteral("TandrillOnboardingComplete");
 const QString kSyncOnStartKey = QStringLiteral("TandrillSyncOnStart");
+const QString kSyncOnChangeKey = QStringLiteral("TandrillSyncOnChange");
 const QString kHostNamesKey = QStringLiteral("TandrillHostCustomNames");
 const QString kIntervalKey = QStringLiteral("TandrillIntervalHours");
 const QString kDaemonActiveKey = QStringLiteral("TandrillAutoSyncActive");
@@ -140,12 +142,26 @@ bool sameLog(const QList<LogEntry> &a, const QList<LogEntry> &b)
                       [](const LogEntry &x, const LogEntry &y) { return x.raw == y.raw; });
 }
 
+// Runs one engine operation and keeps what it left behind, so that the change watcher takes the
+// run's own writes for no change.
+SyncEngine::Result runRecorded(const SyncEngine &engine, const QString &dockPath, std::optional<WatchedState> &last,
+                               const std::function<SyncEngine::Result()> &operation)
+{
+    const WatchedState before = WatchedState::read(engine.syncFolderPath(), dockPath);
+    const SyncEngine::Result result = operation();
+    using Kind = SyncEngine::Result::Kind;
+    last = stateAfterRun(before, WatchedState::read(engine.syncFolderPath(), dockPath), result.kind() == Kind::Pushed,
+                         result.kind() == Kind::Pulled || result.kind() == Kind::Restored);
+    return result;
+}
+
 } // namespace
 
 SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
     : QObject(parent), m_services(std::move(services)), m_reader(std::make_unique<FolderSnapshotReader>()),
       m_engineWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-engine"))),
-      m_folderWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-folder"))), m_lastSyncLocal(kEmDash),
+      m_folderWorker(std::make_unique<SerialWorker>(QStringLiteral("tandrill-folder"))),
+      m_lastRunState(std::make_shared<std::optional<WatchedState>>()), m_lastSyncLocal(kEmDash),
       m_lastSyncRemote(kEmDash), m_remoteHostname(kEmDash)
 {
     Q_ASSERT(m_services.settings && m_services.scheduler);
@@ -156,6 +172,7 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
     setSyncOnStart(settings.value(kSyncOnStartKey, false).toBool());
     // Every engine is made from these services, so each one keeps the look as set.
     m_services.engine.sameLookOnAllMacs = settings.value(kSameLookKey, true).toBool();
+    setSyncOnChange(settings.value(kSyncOnChangeKey, true).toBool());
     const int storedInterval = settings.value(kIntervalKey, 1).toInt();
     setIntervalHours(storedInterval > 1 ? storedInterval : 1);
     if (settings.contains(kHostNamesKey)) {
@@ -173,6 +190,10 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
             settings.setValue(kFolderKey, m_syncFolderPath);
         }
     }
+    m_watcher = std::make_unique<ChangeWatcher>(m_services.scheduler);
+    m_watcher->onSettled = [this](ChangeWatcher::Side) { changeSettled(); };
+    m_watcher->onActivity = [this] { requestRefresh(AllParts); };
+    watchFolder();
     if (m_isOnboardingComplete) {
         registerPresence(makeEngine());
         refreshAll();
@@ -181,13 +202,13 @@ SyncManager::SyncManager(CoordinatorServices services, QObject *parent)
         if (m_syncOnStart)
             m_services.scheduler->singleShot(kSyncOnStartDelay, this, [this] { performSync(SyncEngine::Mode::Auto); });
     }
-    startRefreshTimer();
 }
 
 SyncManager::~SyncManager()
 {
     m_autoSyncTimer.reset();
     m_refreshTimer.reset();
+    m_watcher.reset();
     // Let a running engine job finish before the folder access ends.
     m_engineWorker.reset();
     m_folderWorker.reset();
@@ -224,6 +245,26 @@ void SyncManager::setSameLookOnAllMacs(bool enabled)
     emit sameLookOnAllMacsChanged(enabled);
     // The Dock compares otherwise now.
     requestRefresh(DockForcedPart);
+}
+
+void SyncManager::setSyncOnChange(bool enabled)
+{
+    const bool changed = enabled != m_syncOnChange;
+    m_syncOnChange = enabled;
+    m_services.settings->setValue(kSyncOnChangeKey, enabled);
+    if (changed)
+        emit syncOnChangeChanged(enabled);
+}
+
+void SyncManager::setWindowVisible(bool visible)
+{
+    if (visible == m_windowVisible)
+        return;
+    m_windowVisible = visible;
+    updateSafetyRefresh();
+    // What changed while nobody looked shows as the window opens.
+    if (visible)
+        refreshAll();
 }
 
 void SyncManager::setLaunchAtLogin(bool enabled)
@@ -448,6 +489,11 @@ std::optional<std::chrono::milliseconds> SyncManager::autoSyncPeriod() const
     return m_autoSyncTimer ? m_autoSyncPeriod : std::nullopt;
 }
 
+QString SyncManager::localDockPath() const
+{
+    return m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+}
+
 // ---- Folder set-up, change, reset -------------------------------------------------------------
 
 void SyncManager::pickSyncFolder(std::function<void(std::optional<QString>)> completion)
@@ -462,6 +508,13 @@ void SyncManager::storeFolderPath(const QString &path)
 {
     setSyncFolderPath(path);
     m_services.settings->setValue(kFolderKey, path);
+    watchFolder();
+}
+
+void SyncManager::watchFolder()
+{
+    m_watcher->setPaths(m_isOnboardingComplete ? m_syncFolderPath : QString(), localDockPath());
+    updateSafetyRefresh();
 }
 
 void SyncManager::createSyncFolder(std::function<void()> then)
@@ -485,9 +538,9 @@ void SyncManager::completeSetup(const QString &folder)
 {
     if (m_services.bookmarks)
         m_services.bookmarks->saveBookmark(folder);
-    storeFolderPath(QDir::cleanPath(folder));
     m_services.settings->setValue(kOnboardingKey, true);
     setIsOnboardingComplete(true);
+    storeFolderPath(QDir::cleanPath(folder));
     // The engine only works in a folder that is there: announce this Mac once it exists.
     createSyncFolder([this] { registerPresence(makeEngine()); });
     refreshAll();
@@ -558,13 +611,16 @@ void SyncManager::resetAllSettings()
         m_services.bookmarks->clearBookmark();
 
     QSettings &settings = *m_services.settings;
-    for (const QString &key : {kFolderKey, kOnboardingKey, kSyncOnStartKey, kHostNamesKey, kIntervalKey,
-                               kDaemonActiveKey, kLastSyncKey, kConflictCauseKey, kIgnoredConflictKey, kSameLookKey})
+    for (const QString &key :
+         {kFolderKey, kOnboardingKey, kSyncOnStartKey, kSyncOnChangeKey, kHostNamesKey, kIntervalKey, kDaemonActiveKey,
+          kLastSyncKey, kConflictCauseKey, kIgnoredConflictKey, kSameLookKey})
         settings.remove(key);
     settings.sync();
 
     setSyncFolderPath(QString());
     setIsOnboardingComplete(false);
+    watchFolder();
+    setSyncOnChange(true);
     setConnectedHosts({});
     setHostCustomNames({});
     setSyncOnStart(false);
@@ -650,11 +706,14 @@ void SyncManager::runSync(SyncEngine engine, SyncEngine::Mode mode, CollectedNot
     // is there, otherwise the sync fails and the bookmark gets one chance to find the folder.
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
     runEngineJob(
-        [engine = std::move(engine), mode, result]() mutable {
+        [engine = std::move(engine), mode, result, last = m_lastRunState, dockPath = localDockPath()]() mutable {
             if (folderPresent(engine.syncFolderPath()))
-                *result = engine.run(mode);
+                *result = runRecorded(engine, dockPath, *last, [&] { return engine.run(mode); });
         },
         [this, mode, result, notices, mayFollowFolder, followedFolder] {
+            ++m_engineRuns;
+            if (*result && (*result)->kind() == SyncEngine::Result::Kind::Pulled)
+                m_watcher->ownDockWritten();
             if (!*result) {
                 setSyncFolderMissing(true);
                 if (mayFollowFolder && followMovedFolder()) {
@@ -748,6 +807,9 @@ void SyncManager::finishSync(const SyncStatus &status)
     if (status.outcome == SyncStatus::Outcome::Conflict)
         setConflictDetected(true);
     refreshAll();
+    // A change that settled while this run was busy is looked at now.
+    if (std::exchange(m_changeRunWanted, false))
+        changeSettled();
     m_services.scheduler->singleShot(kStatusClearDelay, this, [this] {
         setStatusMessage(QString());
         setSyncStatus({});
@@ -763,17 +825,23 @@ void SyncManager::restoreBackup(const QString &name)
     if (!engine)
         return;
     auto result = std::make_shared<std::optional<SyncEngine::Result>>();
-    runEngineJob([engine = std::move(*engine), name, result]() mutable { *result = engine.restoreBackup(name); },
-                 [this, result, notices, name] {
-                     const SyncEngine::Result &restored = **result;
-                     takeOutcome(restored, *notices, true);
-                     const bool ok = restored.kind() == SyncEngine::Result::Kind::Restored;
-                     postNotice({ok ? SyncNotice::Kind::Restored : SyncNotice::Kind::RestoreFailed,
-                                 ok ? name : restored.message()});
-                     SyncStatus status = finished(SyncEngine::Mode::Pull, restored);
-                     status.restore = true;
-                     finishSync(status);
-                 });
+    runEngineJob(
+        [engine = std::move(*engine), name, result, last = m_lastRunState, dockPath = localDockPath()]() mutable {
+            *result = runRecorded(engine, dockPath, *last, [&] { return engine.restoreBackup(name); });
+        },
+        [this, result, notices, name] {
+            ++m_engineRuns;
+            const SyncEngine::Result &restored = **result;
+            if (restored.kind() == SyncEngine::Result::Kind::Restored)
+                m_watcher->ownDockWritten();
+            takeOutcome(restored, *notices, true);
+            const bool ok = restored.kind() == SyncEngine::Result::Kind::Restored;
+            postNotice(
+                {ok ? SyncNotice::Kind::Restored : SyncNotice::Kind::RestoreFailed, ok ? name : restored.message()});
+            SyncStatus status = finished(SyncEngine::Mode::Pull, restored);
+            status.restore = true;
+            finishSync(status);
+        });
 }
 
 void SyncManager::inspectFolder(const QString &folder, std::function<void(const DockDifference &)> done)
@@ -860,6 +928,8 @@ void SyncManager::startDaemon()
     const int hours = std::max(m_intervalHours, 1);
     m_autoSyncPeriod = std::chrono::hours(hours);
     m_autoSyncTimer = m_services.scheduler->startRepeating(*m_autoSyncPeriod, this, [this] { daemonTick(); });
+    // Timers do not count the time a Mac sleeps: the wall clock tells when a run fell due meanwhile.
+    m_wakeCheckTimer = m_services.scheduler->startRepeating(kWakeCheckPeriod, this, [this] { catchUpAfterSleep(); });
     setDaemonRunning(true);
     m_services.settings->setValue(kDaemonActiveKey, true);
     // The first run comes soon, not after a whole period; a stop before then cancels it.
@@ -873,6 +943,7 @@ void SyncManager::startDaemon()
 void SyncManager::stopDaemon()
 {
     m_autoSyncTimer.reset();
+    m_wakeCheckTimer.reset();
     m_lastDaemonRun = QDateTime(); // a later start runs first after its own short delay
     ++m_daemonGeneration;
     setDaemonRunning(false);
@@ -881,8 +952,23 @@ void SyncManager::stopDaemon()
 
 void SyncManager::daemonTick()
 {
-    if (m_isSyncing || m_daemonRunQueued)
+    backgroundRun(false);
+}
+
+void SyncManager::changeSettled()
+{
+    if (m_daemonRunning && m_syncOnChange)
+        backgroundRun(true);
+}
+
+void SyncManager::backgroundRun(bool onlyOnChange)
+{
+    if (m_syncFolderPath.isEmpty())
         return;
+    if (m_isSyncing || m_daemonRunQueued) {
+        m_changeRunWanted = m_changeRunWanted || onlyOnChange;
+        return;
+    }
     auto notices = std::make_shared<QList<SyncNotice>>();
     std::optional<SyncEngine> engine = makeEngine(notices);
     if (!engine)
@@ -893,12 +979,14 @@ void SyncManager::daemonTick()
         std::optional<SyncEngine::Result> result; // none: the folder is missing
         bool ignored = false;
         bool busy = false; // another operation of this Mac ran: nothing was decided
+        bool ran = false;  // false: a settled change that changed nothing, or another operation ran
     };
     auto outcome = std::make_shared<Outcome>();
     const QString ignoredPair = m_services.settings->value(kIgnoredConflictKey).toString();
     DockPreferences *preferences = m_services.engine.dockPreferences;
     runEngineJob(
-        [engine = std::move(*engine), outcome, ignoredPair, preferences]() mutable {
+        [engine = std::move(*engine), outcome, ignoredPair, preferences, onlyOnChange, last = m_lastRunState,
+         dockPath = localDockPath()]() mutable {
             if (!folderPresent(engine.syncFolderPath()))
                 return;
             SyncEngine::ensureDirectory(engine.backupsDirectory());
@@ -908,7 +996,14 @@ void SyncManager::daemonTick()
                 outcome->busy = true;
                 return;
             }
-            outcome->result = engine.autoSync();
+            // A settled change that left both Docks as the last run saw them is this Mac's own
+            // writes, or the Dock's bookkeeping: nothing to decide.
+            if (onlyOnChange && *last && **last == WatchedState::read(engine.syncFolderPath(), dockPath)) {
+                outcome->busy = true;
+                return;
+            }
+            outcome->ran = true;
+            outcome->result = runRecorded(engine, dockPath, *last, [&] { return engine.autoSync(); });
             // A conflict the user ignored stays ignored while both Docks are as they were then.
             if (outcome->result->kind() == SyncEngine::Result::Kind::Conflict && !ignoredPair.isEmpty() &&
                 dockPair(engine, preferences) == ignoredPair) {
@@ -918,32 +1013,41 @@ void SyncManager::daemonTick()
         },
         [this, outcome, notices] {
             m_daemonRunQueued = false;
-            if (outcome->busy)
-                return;
-            setSyncFolderMissing(!outcome->result);
-            if (!outcome->result && followMovedFolder()) {
-                announceFollowedFolder();
-                SyncStatus status{SyncStatus::Phase::Finished, SyncEngine::Mode::Auto, SyncStatus::Outcome::Done};
-                status.followedFolder = m_syncFolderPath;
-                setSyncStatus(status);
-                m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setSyncStatus({}); });
-                daemonTick();
-                return;
+            m_engineRuns += outcome->ran ? 1 : 0;
+            if (outcome->result && outcome->result->kind() == SyncEngine::Result::Kind::Pulled)
+                m_watcher->ownDockWritten();
+            if (!outcome->busy) {
+                setSyncFolderMissing(!outcome->result);
+                if (!outcome->result && followMovedFolder()) {
+                    announceFollowedFolder();
+                    SyncStatus status{SyncStatus::Phase::Finished, SyncEngine::Mode::Auto, SyncStatus::Outcome::Done};
+                    status.followedFolder = m_syncFolderPath;
+                    setSyncStatus(status);
+                    m_services.scheduler->singleShot(kStatusClearDelay, this, [this] { setSyncStatus({}); });
+                    daemonTick();
+                    return;
+                }
+                if (!outcome->ignored)
+                    takeOutcome(outcome->result, *notices, false);
             }
-            if (!outcome->ignored)
-                takeOutcome(outcome->result, *notices, false);
             if (m_isOnboardingComplete)
                 refreshAll();
+            if (std::exchange(m_changeRunWanted, false))
+                changeSettled();
         });
 }
 
-void SyncManager::startRefreshTimer()
+void SyncManager::updateSafetyRefresh()
 {
-    m_refreshTimer = m_services.scheduler->startRepeating(kRefreshPeriod, this, [this] {
-        if (m_isOnboardingComplete)
+    if (!m_windowVisible || !m_isOnboardingComplete) {
+        m_refreshTimer.reset();
+        return;
+    }
+    if (!m_refreshTimer)
+        m_refreshTimer = m_services.scheduler->startRepeating(kSafetyRefreshPeriod, this, [this] {
             requestRefresh(AllParts);
-        catchUpAfterSleep();
-    });
+            catchUpAfterSleep();
+        });
 }
 
 QDateTime SyncManager::wallClock() const
@@ -1000,7 +1104,7 @@ void SyncManager::startRefresh()
     FolderSnapshotReader::Request request;
     request.folder = m_syncFolderPath;
     request.myHostname = myHostname();
-    request.dockPath = m_services.engine.homeDirectory + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+    request.dockPath = localDockPath();
     request.syncInfo = m_pendingRefreshParts & SyncInfoPart;
     request.log = m_pendingRefreshParts & LogPart;
     request.conflict = m_pendingRefreshParts & ConflictPart;
@@ -1024,8 +1128,11 @@ void SyncManager::startRefresh()
         [this, generation, folder = request.folder](FolderSnapshot snapshot) {
             m_refreshInFlight = false;
             // A folder change or reset while the read was running makes its result meaningless.
-            if (folder == m_syncFolderPath)
+            if (folder == m_syncFolderPath) {
                 applySnapshot(snapshot, generation);
+                // A watch lost to a replaced or renamed folder is set up again once it is back.
+                m_watcher->rearm();
+            }
             startRefresh();
         });
 }

@@ -16,6 +16,7 @@
 #include <optional>
 
 class BookmarkManager;
+class ChangeWatcher;
 class FolderPicker;
 class QSettings;
 class RepeatingTimer;
@@ -23,6 +24,7 @@ class Scheduler;
 class FolderSnapshotReader;
 class SerialWorker;
 struct FolderSnapshot;
+struct WatchedState;
 
 using HostNameMap = QMap<QString, QString>;
 
@@ -90,6 +92,7 @@ class SyncManager : public QObject {
     Q_PROPERTY(bool conflictDetected READ conflictDetected NOTIFY conflictDetectedChanged)
     Q_PROPERTY(QList<HostInfo> connectedHosts READ connectedHosts NOTIFY connectedHostsChanged)
     Q_PROPERTY(bool syncOnStart READ syncOnStart WRITE setSyncOnStart NOTIFY syncOnStartChanged)
+    Q_PROPERTY(bool syncOnChange READ syncOnChange WRITE setSyncOnChange NOTIFY syncOnChangeChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(bool sameLookOnAllMacs READ sameLookOnAllMacs WRITE setSameLookOnAllMacs NOTIFY sameLookOnAllMacsChanged)
     Q_PROPERTY(HostNameMap hostCustomNames READ hostCustomNames WRITE setHostCustomNames NOTIFY hostCustomNamesChanged)
@@ -101,7 +104,10 @@ class SyncManager : public QObject {
     Q_PROPERTY(QString lastSuccessfulSync READ lastSuccessfulSync NOTIFY lastSuccessfulSyncChanged)
 
 public:
-    static constexpr auto kRefreshPeriod = std::chrono::milliseconds(5000);
+    // While the window is open, a change the watcher missed still shows within this period; with the
+    // window closed nothing is read unless something changed.
+    static constexpr auto kSafetyRefreshPeriod = std::chrono::milliseconds(60000);
+    static constexpr auto kWakeCheckPeriod = std::chrono::minutes(5);
     static constexpr auto kFirstDaemonRunDelay = std::chrono::milliseconds(1000);
     static constexpr auto kSyncOnStartDelay = std::chrono::milliseconds(1500);
     static constexpr auto kStatusClearDelay = std::chrono::milliseconds(3000);
@@ -129,6 +135,8 @@ public:
     // (common after Migration Assistant) and would pass for one. Follows connectedHosts.
     bool nameUsedByAnotherMac() const;
     bool syncOnStart() const { return m_syncOnStart; }
+    // Background sync also runs once a change to either Dock has settled, not only at its interval.
+    bool syncOnChange() const { return m_syncOnChange; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     // Off: this Mac keeps its own look (tile size, position, hiding…); apps and folders sync either way.
     bool sameLookOnAllMacs() const { return m_services.engine.sameLookOnAllMacs; }
@@ -146,6 +154,9 @@ public:
 
     void setIntervalHours(int hours);
     void setSyncOnStart(bool enabled);
+    void setSyncOnChange(bool enabled);
+    // The app shell says whether the window is on screen: only then does the safety refresh run.
+    void setWindowVisible(bool visible);
     void setLaunchAtLogin(bool enabled);
     void setSameLookOnAllMacs(bool enabled);
     void setHostCustomNames(const HostNameMap &names);
@@ -199,8 +210,8 @@ public:
     void startDaemon();
     void stopDaemon();
     void daemonTick();
-    void startRefreshTimer();
     QDateTime wallClock() const;
+    // A background run that fell due while the Mac slept runs now: timers do not count sleep.
     void catchUpAfterSleep();
 
     // State refresh: reads the folder on a worker and assigns the results here.
@@ -219,6 +230,8 @@ public:
     bool hasPendingWork() const;
     // The auto-sync timer's period, or none while it is off.
     std::optional<std::chrono::milliseconds> autoSyncPeriod() const;
+    // Engine runs finished since this coordinator started, of any kind but the presence check.
+    int engineRuns() const { return m_engineRuns; }
 
 signals:
     void daemonRunningChanged(bool running);
@@ -236,6 +249,7 @@ signals:
     void conflictDetectedChanged(bool conflict);
     void connectedHostsChanged();
     void syncOnStartChanged(bool enabled);
+    void syncOnChangeChanged(bool enabled);
     void launchAtLoginChanged(bool enabled);
     void sameLookOnAllMacsChanged(bool enabled);
     void notificationsRefusedChanged(bool refused);
@@ -296,13 +310,24 @@ private:
     void storeFolderPath(const QString &path);
     void createSyncFolder(std::function<void()> then = {});
     void runEngineJob(std::function<void()> job, std::function<void()> done);
+    // A background run: at the interval, or once a change settled (then only when something changed
+    // since the last run), with notices as background runs post them.
+    void backgroundRun(bool onlyOnChange);
+    void changeSettled();
+    void watchFolder();
+    void updateSafetyRefresh();
+    QString localDockPath() const;
 
     CoordinatorServices m_services;
     std::unique_ptr<FolderSnapshotReader> m_reader; // used on m_folderWorker only
     std::unique_ptr<SerialWorker> m_engineWorker;   // every engine run of this Mac, one at a time
     std::unique_ptr<SerialWorker> m_folderWorker;   // the coordinator's own reads, writes and deletes
     std::unique_ptr<RepeatingTimer> m_autoSyncTimer;
-    std::unique_ptr<RepeatingTimer> m_refreshTimer;
+    std::unique_ptr<RepeatingTimer> m_refreshTimer;   // only while the window is visible
+    std::unique_ptr<RepeatingTimer> m_wakeCheckTimer; // while background sync is on
+    std::unique_ptr<ChangeWatcher> m_watcher;
+    // What the last engine run left behind; used on m_engineWorker only.
+    std::shared_ptr<std::optional<WatchedState>> m_lastRunState;
     std::optional<std::chrono::milliseconds> m_autoSyncPeriod;
     std::optional<QString> m_myHostname;
 
@@ -321,6 +346,10 @@ private:
     bool m_conflictDetected = false;
     QList<HostInfo> m_connectedHosts;
     bool m_syncOnStart = false;
+    bool m_syncOnChange = true;
+    bool m_windowVisible = false;
+    bool m_changeRunWanted = false;
+    int m_engineRuns = 0;
     bool m_launchAtLogin = false;
     QString m_loginItemError;
     bool m_notificationsRefused = false;

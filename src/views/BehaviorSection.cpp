@@ -21,7 +21,9 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
       m_openLoginItems(new QPushButton(m_approvalHint)), m_syncOnStart(new ToggleSwitch(this)),
       m_syncTitle(ViewStyle::label(this, 12)), m_syncSubtitle(ViewStyle::label(this, 10)),
       m_sameLook(new ToggleSwitch(this)), m_sameLookTitle(ViewStyle::label(this, 12)),
-      m_sameLookSubtitle(ViewStyle::label(this, 10)), m_notificationsOff(ViewStyle::label(this, 10))
+      m_sameLookSubtitle(ViewStyle::label(this, 10)), m_notificationsOff(ViewStyle::label(this, 10)),
+      m_syncOnChange(new ToggleSwitch(this)), m_changeTitle(ViewStyle::label(this, 12)),
+      m_changeSubtitle(ViewStyle::label(this, 10))
 {
     setObjectName(QStringLiteral("behaviorSection"));
     setFill(ViewStyle::groupBoxFill(this));
@@ -32,6 +34,9 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     connect(m_syncOnStart, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSyncOnStart);
     m_launchRow = switchRow(m_launchAtLogin, m_launchTitle, m_launchSubtitle);
     m_syncRow = switchRow(m_syncOnStart, m_syncTitle, m_syncSubtitle);
+    m_syncOnChange->setObjectName(QStringLiteral("syncOnChangeSwitch"));
+    connect(m_syncOnChange, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSyncOnChange);
+    m_changeRow = switchRow(m_syncOnChange, m_changeTitle, m_changeSubtitle);
     m_sameLook->setObjectName(QStringLiteral("sameLookSwitch"));
     connect(m_sameLook, &ToggleSwitch::clicked, m_syncManager, &SyncManager::setSameLookOnAllMacs);
     m_sameLookRow = switchRow(m_sameLook, m_sameLookTitle, m_sameLookSubtitle);
@@ -63,6 +68,7 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
     column->addWidget(m_approvalHint);
     column->addWidget(divider);
     column->addWidget(m_syncRow);
+    column->addWidget(m_changeRow);
     column->addWidget(m_sameLookRow);
 
     m_notificationsOff->setObjectName(QStringLiteral("notificationsOffHint"));
@@ -72,6 +78,7 @@ BehaviorSection::BehaviorSection(SyncManager *syncManager, LocalizationManager *
 
     connect(m_syncManager, &SyncManager::launchAtLoginChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::syncOnStartChanged, this, &BehaviorSection::redraw);
+    connect(m_syncManager, &SyncManager::syncOnChangeChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::sameLookOnAllMacsChanged, this, &BehaviorSection::redraw);
     connect(m_syncManager, &SyncManager::notificationsRefusedChanged, this, &BehaviorSection::redraw);
     connect(m_locManager, &LocalizationManager::langChanged, this, &BehaviorSection::retranslate);
@@ -105,6 +112,7 @@ void BehaviorSection::redraw()
     m_launchAtLogin->setEnabled(m_syncManager->loginItemAvailable());
     m_syncOnStart->setChecked(m_syncManager->syncOnStart());
     m_sameLook->setChecked(m_syncManager->sameLookOnAllMacs());
+    m_syncOnChange->setChecked(m_syncManager->syncOnChange());
     // Asked on every draw: the user may approve or refuse in the system settings at any time.
     // One hint beside the switch: why it is disabled, the system's refusal, or the approval it awaits.
     using Availability = LoginItem::Availability;
@@ -164,6 +172,17 @@ void BehaviorSection::retranslate()
                                       "Automatically sync once when Tandrill opens"));
     m_syncRow->setToolTip(localized(m_locManager, "Startet beim Öffnen einen automatischen Sync-Durchlauf",
                                     "Runs an auto sync when the app opens"));
+    m_changeTitle->setText(
+        localized(m_locManager, "Sync, sobald sich etwas ändert", "Sync as soon as something changes"));
+    m_changeSubtitle->setText(localized(m_locManager,
+                                        "Bei aktivem Auto-Sync gleich synchronisieren, wenn sich ein Dock hier oder "
+                                        "im Sync-Ordner ändert",
+                                        "While Auto-Sync is active, sync right away when a Dock changes here or in "
+                                        "the sync folder"));
+    m_changeRow->setToolTip(localized(m_locManager,
+                                      "Startet einen automatischen Sync-Durchlauf, sobald eine Änderung "
+                                      "angekommen ist; das Intervall bleibt als Rückfall",
+                                      "Runs an auto sync once a change has arrived; the interval stays as a fallback"));
     m_sameLookTitle->setText(localized(m_locManager, "Gleiches Aussehen auf allen Macs", "Same look on all Macs"));
     m_sameLookSubtitle->setText(
         localized(m_locManager,

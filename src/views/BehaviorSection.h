@@ -11,8 +11,9 @@ class ToggleSwitch;
 
 // The settings' "Behavior" box: launch at login (with the hint and a way to the system settings
 // when the system still waits for the user's approval or refused; disabled with the reason where
-// the app cannot be a login item), one automatic sync when the app opens, whether the Dock's look
-// is shared too, and a note when the user turned Tandrill's notifications off.
+// the app cannot be a login item), one automatic sync when the app opens, background syncs as
+// soon as a Dock changed, whether the Dock's look is shared too, and a note when the user turned
+// Tandrill's notifications off.
 class BehaviorSection : public RoundedPanel {
     Q_OBJECT
 
@@ -45,4 +46,8 @@ private:
     QLabel *m_sameLookSubtitle;
     QWidget *m_sameLookRow = nullptr;
     QLabel *m_notificationsOff;
+    ToggleSwitch *m_syncOnChange;
+    QLabel *m_changeTitle;
+    QLabel *m_changeSubtitle;
+    QWidget *m_changeRow = nullptr;
 };

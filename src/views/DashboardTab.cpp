@@ -320,7 +320,7 @@ void DashboardTab::retranslate()
 void DashboardTab::renderHosts()
 {
     const QList<HostInfo> hosts = m_syncManager->connectedHosts();
-    // Cards are kept and refilled, so the five-second refresh does not rebuild the grid.
+    // Cards are kept and refilled, so a refresh does not rebuild the grid.
     while (m_hostCards.size() > hosts.size())
         delete m_hostCards.takeLast();
     for (qsizetype i = 0; i < hosts.size(); ++i) {

@@ -175,7 +175,7 @@ void LogTab::renderLines()
     lines.reserve(entries.size());
     for (const LogEntry &entry : entries)
         lines.append(entry.raw);
-    // The refresh re-reads the log every five seconds; rows are rebuilt only when it changed,
+    // Every refresh re-reads the log; rows are rebuilt only when it changed,
     // so the scroll position and a selection survive.
     if (lines == m_shownLines)
         return;

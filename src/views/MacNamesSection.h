@@ -12,7 +12,7 @@ class QVBoxLayout;
 class SyncManager;
 
 // The settings' "Mac Names" box: this Mac always first, then every other registered Mac, each in
-// a row of its own that keeps its edit state across the five-second refresh.
+// a row of its own that keeps its edit state across every refresh.
 class MacNamesSection : public RoundedPanel {
     Q_OBJECT
 

@@ -543,7 +543,7 @@ private slots:
 
         if (trigger == u"daemon"_s) {
             manager().startDaemon();
-            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kRefreshPeriod);
+            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kSafetyRefreshPeriod);
         } else if (!message.isEmpty()) {
             manager().performSync(trigger == u"push"_s ? Mode::Push : trigger == u"pull"_s ? Mode::Pull : Mode::Auto);
             fixture().settle();
@@ -551,7 +551,7 @@ private slots:
             QVERIFY(!manager().isSyncing());
             QCOMPARE(childNamed<QLabel>(&tab, "statusMessage")->text(), message);
         }
-        fixture().harness().advance(SyncManager::kRefreshPeriod);
+        fixture().harness().advance(SyncManager::kSafetyRefreshPeriod);
         QVERIFY(!QFileInfo::exists(fixture().folder()));
         QVERIFY(manager().syncFolderMissing());
         QVERIFY(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab));

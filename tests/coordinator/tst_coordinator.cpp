@@ -1,5 +1,7 @@
 #include "BookmarkManager.h"
+#include "ChangeWatcher.h"
 #include "CoordinatorHarness.h"
+#include "LocalizationManager.h"
 #include "TestCommon.h"
 
 #include <QSemaphore>
@@ -64,6 +66,20 @@ class TestCoordinator : public QObject {
         return logs;
     }
     int count(const char *needle) const { return static_cast<int>(macLogs().count(needle)); }
+    // Delivers one file of another Mac's push as a sync service does: whole, by rename, with its time.
+    bool land(const QString &from, QLatin1StringView name) const
+    {
+        return SafeFile::copyReplacing(from + u'/' + name, m_folder + u'/' + name).ok();
+    }
+    // The iMac pushes `dock` in a folder of its own; the files reach the shared folder with land().
+    QString pushElsewhere(const QByteArray &dock)
+    {
+        const QString staging = m_root + u"/iMac's view"_s;
+        QDir().mkpath(staging);
+        SimulatedMac imac(u"iMac"_s, staging, m_root);
+        imac.writeDock(dock, 1'800'000'000);
+        return imac.run(Mode::Push) == SyncEngine::Result::pushed() ? staging : QString();
+    }
     // A coordinator of the simulated Mac whose engine notifications pass through the gate.
     static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateDock &gate)
     {
@@ -128,7 +144,16 @@ private slots:
         manager.performSync(Mode::Auto);
         first->settle();
         QVERIFY(manager.conflictDetected());
-        first->advance(5s);
+        // Background runs, at the interval or on a change, do not announce the flagged conflict again.
+        const qsizetype notices = first->mac().notifier().bodies().size();
+        manager.startDaemon();
+        first->advance(1min);
+        second->mac().writeDock("<imac 2>", 300);
+        QCOMPARE(second->mac().run(Mode::Push), SyncEngine::Result::pushed());
+        first->advance(1min);
+        QCOMPARE(count("KONFLIKT"), 3); // this Mac's run, the first background run and the change's
+        QCOMPARE(first->mac().notifier().bodies().size(), notices);
+        manager.stopDaemon();
         QVERIFY(manager.conflictDetected());
         // Dismissed while a folder read is in flight: the read's old answer does not bring it back.
         manager.refreshAll();
@@ -163,14 +188,59 @@ private slots:
         QCOMPARE(manager.connectedHosts().size(), 2);
         QCOMPARE(manager.logLines().size(), 80); // the newest, newest first
         QCOMPARE(manager.logLines().at(1).message(), u"line 500"_s);
+        // A Mac whose status file the cloud evicted is still one of them.
+        QVERIFY(TestFiles::place(m_folder + u"/status-beta.txt"_s, u"iCloud stub"_s));
+        mac->advance(ChangeWatcher::kActivityQuiet);
+        QCOMPARE(manager.connectedHosts().size(), 3);
         QSignalSpy hosts(&manager, &SyncManager::connectedHostsChanged);
         QSignalSpy lines(&manager, &SyncManager::logLinesChanged);
         mac->advance(30s);
         QCOMPARE(hosts.count() + lines.count(), 0); // nothing changed, nothing announced
         manager.removeHost(u"alpha"_s);
         mac->settle();
-        QCOMPARE(manager.connectedHosts().size(), 1);
+        QCOMPARE(manager.connectedHosts().size(), 2);
         QVERIFY(!QFile::exists(m_folder + u"/status-alpha.txt"_s));
+        // Another folder, empty: nothing of this one stays on show.
+        const QString empty = m_root + u"/Other"_s;
+        QVERIFY(QDir().mkpath(empty));
+        manager.performSync(Mode::Push);
+        mac->settle();
+        QCOMPARE(manager.remoteHostname(), u"zeta"_s);
+        manager.changeSyncFolder(empty);
+        mac->settle();
+        QCOMPARE(manager.connectedHosts().size(), 0);
+        QCOMPARE(manager.logLines().size(), 0);
+        QCOMPARE(manager.remoteHostname(), u"—"_s);
+        QCOMPARE(manager.lastSyncRemote(), u"—"_s);
+    }
+
+    void settingsSurviveARestart_data()
+    {
+        QTest::addColumn<bool>("localization");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("interval") << false << "intervalHours"_ba << QVariant(7);
+        QTest::newRow("sync on start") << false << "syncOnStart"_ba << QVariant(true);
+        QTest::newRow("sync on change") << false << "syncOnChange"_ba << QVariant(false);
+        QTest::newRow("names") << false << "hostCustomNames"_ba
+                               << QVariant::fromValue(HostNameMap{{u"iMac"_s, u"Büro"_s}});
+        QTest::newRow("language") << true << "lang"_ba << QVariant(u"en"_s);
+    }
+    void settingsSurviveARestart()
+    {
+        QFETCH(bool, localization);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, value);
+        auto mac = setUpMac();
+        LocalizationManager language(&mac->settings(), QLocale(QLocale::German));
+        QObject *before = localization ? static_cast<QObject *>(&language) : &mac->start();
+        QVERIFY(before->property(property.constData()) != value);
+        QVERIFY(before->setProperty(property.constData(), value));
+        mac->stop();
+        mac->settings().sync();
+        LocalizationManager relaunched(&mac->settings(), QLocale(QLocale::German));
+        QObject *after = localization ? static_cast<QObject *>(&relaunched) : &mac->start();
+        QCOMPARE(after->property(property.constData()), value);
     }
 
     void backgroundTiming()
@@ -226,9 +296,9 @@ private slots:
         mac->advance(1s);
         QCOMPARE(count("AUTO: Lokal="), 1);
         mac->mac().setNow(start.addSecs(sleptMinutes * 60)); // asleep: the wall clock alone moved on
-        mac->advance(5s);
+        mac->advance(SyncManager::kWakeCheckPeriod);
         QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
-        mac->advance(50min);
+        mac->advance(20min); // the next run is a whole period after the last, by the wall clock
         QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
     }
 
@@ -250,13 +320,85 @@ private slots:
         gated->performSync(Mode::Pull);
         gated->daemonTick(); // nor does another background run come after it
         QTest::qWait(100);
-        QCOMPARE(count("PUSH: Sende"), 1); // only the earlier push
+        QCOMPARE(count("PUSH: Sende"), 2); // the earlier push and the background one
         gate.release();
         QTRY_VERIFY(!gated->hasPendingWork());
-        QCOMPARE(count("PUSH: Sende"), 2);
+        QCOMPARE(count("PUSH: Sende"), 3);
         QCOMPARE(count("PULL:"), 0);
         const QByteArray log = macLogs();
         QVERIFY(log.lastIndexOf("AUTO: Dock ist bereits synchron") < log.lastIndexOf("PUSH: Sende"));
+    }
+
+    // Background sync acts once a change has settled, and only on a change: its own writes, the
+    // Dock rewriting its file after a pull and the interval's runs bring no further push or pull.
+    // A watch lost with the folder is set up again by the next refresh once the folder is back.
+    void changeDrivenRuns_data()
+    {
+        QTest::addColumn<bool>("shared"); // the iMac's push arriving, else this Mac's Dock changing
+        QTest::addColumn<bool>("rewrites");
+        QTest::addColumn<bool>("syncOnChange");
+        QTest::addColumn<QString>("folder"); // what happened to the folder before the change
+        QTest::newRow("shared, in two steps") << true << false << true << u""_s;
+        QTest::newRow("shared, the Dock rewrites its file after the pull") << true << true << true << u""_s;
+        QTest::newRow("local") << false << false << true << u""_s;
+        QTest::newRow("local, the Dock rewrites its file after the push") << false << true << true << u""_s;
+        QTest::newRow("shared, setting off: the interval only") << true << false << false << u""_s;
+        QTest::newRow("local, setting off: the interval only") << false << false << false << u""_s;
+        QTest::newRow("shared, folder renamed and back") << true << false << true << u"renamed"_s;
+        QTest::newRow("shared, folder replaced by a copy") << true << false << true << u"replaced"_s;
+    }
+    void changeDrivenRuns()
+    {
+        QFETCH(bool, shared);
+        QFETCH(bool, rewrites);
+        QFETCH(bool, syncOnChange);
+        QFETCH(QString, folder);
+        auto mac = setUpMac();
+        mac->mac().dock().setRewritesOnRestart(rewrites);
+        SyncManager &manager = mac->start();
+        manager.setSyncOnChange(syncOnChange);
+        manager.startDaemon();
+        mac->advance(1min); // the first run shares this Mac's Dock
+        QCOMPARE(manager.engineRuns(), 1);
+        if (!folder.isEmpty()) {
+            const QString away = m_root + u"/iCloud/away"_s;
+            QVERIFY(QDir().rename(m_folder, away));
+            mac->advance(1min);
+            QVERIFY(folder == u"renamed"_s ? QDir().rename(away, m_folder) : QDir().mkpath(m_folder));
+            for (const QString &name : QDir(away).entryList(QDir::Files))
+                QVERIFY(SafeFile::copyReplacing(away + u'/' + name, m_folder + u'/' + name).ok());
+            manager.refreshAll();
+            mac->settle();
+        }
+        const auto quiet = shared ? ChangeWatcher::kSharedQuiet : ChangeWatcher::kLocalQuiet;
+        if (shared) {
+            const QString staging = pushElsewhere("<imac>");
+            QVERIFY(land(staging, SyncFormat::kDockFileName));
+            mac->advance(quiet - 1s); // the meta file is still on its way
+            QVERIFY(land(staging, SyncFormat::kMetaFileName));
+        } else {
+            // Another Mac's status arriving meanwhile does not share a Dock still being rearranged.
+            writeBytes(m_folder + u"/status-iMac.txt"_s, "hostname=iMac");
+            mac->mac().writeDock("<mini, rearranged>", 1'750'000'000);
+        }
+        mac->advance(quiet - 1ms);
+        QCOMPARE(manager.engineRuns(), 1);
+        mac->advance(1ms);
+        const int afterChange = syncOnChange ? 2 : 1;
+        QCOMPARE(manager.engineRuns(), afterChange);
+        if (rewrites)
+            mac->mac().dock().restartDock(); // as the Dock does some time after it was restarted
+        mac->advance(30min);
+        QCOMPARE(manager.engineRuns(), afterChange);
+        mac->advance(1h); // the interval runs as before
+        QCOMPARE(manager.engineRuns(), afterChange + 1);
+        if (shared)
+            QCOMPARE(mac->mac().dockBytes(), "<imac>"_ba);
+        else
+            QCOMPARE(readBytes(m_folder + u"/com.apple.dock.plist"_s), "<mini, rearranged>"_ba);
+        QCOMPARE(count("PUSH: Sende"), shared ? 1 : 2);
+        QCOMPARE(count("PULL: Hole"), shared ? 1 : 0);
+        QCOMPARE(mac->mac().notifier().bodies().size(), 2); // a background run in sync is silent
     }
 
     void bookmarkFollowsARenamedFolder()

@@ -32,6 +32,15 @@ void ManualScheduler::singleShot(std::chrono::milliseconds delay, QObject *conte
         Entry{m_nextId++, m_now + delay, std::chrono::milliseconds(0), context, std::move(action)}));
 }
 
+std::unique_ptr<RepeatingTimer> ManualScheduler::startSingleShot(std::chrono::milliseconds delay, QObject *context,
+                                                                 std::function<void()> action)
+{
+    auto entry = std::make_shared<Entry>(
+        Entry{m_nextId++, m_now + delay, std::chrono::milliseconds(0), context, std::move(action)});
+    m_entries.push_back(entry);
+    return std::make_unique<Timer>(entry);
+}
+
 void ManualScheduler::advance(std::chrono::milliseconds by)
 {
     const std::chrono::milliseconds target = m_now + by;
@@ -121,7 +130,7 @@ SyncManager &CoordinatorHarness::start()
     services.loginItem = &m_loginItem;
     services.folderPicker = &m_picker;
     services.openFolder = [](const QString &) {};
-    services.scheduler = &m_scheduler;
+    services.scheduler = m_realScheduler ? m_realScheduler : &m_scheduler;
     m_manager = std::make_unique<SyncManager>(std::move(services));
     return *m_manager;
 }

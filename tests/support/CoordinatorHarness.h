@@ -21,6 +21,8 @@ public:
     std::unique_ptr<RepeatingTimer> startRepeating(std::chrono::milliseconds period, QObject *context,
                                                    std::function<void()> tick) override;
     void singleShot(std::chrono::milliseconds delay, QObject *context, std::function<void()> action) override;
+    std::unique_ptr<RepeatingTimer> startSingleShot(std::chrono::milliseconds delay, QObject *context,
+                                                    std::function<void()> action) override;
 
     // Moves the clock forward, firing every timer that falls due on the way.
     void advance(std::chrono::milliseconds by);
@@ -86,6 +88,8 @@ public:
     // Settings as if this Mac had completed the set-up with `folder`.
     void storeSetUp(const QString &folder);
 
+    // Real timers instead of virtual time, for what is measured in real time; before start().
+    void useScheduler(Scheduler *scheduler) { m_realScheduler = scheduler; }
     SyncManager &start(); // constructs the coordinator from the stored settings
     SyncManager &manager() { return *m_manager; }
     void stop();
@@ -100,6 +104,7 @@ private:
     QString m_settingsPath;
     std::unique_ptr<QSettings> m_settings;
     ManualScheduler m_scheduler;
+    Scheduler *m_realScheduler = nullptr;
     FakeLoginItem m_loginItem;
     FakeFolderPicker m_picker;
     std::unique_ptr<BookmarkManager> m_bookmarks;
