@@ -524,13 +524,12 @@ SyncEngine::Result SyncEngine::restoreBackup(const QString &name)
     QString taken;
     if (const auto failure = backupLocalDock(QStringLiteral("_vor_restore"), &taken, false))
         return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
-    const auto failure = applyLocalDock(*bytes);
+    auto failure = applyLocalDock(*bytes);
     pruneBackups(10, {name, taken});
+    // A Dock that did not come back with the restored layout is no restore either.
+    if (!failure)
+        failure = restartDock();
     if (failure) {
-        log(QLatin1String("RESTORE FEHLER: ") + *failure);
-        return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
-    }
-    if (const auto failure = restartDock()) {
         log(QLatin1String("RESTORE FEHLER: ") + *failure);
         return Result::error(QLatin1String("RESTORE FEHLER: ") + *failure);
     }

@@ -368,6 +368,36 @@ private slots:
         QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), before);
     }
 
+    // A Mac that keeps its own look: another tile size is in sync, and its change is shared with the
+    // shared copy's look, which the other Mac keeps.
+    void ownLookStaysOnThisMac()
+    {
+        const auto withTileSize = [](int size, bool withoutSecondApp = false) {
+            Shape shape = TestDock::realistic(u"en"_s, u"anna"_s);
+            shape.settings.insert(u"tilesize"_s, size);
+            if (withoutSecondApp)
+                shape.apps.removeAt(1);
+            return TestDock::build(shape);
+        };
+        SimulatedMac large(u"iMac"_s, folder(), m_root->path());
+        large.writeDock(withTileSize(64), 1000.25);
+        QCOMPARE(large.run(Mode::Push), SyncEngine::Result::pushed());
+        m_mac->writeDock(withTileSize(36), 1000.25);
+        EngineServices services = m_mac->services();
+        services.sameLookOnAllMacs = false;
+        const auto small = [&] { return SyncEngine(folder(), kHost, services).run(Mode::Auto); };
+        QCOMPARE(small(), SyncEngine::Result::inSync());
+        QCOMPARE(m_mac->dockRestarts(), 0);
+
+        m_mac->writeDock(withTileSize(36, true), 2000.25);
+        QCOMPARE(small(), SyncEngine::Result::pushed());
+        const auto shared = DockLayout::parse(readBytes(file("com.apple.dock.plist")));
+        QCOMPARE(shared->settings.value(u"tilesize"_s), DockLayout::parse(withTileSize(64))->settings[u"tilesize"_s]);
+        QCOMPARE(large.run(Mode::Auto), SyncEngine::Result::pulled());
+        QVERIFY(*DockLayout::parse(large.dockBytes()) == *DockLayout::parse(withTileSize(64, true)));
+        QCOMPARE(small(), SyncEngine::Result::inSync());
+    }
+
     // This Mac's own log: at most 500 lines, a line cut short completed, a huge one not emptied, and
     // the lines up to the time the log was cleared dropped.
     void logWriter_data()
