@@ -54,7 +54,7 @@ private slots:
         m_a->establish();
         m_b->establish();
         QCOMPARE(m_a->run(Mode::Auto).kind(), Kind::Pushed);
-        QCOMPARE(m_b->run(Mode::Auto).kind(), Kind::Pulled);
+        QCOMPARE(m_b->run(Mode::Pull).kind(), Kind::Pulled);
         m_a->writeDock("Dock 2", 1741000200);
         QCOMPARE(m_a->run(Mode::Auto).kind(), Kind::Pushed);
         m_a->writeDock("Dock 3", 1741000300);
