@@ -81,13 +81,6 @@ class TestSyncService : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    static void addModes()
-    {
-        QTest::addColumn<bool>("keepTimes");
-        QTest::newRow("keeping times") << true;
-        QTest::newRow("not keeping times") << false;
-    }
-
 private slots:
     void initTestCase()
     {
