@@ -55,14 +55,14 @@ public:
     {
         return staysQuiet(macs(), rounds, [this] { return propagate(); });
     }
-    // A pushes its Dock, B pulls it, and both are in sync.
+    // A pushes its Dock, B takes it (a pull: it never agreed with the folder), and both are in sync.
     bool startInSync(const QByteArray &dock)
     {
         edit(mac(1), "B's first Dock");
         edit(mac(0), dock);
         mac(0).establish();
         mac(1).establish();
-        return run(mac(0)) == Kind::Pushed && propagate() && run(mac(1)) == Kind::Pulled && settle(1);
+        return run(mac(0)) == Kind::Pushed && propagate() && run(mac(1), Mode::Pull) == Kind::Pulled && settle(1);
     }
 
 private:
@@ -80,13 +80,6 @@ class TestSyncService : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-
-    static void addModes()
-    {
-        QTest::addColumn<bool>("keepTimes");
-        QTest::newRow("keeping times") << true;
-        QTest::newRow("not keeping times") << false;
-    }
 
 private slots:
     void initTestCase()

@@ -15,18 +15,12 @@ QStringList entryNames(const QString &directory)
     return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QList<QByteArray> logLines(const QString &logFilePath)
-{
-    QList<QByteArray> lines = readBytes(logFilePath).split('\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 QStringList logMessages(const QString &logFilePath)
 {
     QStringList messages;
-    for (const QByteArray &line : logLines(logFilePath)) {
+    for (const QByteArray &line : readBytes(logFilePath).split('\n')) {
+        if (line.isEmpty())
+            continue;
         // "[yyyy-MM-dd HH:mm:ss] [" is 23 bytes; the host name ends at the next "] ".
         const qsizetype end = line.indexOf("] ", 23);
         messages.append(QString::fromUtf8(end < 0 ? line : line.mid(end + 2)));
@@ -67,25 +61,7 @@ bool place(const QString &path, const QString &kind)
         return file.open(QIODevice::WriteOnly) && file.write(large ? TestDock::marker("big") : "<html/>") > 0 &&
                (!large || file.resize(17 * 1024 * 1024));
     }
-    if (kind == QLatin1String("iCloud stub"))
-        return true;
-    return kind == QLatin1String("missing") || kind == QLatin1String("empty");
-}
-
-QProcessEnvironment environmentOf(const SimulatedMac &mac)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const QString home = mac.home();
-    environment.insert(QStringLiteral("HOME"), home);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QLatin1String("/.config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QLatin1String("/.local/share"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QLatin1String("/.cache"));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), home + QLatin1String("/.local/state"));
-    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    // The tool needs no display.
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    return environment;
+    return kind == QLatin1String("missing") || kind == QLatin1String("empty") || kind == QLatin1String("iCloud stub");
 }
 
 } // namespace TestFiles

@@ -41,9 +41,9 @@ class TestDockViews : public QObject {
     }
 
     // An applied Dock keeps this Mac's bookkeeping: it is the same Dock, not the same bytes.
-    static bool sameDock(const QByteArray &a, const QByteArray &b)
+    bool sameDock(const QByteArray &a, const QByteArray &b)
     {
-        return DockLayout::parse(a) == DockLayout::parse(b);
+        return DockLayout::parse(a, here().home()) == DockLayout::parse(b, here().home());
     }
 
     // The dialog a click opened; none when it did not open.
@@ -98,72 +98,33 @@ private slots:
         QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(u"Air"_s));
     }
 
-    // Asked first, from the Dashboard and from the tray (in a dialog of its own, the window hidden
-    // perhaps): Cancel keeps this Mac's Dock byte for byte; Pull then brings the shared one.
-    void pullAsksWhenTheDocksDiffer_data()
+    // Whatever differs, the Dock is never replaced without asking, from the Dashboard, from the tray
+    // (in a dialog of its own, the window hidden perhaps) or directly, and the question says what.
+    // Cancel (or Escape) keeps this Mac's Dock byte for byte; Pull then brings the shared one.
+    void pullAsksFirst_data()
     {
-        QTest::addColumn<bool>("fromTray");
-        QTest::newRow("Dashboard") << false;
-        QTest::newRow("tray") << true;
-    }
-    void pullAsksWhenTheDocksDiffer()
-    {
-        QFETCH(bool, fromTray);
-        SyncManager &manager = fixture().startSetUp();
-        airSharesItsDock();
-        fixture().refresh();
-        DashboardTab tab(&manager, &fixture().loc());
-        MenuBarController tray(&manager, &fixture().loc(), {});
-        QVERIFY(showView(&tab));
-        tray.rebuildMenu();
-        QCoreApplication::processEvents();
-        QAction *pull = menuRow(tray.menu(), u"↓"_s);
-        QVERIFY(pull);
-        const auto askToPull = [&] {
-            if (fromTray)
-                pull->trigger();
-            else
-                QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
-            return awaitDialog<PullConfirmation>();
-        };
-        const QByteArray before = here().dockBytes();
-        auto *dialog = askToPull();
-        QVERIFY(dialog);
-        QCOMPARE(!dialog->parent(), fromTray);
-        for (const char *shown : {"Xcode", "Notes", "Not installed"})
-            QVERIFY(dialog->informativeText().contains(QLatin1String(shown)));
-        QTest::mouseClick(childNamed<QPushButton>(dialog, "cancelPullButton"), Qt::LeftButton);
-        fixture().settle();
-        QVERIFY(!manager.isSyncing());
-        QCOMPARE(here().dockBytes(), before);
-        QCOMPARE(here().dockRestarts(), 0);
-        dialog = askToPull();
-        QVERIFY(dialog);
-        QTest::mouseClick(dialog->pullButton(), Qt::LeftButton);
-        fixture().settle();
-        QVERIFY(sameDock(here().dockBytes(), readBytes(sharedDock())));
-    }
-
-    // Whatever differs, the Dock is never replaced without asking, and the question says what;
-    // Escape answers Cancel.
-    void pullAsksForEveryKindOfDifference_data()
-    {
+        QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("order only") << u"order"_s << u"order"_s;
-        QTest::newRow("a setting only, both values") << u"setting"_s << u"41 → 56"_s;
-        QTest::newRow("folders only") << u"others"_s << u"Downloads"_s;
+        QTest::addColumn<QStringList>("shown");
+        const QStringList apps{u"Xcode"_s, u"Notes"_s, u"Not installed"_s};
+        QTest::newRow("apps, from the Dashboard") << u"Dashboard"_s << u"apps"_s << apps;
+        QTest::newRow("apps, from the tray") << u"tray"_s << u"apps"_s << apps;
+        QTest::newRow("order only") << u"direct"_s << u"order"_s << QStringList{u"order"_s};
+        QTest::newRow("a setting only, both values") << u"direct"_s << u"setting"_s << QStringList{u"41 → 56"_s};
+        QTest::newRow("folders only") << u"direct"_s << u"others"_s << QStringList{u"Downloads"_s};
     }
-    void pullAsksForEveryKindOfDifference()
+    void pullAsksFirst()
     {
+        QFETCH(QString, from);
         QFETCH(QString, kind);
-        QFETCH(QString, shown);
+        QFETCH(QStringList, shown);
         SyncManager &manager = fixture().startSetUp();
-        fixture().loc().setLang(u"en"_s);
         TestDock::Shape mine = TestDock::withApps({u"Finder"_s, u"Notes"_s});
         mine.settings.insert(u"tilesize"_s, 41);
         TestDock::Shape theirs = mine;
-        if (kind == u"order"_s)
+        if (kind == u"apps"_s)
+            theirs.apps[1] = TestDock::withApps({u"Xcode"_s}).apps.constFirst();
+        else if (kind == u"order"_s)
             std::swap(theirs.apps[0], theirs.apps[1]);
         else if (kind == u"setting"_s)
             theirs.settings.insert(u"tilesize"_s, 56);
@@ -174,14 +135,42 @@ private slots:
         air.writeDock(TestDock::build(theirs));
         QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         fixture().refresh();
+        DashboardTab tab(&manager, &fixture().loc());
+        MenuBarController tray(&manager, &fixture().loc(), {});
+        QVERIFY(showView(&tab));
+        tray.rebuildMenu();
+        QCoreApplication::processEvents();
+        QAction *pull = menuRow(tray.menu(), u"↓"_s);
+        QVERIFY(pull);
+        const auto askToPull = [&] {
+            if (from == u"tray"_s)
+                pull->trigger();
+            else if (from == u"Dashboard"_s)
+                QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
+            else
+                PullConfirmation::pullAfterAsking(&manager, &fixture().loc(), nullptr);
+            return awaitDialog<PullConfirmation>();
+        };
         const QByteArray before = here().dockBytes();
-        PullConfirmation::pullAfterAsking(&manager, &fixture().loc(), nullptr);
-        auto *dialog = awaitDialog<PullConfirmation>();
+        auto *dialog = askToPull();
         QVERIFY(dialog);
-        QVERIFY2(dialog->informativeText().contains(shown, Qt::CaseInsensitive), qPrintable(dialog->informativeText()));
-        QTest::keyClick(dialog, Qt::Key_Escape);
+        QCOMPARE(!dialog->parent(), from != u"Dashboard"_s);
+        for (const QString &each : shown)
+            QVERIFY2(dialog->informativeText().contains(each, Qt::CaseInsensitive),
+                     qPrintable(dialog->informativeText()));
+        if (from == u"direct"_s)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            QTest::mouseClick(childNamed<QPushButton>(dialog, "cancelPullButton"), Qt::LeftButton);
         fixture().settle();
+        QVERIFY(!manager.isSyncing());
         QCOMPARE(here().dockBytes(), before);
+        QCOMPARE(here().dockRestarts(), 0);
+        dialog = askToPull();
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->pullButton(), Qt::LeftButton);
+        fixture().settle();
+        QVERIFY(sameDock(here().dockBytes(), readBytes(sharedDock())));
     }
 
     // Shown whenever a conflict is flagged, also when it was flagged before the Dashboard was built.
