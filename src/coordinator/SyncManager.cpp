@@ -974,7 +974,7 @@ void SyncManager::backgroundRun(bool onlyOnChange)
     if (!engine)
         return;
     m_daemonRunQueued = true;
-    m_lastDaemonRun = wallClock();
+    const QDateTime startedAt = wallClock();
     struct Outcome {
         std::optional<SyncEngine::Result> result; // none: the folder is missing
         bool ignored = false;
@@ -1011,9 +1011,12 @@ void SyncManager::backgroundRun(bool onlyOnChange)
                 outcome->ignored = true;
             }
         },
-        [this, outcome, notices] {
+        [this, outcome, notices, startedAt] {
             m_daemonRunQueued = false;
             m_engineRuns += outcome->ran ? 1 : 0;
+            // A change that asked for a look and found nothing new is no run the interval counts.
+            if (outcome->ran)
+                m_lastDaemonRun = startedAt;
             if (outcome->result && outcome->result->kind() == SyncEngine::Result::Kind::Pulled)
                 m_watcher->ownDockWritten();
             if (!outcome->busy) {

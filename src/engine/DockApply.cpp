@@ -45,18 +45,8 @@ bool rewriteIntoOwnHome(plist_t node, const Homes &homes)
             rewritten = rewriteIntoOwnHome(plist_array_get_item(node, i), homes) || rewritten;
         break;
     case PLIST_DICT: {
-        plist_dict_iter iter = nullptr;
-        plist_dict_new_iter(node, &iter);
-        for (;;) {
-            char *key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, iter, &key, &value);
-            free(key);
-            if (!value)
-                break;
-            rewritten = rewriteIntoOwnHome(value, homes) || rewritten;
-        }
-        free(iter);
+        forEachItem(
+            node, [&](QLatin1StringView, plist_t value) { rewritten = rewriteIntoOwnHome(value, homes) || rewritten; });
         break;
     }
     default:
@@ -114,21 +104,11 @@ std::optional<QByteArray> forThisMac(const QByteArray &shared, const std::option
     for (const char *list : {kApps, kOthers})
         makeTilesOwn(plist_dict_get_item(result.get(), list), own ? plist_dict_get_item(own, list) : nullptr, homes);
 
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(result.get(), &iter);
-    for (;;) {
-        char *key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(result.get(), iter, &key, &value);
-        const QString name = QString::fromUtf8(key);
-        free(key);
-        if (!value)
-            break;
-        // The tiles are made this Mac's above; this Mac's own keys point where they should.
+    // The tiles are made this Mac's above; this Mac's own keys point where they should.
+    forEachItem(result.get(), [&](QLatin1StringView name, plist_t value) {
         if (name != QLatin1StringView(kApps) && name != QLatin1StringView(kOthers) && !ownKeys.contains(name))
             rewriteIntoOwnHome(value, homes);
-    }
-    free(iter);
+    });
     return toBinary(result.get());
 }
 

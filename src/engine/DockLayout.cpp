@@ -180,22 +180,10 @@ std::optional<DockLayout> DockLayout::parse(const QByteArray &bytes, const QStri
     DockLayout layout;
     layout.apps = readTiles(apps, homes, false);
     layout.others = readTiles(plist_dict_get_item(root.get(), kOthers), homes, true);
-    plist_dict_iter iter = nullptr;
-    plist_dict_new_iter(root.get(), &iter);
-    for (;;) {
-        char *key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(root.get(), iter, &key, &value);
-        if (!value) {
-            free(key);
-            break;
-        }
-        const QLatin1StringView name(key);
+    forEachItem(root.get(), [&](QLatin1StringView name, plist_t value) {
         if (name != QLatin1StringView(kApps) && name != QLatin1StringView(kOthers) && !leftOutOfSettings(name))
-            layout.settings.insert(QString::fromUtf8(key), canonical(value, homes));
-        free(key);
-    }
-    free(iter);
+            layout.settings.insert(QString::fromUtf8(name.data(), name.size()), canonical(value, homes));
+    });
     return layout;
 }
 

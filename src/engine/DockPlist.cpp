@@ -49,21 +49,10 @@ void appendCanonical(QByteArray &out, plist_t node, const Homes &homes, Level le
     case PLIST_DICT: {
         // Sorted by key: the order in which the Dock happened to write them does not matter.
         QMap<QByteArray, plist_t> items;
-        plist_dict_iter iter = nullptr;
-        plist_dict_new_iter(node, &iter);
-        for (;;) {
-            char *key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, iter, &key, &value);
-            if (!value) {
-                free(key);
-                break;
-            }
-            if (!leftOutAt(QLatin1StringView(key), level, facts))
-                items.insert(QByteArray(key), value);
-            free(key);
-        }
-        free(iter);
+        forEachItem(node, [&](QLatin1StringView key, plist_t value) {
+            if (!leftOutAt(key, level, facts))
+                items.insert(QByteArray(key.data(), key.size()), value);
+        });
         out += "{";
         for (auto it = items.cbegin(); it != items.cend(); ++it) {
             out += QByteArray::number(it.key().size()) + ':' + it.key() + '=';

@@ -5,6 +5,7 @@
 
 #include <plist/plist.h>
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -29,6 +30,24 @@ QByteArray toBinary(plist_t root);
 QString string(plist_t node);                // empty unless a string
 plist_t item(plist_t dict, const char *key); // null unless dict is a dictionary holding key
 plist_t tileData(plist_t tile);              // the tile's "tile-data" dictionary, or null
+
+// Calls visit(key, value) for every item of a dictionary, in the order stored.
+template <typename Visit> void forEachItem(plist_t dict, Visit &&visit)
+{
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(dict, &iter);
+    for (;;) {
+        char *key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dict, iter, &key, &value);
+        if (value)
+            visit(QLatin1StringView(key), value);
+        free(key);
+        if (!value)
+            break;
+    }
+    free(iter);
+}
 
 // Account homes: /Users/<name> on every Mac (not /Users/Shared, which belongs to no account), and
 // this Mac's own home wherever it lies. A path under a home is the same place for every account:
