@@ -479,16 +479,16 @@ private slots:
         QFETCH(QString, cleared);
         QFETCH(QStringList, shown);
         QVERIFY(QDir().mkpath(folder()));
-        const auto line = [](const QString &spec) {
-            const QStringList part = spec.split(u' ');
+        const auto line = [](const QString &entry) {
+            const QStringList part = entry.split(u' ');
             return part[0] == u"-"_s ? part[1] : u"[2025-03-07 14:00:0%1] [%2] %3"_s.arg(part[0], part[1], part[2]);
         };
-        for (const QString &spec : files) {
-            const qsizetype colon = spec.indexOf(u':');
+        for (const QString &entry : files) {
+            const qsizetype colon = entry.indexOf(u':');
             QStringList lines;
-            for (const QString &each : spec.mid(colon + 1).split(u'|'))
+            for (const QString &each : entry.mid(colon + 1).split(u'|'))
                 lines.append(line(each) + u'\n');
-            writeBytes(folder() + u'/' + spec.left(colon), lines.join(QString()).toUtf8());
+            writeBytes(folder() + u'/' + entry.left(colon), lines.join(QString()).toUtf8());
         }
         if (!cleared.isEmpty())
             writeBytes(file("tandrill-log-cleared.txt"), "cleared=2025-03-07 14:00:0" + cleared.toUtf8());
