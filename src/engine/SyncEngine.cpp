@@ -158,7 +158,7 @@ SyncEngine::Observed SyncEngine::observe() const
     o.push = readSharedPush();
     if (seen.shared == DockState::Absent && o.push.present)
         o.problem = notYetAvailable(kDockFileName);
-    o.agreement = readAgreement();
+    o.agreement = readAgreement({&o.shared, &o.local});
     const bool statusPresent = SafeFile::isRegularFile(hostFileURL(kStatusPrefix));
     seen.lastPulled = readLastPulled();
     seen.metaPresent = o.push.present;
@@ -884,7 +884,7 @@ QString SyncEngine::recordPath(QLatin1StringView suffix) const
            QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16)) + suffix;
 }
 
-SyncEngine::Agreement SyncEngine::readAgreement() const
+SyncEngine::Agreement SyncEngine::readAgreement(std::initializer_list<const DockBytes *> parsed) const
 {
     Agreement agreement;
     auto bytes = SafeFile::readRegularFile(recordPath(QLatin1StringView(".plist")), kMaxDockFileBytes);
@@ -896,7 +896,14 @@ SyncEngine::Agreement SyncEngine::readAgreement() const
                 QString::fromLatin1(QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16)),
             kMaxDockFileBytes);
     }
-    if (bytes)
+    // In sync, the agreed Dock is the shared copy byte for byte: parsed once is enough.
+    for (const DockBytes *dock : parsed) {
+        if (bytes && dock->layout && dock->bytes == bytes) {
+            agreement.layout = dock->layout;
+            break;
+        }
+    }
+    if (bytes && !agreement.layout)
         agreement.layout = DockLayout::parse(*bytes, m_services.homeDirectory);
     if (!agreement.layout)
         return agreement;

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <initializer_list>
 #include <optional>
 
 // Moves the Dock configuration between this Mac and the sync folder. An engine is built for one
@@ -144,7 +145,8 @@ private:
     bool sameForThisMac(const DockLayout &a, const DockLayout &b) const;
     std::optional<QString> applyLocalDock(const QByteArray &bytes) const;
     QString recordPath(QLatin1StringView suffix) const;
-    Agreement readAgreement() const;
+    // `parsed`: Docks already read, whose parse is taken when the record holds the same bytes.
+    Agreement readAgreement(std::initializer_list<const DockBytes *> parsed = {}) const;
     void recordAgreement(const QByteArray &bytes, const DockLayout &layout, const QList<QByteArray> &history,
                          const QByteArray &ownPush) const;
     std::optional<QString> restartDock() const; // the error when the Dock did not come back as applied
