@@ -1,5 +1,6 @@
 #include "StatusMenuModel.h"
 
+#include "DateTimeText.h"
 #include "LocalizationManager.h"
 #include "SyncStatusText.h"
 
@@ -11,6 +12,11 @@ using Tint = StatusMenuRow::Tint;
 QString pick(const LocalizationManager *loc, const QString &german, const QString &english)
 {
     return loc ? loc->pick(german, english) : german;
+}
+
+QString shownTime(const LocalizationManager *loc, const QString &stored)
+{
+    return loc ? storedTimeText(loc, stored) : stored;
 }
 
 Row separator()
@@ -56,7 +62,8 @@ QList<StatusMenuRow> StatusMenuModel::rows(const StatusMenuState &state, const L
         rows << label(text(QStringLiteral("● Auto-Sync gestoppt"), QStringLiteral("● Auto-Sync stopped")), QString(),
                       Tint::Red, 12, false);
     if (!state.lastSuccessfulSync.isEmpty() && state.lastSuccessfulSync != QStringLiteral("—"))
-        rows << label(text(QStringLiteral("Zuletzt: "), QStringLiteral("Last: ")) + state.lastSuccessfulSync,
+        rows << label(text(QStringLiteral("Zuletzt: "), QStringLiteral("Last: ")) +
+                          shownTime(loc, state.lastSuccessfulSync),
                       text(QStringLiteral("Letzter erfolgreicher Sync dieses Macs"),
                            QStringLiteral("This Mac's last successful sync")),
                       Tint::Secondary, 11, false);
@@ -158,8 +165,9 @@ QString StatusMenuModel::hostToolTip(const HostInfo &host, const QMap<QString, Q
                                      const LocalizationManager *loc)
 {
     const QString action = host.actionLabel();
-    QString text = pick(loc, QStringLiteral("Letzte Aktion: ") + action + QStringLiteral(" um ") + host.lastTime,
-                        QStringLiteral("Last action: ") + action + QStringLiteral(" at ") + host.lastTime);
+    const QString time = shownTime(loc, host.lastTime);
+    QString text = pick(loc, QStringLiteral("Letzte Aktion: ") + action + QStringLiteral(" um ") + time,
+                        QStringLiteral("Last action: ") + action + QStringLiteral(" at ") + time);
     if (customNames.contains(host.hostname))
         text = host.hostname + QStringLiteral(" — ") + text;
     return text;

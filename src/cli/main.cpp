@@ -17,8 +17,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
 #include <QMutex>
 #include <QSettings>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -109,7 +111,8 @@ void writeJson(const QJsonDocument &document)
 
 int usageError(const QString &message)
 {
-    write(stderr, QLatin1String("tandrill-cli: ") + message + QLatin1String("\nTry 'tandrill-cli --help'.\n"));
+    write(stderr, QLatin1String("tandrill-cli: ") + message +
+                      says("\n„tandrill-cli --help“ zeigt die Hilfe.\n", "\nTry 'tandrill-cli --help'.\n"));
     return UsageError;
 }
 
@@ -339,37 +342,66 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tandrill"));
     QCoreApplication::setApplicationName(QStringLiteral("Tandrill"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TANDRILL_VERSION));
+    // Qt's own words of the help and of its parse errors ("Usage:", "Unknown option") in German too.
+    QTranslator qtWords;
+    if (language() == QLatin1String("de") &&
+        qtWords.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtWords);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Keeps the Dock identical on several Macs through one shared folder.\n\n"
-                       "Commands:\n"
-                       "  push           copy this Mac's Dock file into the folder\n"
-                       "  pull           apply the folder's Dock file here and restart the Dock\n"
-                       "  auto           decide by content: equal Docks are in sync; a change on one\n"
-                       "                 side is shared; changes on both sides, or a joining Mac with\n"
-                       "                 another Dock, are flagged as a conflict (exit 3)\n"
-                       "  status         register this Mac in the folder\n"
-                       "  hosts          list the Macs registered in the folder\n"
-                       "  log            show the shared log, newest first\n"
-                       "  diff           what a pull would change on this Mac\n"
-                       "  backups        list the local backups of the Dock, newest first\n"
-                       "  restore NAME   back up the Dock, apply the backup NAME and restart the Dock\n\n"
-                       "With --keep-look this Mac keeps its own look (tile size, magnification, position,\n"
-                       "hiding, minimise effect, recent apps, open-app indicators): push, pull, auto and\n"
-                       "diff neither compare it, apply it nor share it. Without it, as set in Tandrill."));
+        says("Hält das Dock auf mehreren Macs über einen gemeinsamen Ordner gleich.\n\n"
+             "Befehle:\n"
+             "  push           das Dock dieses Macs in den Ordner kopieren\n"
+             "  pull           das Dock des Ordners hier übernehmen und das Dock neu starten\n"
+             "  auto           nach Inhalt entscheiden: gleiche Docks sind synchron; eine Änderung auf\n"
+             "                 einer Seite wird geteilt; Änderungen auf beiden Seiten oder ein neuer Mac\n"
+             "                 mit anderem Dock werden als Konflikt gemeldet (Exit-Code 3)\n"
+             "  status         diesen Mac im Ordner eintragen\n"
+             "  hosts          die im Ordner eingetragenen Macs auflisten\n"
+             "  log            das gemeinsame Protokoll zeigen, neueste zuerst\n"
+             "  diff           was ein Pull auf diesem Mac ändern würde\n"
+             "  backups        die lokalen Backups des Docks auflisten, neueste zuerst\n"
+             "  restore NAME   das Dock sichern, das Backup NAME übernehmen und das Dock neu starten\n\n"
+             "Mit --keep-look behält dieser Mac sein eigenes Aussehen (Symbolgröße, Vergrößerung, Position,\n"
+             "Ausblenden, Effekt beim Minimieren, zuletzt benutzte Apps, Anzeige für geöffnete Apps): push,\n"
+             "pull, auto und diff vergleichen, übernehmen und teilen es nicht. Ohne die Option wie in Tandrill "
+             "eingestellt.",
+             "Keeps the Dock identical on several Macs through one shared folder.\n\n"
+             "Commands:\n"
+             "  push           copy this Mac's Dock file into the folder\n"
+             "  pull           apply the folder's Dock file here and restart the Dock\n"
+             "  auto           decide by content: equal Docks are in sync; a change on one\n"
+             "                 side is shared; changes on both sides, or a joining Mac with\n"
+             "                 another Dock, are flagged as a conflict (exit 3)\n"
+             "  status         register this Mac in the folder\n"
+             "  hosts          list the Macs registered in the folder\n"
+             "  log            show the shared log, newest first\n"
+             "  diff           what a pull would change on this Mac\n"
+             "  backups        list the local backups of the Dock, newest first\n"
+             "  restore NAME   back up the Dock, apply the backup NAME and restart the Dock\n\n"
+             "With --keep-look this Mac keeps its own look (tile size, magnification, position,\n"
+             "hiding, minimise effect, recent apps, open-app indicators): push, pull, auto and\n"
+             "diff neither compare it, apply it nor share it. Without it, as set in Tandrill."));
     const QCommandLineOption folderOption(
-        QStringLiteral("folder"), QStringLiteral("The sync folder (default: the app's)."), QStringLiteral("DIR"));
-    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("The host name to act as."),
+        QStringLiteral("folder"),
+        says("Der Sync-Ordner (ohne Angabe: der der App).", "The sync folder (default: the app's)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption hostOption(QStringLiteral("host"),
+                                        says("Der Rechnername, als der gehandelt wird.", "The host name to act as."),
                                         QStringLiteral("NAME"));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON value."));
-    const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("At most N log entries (default 80)."),
-                                         QStringLiteral("N"), QStringLiteral("80"));
-    const QCommandLineOption keepLookOption(QStringLiteral("keep-look"),
-                                            QStringLiteral("Keep this Mac's own look; sync apps and folders only."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        says("Einen JSON-Wert ausgeben.", "Print one JSON value."));
+    const QCommandLineOption limitOption(
+        QStringLiteral("limit"),
+        says("Höchstens N Protokolleinträge (ohne Angabe 80).", "At most N log entries (default 80)."),
+        QStringLiteral("N"), QStringLiteral("80"));
+    const QCommandLineOption keepLookOption(
+        QStringLiteral("keep-look"), says("Das eigene Aussehen dieses Macs behalten; nur Apps und Ordner abgleichen.",
+                                          "Keep this Mac's own look; sync apps and folders only."));
     parser.addOptions({folderOption, hostOption, jsonOption, limitOption, keepLookOption});
     parser.addPositionalArgument(
-        QStringLiteral("command"),
+        says("befehl", "command"),
         QStringLiteral("push | pull | auto | status | hosts | log | diff | backups | restore NAME"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
@@ -387,25 +419,25 @@ int main(int argc, char *argv[])
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(QStringLiteral("no command given"));
+        return usageError(says("kein Befehl angegeben", "no command given"));
     const QString command = positional.first();
     static const QStringList commands{QStringLiteral("push"),   QStringLiteral("pull"),    QStringLiteral("auto"),
                                       QStringLiteral("status"), QStringLiteral("hosts"),   QStringLiteral("log"),
                                       QStringLiteral("diff"),   QStringLiteral("backups"), QStringLiteral("restore")};
     if (!commands.contains(command))
-        return usageError(QStringLiteral("unknown command '%1'").arg(command));
+        return usageError(says("unbekannter Befehl „%1“", "unknown command '%1'").arg(command));
     const bool isRestore = command == QLatin1String("restore");
     if (isRestore && positional.size() != 2)
-        return usageError(QStringLiteral("restore needs the name of one backup"));
+        return usageError(says("restore braucht den Namen eines Backups", "restore needs the name of one backup"));
     if (!isRestore && positional.size() != 1)
-        return usageError(QStringLiteral("one command only"));
+        return usageError(says("nur ein Befehl", "one command only"));
 
     bool limitValid = false;
     const int limit = parser.value(limitOption).toInt(&limitValid);
     if (!limitValid || limit < 0)
-        return usageError(QStringLiteral("--limit needs a whole number of at least 0"));
+        return usageError(says("--limit braucht eine ganze Zahl ab 0", "--limit needs a whole number of at least 0"));
     if (parser.isSet(limitOption) && command != QLatin1String("log"))
-        return usageError(QStringLiteral("--limit goes with log"));
+        return usageError(says("--limit gehört zu log", "--limit goes with log"));
 
     QString folder = parser.value(folderOption);
     if (folder.isEmpty()) {
@@ -415,11 +447,12 @@ int main(int argc, char *argv[])
     // The backups are local: listing and restoring them needs no sync folder.
     const bool local = isRestore || command == QLatin1String("backups");
     if (folder.isEmpty() && !local)
-        return usageError(QStringLiteral("no sync folder: pass --folder DIR or choose one in Tandrill"));
+        return usageError(says("kein Sync-Ordner: --folder DIR angeben oder in Tandrill einen wählen",
+                               "no sync folder: pass --folder DIR or choose one in Tandrill"));
     const QString host = parser.isSet(hostOption) ? parser.value(hostOption) : systemHostName();
     // Every Mac would show a nameless status file as an empty card.
     if (host.trimmed().isEmpty())
-        return usageError(QStringLiteral("--host needs a name"));
+        return usageError(says("--host braucht einen Namen", "--host needs a name"));
     const bool json = parser.isSet(jsonOption);
     const bool sameLook =
         !parser.isSet(keepLookOption) && QSettings().value(QStringLiteral("TandrillSameLook"), true).toBool();

@@ -1,6 +1,7 @@
 #include "BackupsSection.h"
 
 #include "BackupInfo.h"
+#include "DateTimeText.h"
 #include "DockChangeText.h"
 #include "ElidedLabel.h"
 #include "HeadingLabel.h"
@@ -10,7 +11,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -92,10 +92,7 @@ QString BackupsSection::actionName(const QString &action) const
 
 QString BackupsSection::takenText(const BackupInfo &backup) const
 {
-    const QLocale locale = m_locManager->lang() == QLatin1String("en")
-                               ? QLocale(QLocale::English, QLocale::UnitedKingdom)
-                               : QLocale(QLocale::German, QLocale::Germany);
-    return locale.toString(backup.taken.toLocalTime(), QLocale::ShortFormat);
+    return dateTimeText(m_locManager, backup.taken.toLocalTime());
 }
 
 QWidget *BackupsSection::backupRow(const BackupInfo &backup)
@@ -106,9 +103,8 @@ QWidget *BackupsSection::backupRow(const BackupInfo &backup)
     taken->setText(takenText(backup));
     QLabel *details = ViewStyle::label(row, 10);
     ViewStyle::setTextColor(details, ViewStyle::secondaryText(this));
-    const QLocale locale =
-        m_locManager->lang() == QLatin1String("en") ? QLocale(QLocale::English) : QLocale(QLocale::German);
-    details->setText(actionName(backup.action) + QStringLiteral(" · ") + locale.formattedDataSize(backup.size));
+    details->setText(actionName(backup.action) + QStringLiteral(" · ") +
+                     interfaceLocale(m_locManager).formattedDataSize(backup.size));
     auto *restore = new QPushButton(localized(m_locManager, "Wiederherstellen…", "Restore…"), row);
     restore->setObjectName(QStringLiteral("restoreBackupButton"));
     ViewStyle::makeBordered(restore, 11);

@@ -1,18 +1,7 @@
 #include "DockChangeText.h"
 
+#include "DateTimeText.h"
 #include "LocalizedText.h"
-
-#include <QLocale>
-
-namespace {
-
-QLocale localeFor(const LocalizationManager *locManager)
-{
-    return locManager->lang() == QLatin1String("en") ? QLocale(QLocale::English, QLocale::UnitedKingdom)
-                                                     : QLocale(QLocale::German, QLocale::Germany);
-}
-
-} // namespace
 
 namespace DockChangeText {
 
@@ -87,13 +76,17 @@ QStringList details(const DockDifference &difference, const LocalizationManager 
         if (!names.isEmpty())
             lines.append(localized(locManager, german, english) + names.join(separator));
     };
-    add(difference.appsAdded, "Neu im Dock: ", "Added to the Dock: ");
-    add(difference.appsRemoved, "Aus dem Dock entfernt: ", "Removed from the Dock: ");
-    add(difference.othersAdded, "Neue Ordner und Stapel: ", "Folders and stacks added: ");
-    add(difference.othersRemoved, "Entfernte Ordner und Stapel: ", "Folders and stacks removed: ");
+    // Said as what replacing this Mac's Dock does to it, so each line names its side, whether the
+    // Dock comes from the shared folder or from a backup.
+    add(difference.appsAdded, "Kommt ins Dock dieses Macs: ", "Comes into this Mac's Dock: ");
+    add(difference.appsRemoved, "Verschwindet aus dem Dock dieses Macs: ", "Leaves this Mac's Dock: ");
+    add(difference.othersAdded,
+        "Ordner und Stapel, die ins Dock dieses Macs kommen: ", "Folders and stacks coming into this Mac's Dock: ");
+    add(difference.othersRemoved, "Ordner und Stapel, die aus dem Dock dieses Macs verschwinden: ",
+        "Folders and stacks leaving this Mac's Dock: ");
     if (difference.orderChanged)
         lines.append(localized(locManager, "Andere Reihenfolge", "Different order"));
-    add(settingsWithValues(difference, locManager), "Einstellungen (hier → gemeinsam): ", "Settings (here → shared): ");
+    add(settingsWithValues(difference, locManager), "Einstellungen (jetzt → danach): ", "Settings (now → after): ");
     return lines;
 }
 
@@ -114,7 +107,7 @@ QString pushedBy(const DockDifference &difference, const LocalizationManager *lo
     if (!difference.pushedBy.isEmpty())
         parts.append(difference.pushedBy);
     if (difference.pushedAt.isValid())
-        parts.append(localeFor(locManager).toString(difference.pushedAt.toLocalTime(), QLocale::ShortFormat));
+        parts.append(dateTimeText(locManager, difference.pushedAt.toLocalTime()));
     return parts.join(QStringLiteral(", "));
 }
 
