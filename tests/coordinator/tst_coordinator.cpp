@@ -197,13 +197,22 @@ private slots:
         QVERIFY(TestFiles::place(m_folder + u"/status-beta.txt"_s, u"iCloud stub"_s));
         mac->advance(ChangeWatcher::kActivityQuiet);
         QCOMPARE(manager.connectedHosts().size(), 3);
+        // Two more: the fifth Mac is welcomed, once.
+        const qsizetype notices = mac->mac().notifier().bodies().size();
+        writeBytes(m_folder + u"/status-gamma.txt"_s, "hostname=gamma");
+        writeBytes(m_folder + u"/status-delta.txt"_s, "hostname=delta");
         QSignalSpy hosts(&manager, &SyncManager::connectedHostsChanged);
+        mac->advance(ChangeWatcher::kActivityQuiet);
+        QCOMPARE(manager.connectedHosts().size(), 5);
+        QCOMPARE(mac->mac().notifier().bodies().size(), notices + 1);
+        hosts.clear();
         QSignalSpy lines(&manager, &SyncManager::logLinesChanged);
         mac->advance(30s);
         QCOMPARE(hosts.count() + lines.count(), 0); // nothing changed, nothing announced
+        QCOMPARE(mac->mac().notifier().bodies().size(), notices + 1);
         manager.removeHost(u"alpha"_s);
         mac->settle();
-        QCOMPARE(manager.connectedHosts().size(), 2);
+        QCOMPARE(manager.connectedHosts().size(), 4);
         QVERIFY(!QFile::exists(m_folder + u"/status-alpha.txt"_s));
         // Another folder, empty: nothing of this one stays on show.
         const QString empty = m_root + u"/Other"_s;
