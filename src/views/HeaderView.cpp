@@ -36,6 +36,8 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
     m_title->setText(QStringLiteral("Tandrill"));
 
     m_badge->setObjectName(QStringLiteral("stateBadge"));
+    // A problem's line is long in German: it wraps rather than being cut off.
+    m_stateLine->setWordWrap(true);
 
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
@@ -53,8 +55,7 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
     row->setSpacing(16);
     row->setContentsMargins(44, 46, 24, 22);
     row->addWidget(m_icon, 0, Qt::AlignVCenter);
-    row->addLayout(texts);
-    row->addStretch(1);
+    row->addLayout(texts, 1);
     row->addLayout(controls);
 
     if (m_syncManager) {

@@ -21,3 +21,7 @@ void writeShot(QWidget *widget, const QString &outDir, const QString &name);
 
 // Renders the Dock views in `lang`, light and dark, into outDir; root holds the simulated Macs.
 void shootDockViews(const QString &outDir, const QString &lang, const QString &root);
+
+// Renders the folder-missing state (window and tray), a joining Mac's conflict banner, the pull
+// question with a long list and the restore question in `lang`.
+void shootStates(const QString &outDir, const QString &lang, const QString &root);

@@ -159,6 +159,8 @@ int main(int argc, char *argv[])
         shootMainWindow(shooter, lang, TestEnvironment::root() + QLatin1String("/main-") + QString::number(++run));
         shootDockViews(QString::fromLocal8Bit(argv[1]), lang,
                        TestEnvironment::root() + QLatin1String("/dock-") + QString::number(++run));
+        shootStates(QString::fromLocal8Bit(argv[1]), lang,
+                    TestEnvironment::root() + QLatin1String("/states-") + QString::number(++run));
     }
     return 0;
 }
