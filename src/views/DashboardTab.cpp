@@ -128,8 +128,9 @@ DashboardTab::DashboardTab(SyncManager *syncManager, LocalizationManager *locMan
 
 QSize DashboardTab::sizeHint() const
 {
-    // Room for the grid of four Macs, the conflict banner and both sync boxes without scrolling,
-    // also while fewer rows are shown: the window is sized from this once.
+    // Room for the grid of four Macs and both sync boxes without scrolling, also while fewer rows
+    // are shown: the window is sized from this once. A conflict's banner is rare and brought into
+    // view when it comes; room kept for it would make the window too tall for a 1440×900 screen.
     QSize hint = m_content->sizeHint();
     const int spacing = m_content->layout()->spacing();
     if (m_hostGrid->isHidden()) {
@@ -137,8 +138,6 @@ QSize DashboardTab::sizeHint() const
         const int grid = 2 * probe.sizeHint().height() + m_hostGridLayout->verticalSpacing();
         hint.rheight() += grid - (m_statusCards->isHidden() ? -spacing : m_statusCards->sizeHint().height());
     }
-    if (m_banner->isHidden())
-        hint.rheight() += m_banner->sizeHint().height() + spacing;
     return hint;
 }
 

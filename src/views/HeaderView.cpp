@@ -53,7 +53,7 @@ HeaderView::HeaderView(SyncManager *syncManager, LocalizationManager *locManager
 
     auto *row = new QHBoxLayout(this);
     row->setSpacing(16);
-    row->setContentsMargins(44, 46, 24, 22);
+    row->setContentsMargins(44, 22, 24, 14);
     row->addWidget(m_icon, 0, Qt::AlignVCenter);
     row->addLayout(texts, 1);
     row->addLayout(controls);
