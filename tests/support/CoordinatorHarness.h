@@ -76,7 +76,6 @@ public:
 class CoordinatorHarness {
 public:
     CoordinatorHarness(const QString &hostname, const QString &root);
-    ~CoordinatorHarness();
 
     QSettings &settings() { return *m_settings; }
     SimulatedMac &mac() { return m_mac; }
@@ -92,7 +91,7 @@ public:
     void useScheduler(Scheduler *scheduler) { m_realScheduler = scheduler; }
     SyncManager &start(); // constructs the coordinator from the stored settings
     SyncManager &manager() { return *m_manager; }
-    void stop();
+    void stop() { m_manager.reset(); }
 
     // Runs the event loop until no engine work or folder read is pending.
     void settle();
