@@ -8,10 +8,8 @@
 #include <optional>
 #include <vector>
 
-// A real file-sync service for tests: Syncthing instances on this machine, each with its own home
-// and replica of one shared folder, on loopback only (no discovery, relays, NAT, reports or
-// upgrades). Crossing writes end as Syncthing settles them: the newer file wins, the other becomes
-// a "*.sync-conflict-*" copy. Waits are bounded; every process is ended by its own PID.
+// Syncthing instances on loopback only, each with its own home and replica of one folder, as every
+// Mac runs its own sync client. Waits are bounded; every process is ended by its own PID.
 class SyncthingHub {
 public:
     explicit SyncthingHub(const QString &root);
@@ -24,8 +22,7 @@ public:
     int size() const { return int(m_instances.size()); }
     QString replica(int index) const { return m_instances[size_t(index)]->replica; }
 
-    // Rescans every running, unpaused replica until each holds the others' newest files with
-    // nothing left to pull, and all hold the same files.
+    // Until every running, unpaused replica is rescanned, has nothing to pull and holds the same files.
     bool waitUntilInSync(int timeoutMs = 60000);
 
     // The instance stops exchanging files with all others (a laptop offline), and takes up again.

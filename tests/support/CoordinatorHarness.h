@@ -71,8 +71,7 @@ public:
     std::deque<std::optional<QString>> answers; // an empty queue answers "cancelled"
 };
 
-// One simulated Mac running the coordinator: its own settings file, home, host name, services
-// and virtual clock, sharing a sync folder with other harnesses.
+// One simulated Mac running the coordinator on its own settings, services and virtual clock.
 class CoordinatorHarness {
 public:
     CoordinatorHarness(const QString &hostname, const QString &root);
