@@ -6,15 +6,9 @@
 
 namespace {
 
-enum class Action {
-    Offline, // the Mac's sync service stops exchanging files (a laptop on a plane)
-    Online,
-    On,    // the Mac's sync service starts (it was not running)
-    Edit,  // the user changes this Mac's Dock
-    Auto,  // an automatic run on this Mac, which must do what the story says
-    Carry, // the sync service brings every online Mac in step
-    Apart, // (check) the folder holds Mac A's copy and Mac B's meta file
-};
+// Offline/Online: the Mac's service stops or takes up exchanging files; On: it starts; Carry: the
+// service brings every online Mac in step; Apart: (a check) the folder holds A's copy and B's meta.
+enum class Action { Offline, Online, On, Edit, Auto, Carry, Apart };
 struct Step {
     Action action;
     int mac = -1;
