@@ -21,12 +21,12 @@ public:
     // Its own HOME and XDG directories, so its backups and settings are the Mac's own; no display.
     explicit CliRunner(const SimulatedMac &mac) : m_environment(QProcessEnvironment::systemEnvironment())
     {
-        const QString home = mac.home();
-        m_environment.insert(QStringLiteral("HOME"), home);
-        m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QLatin1String("/.config"));
-        m_environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QLatin1String("/.local/share"));
-        m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QLatin1String("/.cache"));
-        m_environment.insert(QStringLiteral("XDG_STATE_HOME"), home + QLatin1String("/.local/state"));
+        for (const auto &[name, path] : {std::pair{"HOME", ""},
+                                         {"XDG_CONFIG_HOME", "/.config"},
+                                         {"XDG_DATA_HOME", "/.local/share"},
+                                         {"XDG_CACHE_HOME", "/.cache"},
+                                         {"XDG_STATE_HOME", "/.local/state"}})
+            m_environment.insert(QLatin1String(name), mac.home() + QLatin1String(path));
         m_environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
         m_environment.remove(QStringLiteral("DISPLAY"));
         m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));

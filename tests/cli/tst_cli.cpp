@@ -156,14 +156,13 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("german");  // in plain output with LANG=de_DE.UTF-8
         QTest::addColumn<QByteArray>("english"); // with LANG=C
-        QTest::newRow("push") << u"push"_s << "hochgeladen"_ba
-                              << "uploaded"_ba;
-        QTest::newRow("pull, nothing shared") << u"pull"_s << "Keine gemeinsame"_ba
-                                              << "No shared Dock"_ba;
-        QTest::newRow("status") << u"status"_s << "eingetragen"_ba
-                                << "registered"_ba;
-        QTest::newRow("hosts") << u"hosts"_s << "dieser Mac"_ba
-                               << "this Mac"_ba;
+        const auto add = [](const char *command, const char *german, const char *english) {
+            QTest::newRow(command) << QString::fromLatin1(command) << QByteArray(german) << QByteArray(english);
+        };
+        add("push", "hochgeladen", "uploaded");
+        add("pull", "Keine gemeinsame", "No shared Dock");
+        add("status", "eingetragen", "registered");
+        add("hosts", "dieser Mac", "this Mac");
     }
     void plainOutputLanguage()
     {

@@ -11,15 +11,6 @@ namespace {
 
 const QDateTime kNow(QDate(2025, 3, 7), QTime(14, 5, 9));
 
-// Ten backup names from prefix + "00" to prefix + "09".
-QStringList tenBackups(const QString &prefix)
-{
-    QStringList names;
-    for (int i = 0; i < 10; ++i)
-        names.append(u"com.apple.dock.%1%2.plist"_s.arg(prefix).arg(i, 2, 10, QLatin1Char('0')));
-    return names;
-}
-
 } // namespace
 
 // One Mac's own side: its operations take turns, its backups keep what they protect, and a file
@@ -104,8 +95,11 @@ private slots:
         QTest::addColumn<QString>("restore");      // a push when empty
         QTest::addColumn<QString>("taken");
         QTest::addColumn<QStringList>("pruned");
-        const QStringList today = tenBackups(u"20250307_1300"_s);
-        const QStringList ahead = tenBackups(u"20250307_1500"_s); // a clock ahead, or a trip west
+        QStringList today, ahead; // ten each; ahead: a clock ahead, or a trip west
+        for (int i = 0; i < 10; ++i) {
+            today.append(u"com.apple.dock.20250307_13%1.plist"_s.arg(i, 4, 10, QLatin1Char('0')));
+            ahead.append(u"com.apple.dock.20250307_15%1.plist"_s.arg(i, 4, 10, QLatin1Char('0')));
+        }
         QTest::newRow("clock right") << today << QString() << u"com.apple.dock.20250307_140509.plist"_s
                                      << today.mid(0, 1);
         QTest::newRow("same second") << QStringList{u"com.apple.dock.20250307_140509.plist"_s} << QString()

@@ -120,24 +120,21 @@ void dockFiles(const std::uint8_t *data, std::size_t size)
     const auto here = DockLayout::parse(bytesOf(data + 2, first));
     const auto shared = DockLayout::parse(bytesOf(data + 2 + first, size - 2 - first));
     const auto installed = [](const QString &) { return true; };
+    const auto namesNothing = [](const DockDifference &d) {
+        return d.appsAdded.isEmpty() && d.appsRemoved.isEmpty() && d.othersAdded.isEmpty() &&
+               d.othersRemoved.isEmpty() && !d.orderChanged && d.settingsChanged.isEmpty();
+    };
     for (const auto &layout : {here, shared}) {
-        if (!layout)
-            continue;
-        const DockDifference self = DockDifference::between(*layout, *layout, installed);
-        require(*layout == *layout && self.result == DockDifference::Result::Same, "a Dock differs from itself");
-        require(self.appsAdded.isEmpty() && self.appsRemoved.isEmpty() && self.othersAdded.isEmpty() &&
-                    self.othersRemoved.isEmpty() && !self.orderChanged && self.settingsChanged.isEmpty(),
-                "a Dock shows changes against itself");
+        const auto self = layout ? DockDifference::between(*layout, *layout, installed) : DockDifference();
+        require(!layout || (*layout == *layout && self.result == DockDifference::Result::Same && namesNothing(self)),
+                "a Dock differs from itself");
     }
     if (!here || !shared)
         return;
     const DockDifference difference = DockDifference::between(*here, *shared, installed);
-    require((difference.result == DockDifference::Result::Same) == (*here == *shared), "the result is not equality");
-    require(difference.result == DockDifference::Result::Same ||
-                !(difference.appsAdded.isEmpty() && difference.appsRemoved.isEmpty() &&
-                  difference.othersAdded.isEmpty() && difference.othersRemoved.isEmpty() &&
-                  !difference.orderChanged && difference.settingsChanged.isEmpty()),
-            "two Docks differ and the difference names nothing");
+    const bool same = difference.result == DockDifference::Result::Same;
+    require(same == (*here == *shared), "the result is not equality");
+    require(same || !namesNothing(difference), "two Docks differ and the difference names nothing");
     require(difference.appsNotInstalled.isEmpty(), "an installed app is reported missing");
 }
 

@@ -32,13 +32,11 @@ void waitFor(int milliseconds)
     loop.exec();
 }
 
-// The name and content of every file of a replica but Syncthing's own (its folder marker, its
-// files in flight).
+// A digest of every file of a replica but Syncthing's own (its folder marker, its files in flight).
 QHash<QString, QByteArray> contents(const QString &replica)
 {
     QHash<QString, QByteArray> files;
-    QDirIterator it(replica, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
+    for (QDirIterator it(replica, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QString relative = QDir(replica).relativeFilePath(it.next());
         QFile file(it.filePath());
         if (!relative.startsWith(u".stfolder"_s) && !relative.contains(u".syncthing."_s) &&
@@ -46,6 +44,12 @@ QHash<QString, QByteArray> contents(const QString &replica)
             files.insert(relative, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
     }
     return files;
+}
+
+QString logTail(const QString &home)
+{
+    QFile log(home + u"/syncthing.log"_s);
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll().right(600)) : u"(no log)"_s;
 }
 
 } // namespace
@@ -80,78 +84,61 @@ bool SyncthingHub::start(int count)
         held.push_back(std::make_unique<QTcpServer>());
         return held.back()->listen(QHostAddress::LocalHost, 0) ? held.back()->serverPort() : quint16(0);
     };
-    for (int index = 0; index < count; ++index) {
+    for (int index = 1; index <= count; ++index) {
         auto instance = std::make_unique<Instance>();
-        instance->name = u"device-%1"_s.arg(index + 1);
+        instance->name = u"device-%1"_s.arg(index);
         instance->home = m_root + u'/' + instance->name;
-        instance->replica = m_root + u"/replica-"_s + QString::number(index + 1);
+        instance->replica = m_root + u"/replica-"_s + QString::number(index);
         instance->apiKey = QString::number(QRandomGenerator::global()->generate64(), 36);
         instance->guiPort = freePort();
         instance->listenPort = freePort();
         // Syncthing refuses a folder without its marker: it could be a disk that is not mounted.
         QDir().mkpath(instance->replica + u"/.stfolder"_s);
-        if (instance->guiPort == 0 || instance->listenPort == 0 || !generate(*instance))
-            return m_lastError.isEmpty() ? fail(u"no free loopback port"_s) : false;
+        QProcess generator;
+        generator.setProcessChannelMode(QProcess::MergedChannels);
+        generator.start(executable(), {u"generate"_s, u"--home="_s + instance->home, u"--no-default-folder"_s,
+                                       u"--skip-port-probing"_s});
+        const bool done = generator.waitForFinished(60000) && generator.exitCode() == 0;
+        const QString output = QString::fromLocal8Bit(generator.readAll());
+        const auto id = QRegularExpression(u"Device ID: ([A-Z0-9-]+)"_s).match(output);
+        if (instance->guiPort == 0 || instance->listenPort == 0 || !done || !id.hasMatch())
+            return fail(u"no free loopback port, or syncthing generate: "_s + output);
+        instance->deviceId = id.captured(1);
         m_instances.push_back(std::move(instance));
     }
     held.clear();
     for (const auto &instance : m_instances) {
-        if (!writeConfig(*instance) || !launch(*instance))
+        QString devices, members;
+        for (const auto &other : m_instances) {
+            const QString address = other == instance ? u"dynamic"_s : u"tcp://127.0.0.1:%1"_s.arg(other->listenPort);
+            devices += u"<device id=\"%1\" name=\"%2\"><address>%3</address></device>"_s.arg(other->deviceId,
+                                                                                             other->name, address);
+            members += u"<device id=\"%1\"></device>"_s.arg(other->deviceId);
+        }
+        // A short watcher delay and rescan interval carry a change within seconds, as a busy cloud
+        // drive does; waitUntilInSync still scans before it relies on anything having arrived.
+        const QString config = uR"(<configuration version="36">
+<folder id="%1" path="%2" type="sendreceive" rescanIntervalS="5" fsWatcherEnabled="true" fsWatcherDelayS="1">%3
+<minDiskFree unit="%">0</minDiskFree></folder>%4
+<gui enabled="true" tls="false"><address>127.0.0.1:%5</address><apikey>%6</apikey></gui>
+<options><listenAddress>tcp://127.0.0.1:%7</listenAddress><globalAnnounceEnabled>false</globalAnnounceEnabled>
+<localAnnounceEnabled>false</localAnnounceEnabled><relaysEnabled>false</relaysEnabled><natEnabled>false</natEnabled>
+<urAccepted>-1</urAccepted><crashReportingEnabled>false</crashReportingEnabled><startBrowser>false</startBrowser>
+<autoUpgradeIntervalH>0</autoUpgradeIntervalH><reconnectionIntervalS>1</reconnectionIntervalS>
+<stunKeepaliveStartS>0</stunKeepaliveStartS><minHomeDiskFree unit="%">0</minHomeDiskFree></options>
+</configuration>
+)"_s.arg(kFolder, instance->replica.toHtmlEscaped(), members, devices)
+                                   .arg(instance->guiPort)
+                                   .arg(instance->apiKey)
+                                   .arg(instance->listenPort);
+        QFile file(instance->home + u"/config.xml"_s);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0)
+            return fail(u"cannot write "_s + file.fileName());
+        file.close();
+        if (!launch(*instance))
             return false;
     }
     return waitUntilInSync();
-}
-
-bool SyncthingHub::generate(Instance &instance)
-{
-    QProcess generator;
-    generator.setProcessChannelMode(QProcess::MergedChannels);
-    generator.start(executable(),
-                    {u"generate"_s, u"--home="_s + instance.home, u"--no-default-folder"_s, u"--skip-port-probing"_s});
-    const bool done = generator.waitForFinished(60000) && generator.exitCode() == 0;
-    const QString output = QString::fromLocal8Bit(generator.readAll());
-    const auto id = QRegularExpression(u"Device ID: ([A-Z0-9-]+)"_s).match(output);
-    if (!done || !id.hasMatch())
-        return fail(u"syncthing generate: "_s + output);
-    instance.deviceId = id.captured(1);
-    return true;
-}
-
-bool SyncthingHub::writeConfig(const Instance &instance)
-{
-    QString devices;
-    QString members;
-    for (const auto &other : m_instances) {
-        const QString address =
-            other.get() == &instance ? u"dynamic"_s : u"tcp://127.0.0.1:%1"_s.arg(other->listenPort);
-        devices += u"<device id=\"%1\" name=\"%2\"><address>%3</address></device>\n"_s.arg(other->deviceId, other->name,
-                                                                                           address);
-        members += u"<device id=\"%1\"></device>"_s.arg(other->deviceId);
-    }
-    // A short watcher delay and rescan interval carry a change within seconds, as a busy cloud drive
-    // does; waitUntilInSync still scans before it relies on anything having arrived.
-    const QString folder = QStringLiteral("<folder id=\"%1\" path=\"%2\" type=\"sendreceive\" rescanIntervalS=\"5\" "
-                                          "fsWatcherEnabled=\"true\" fsWatcherDelayS=\"1\">%3"
-                                          "<minDiskFree unit=\"%\">0</minDiskFree></folder>\n")
-                               .arg(kFolder, instance.replica.toHtmlEscaped(), members);
-    const QString options =
-        QStringLiteral("<gui enabled=\"true\" tls=\"false\"><address>127.0.0.1:%1</address><apikey>%2</apikey></gui>\n"
-                       "<options><listenAddress>tcp://127.0.0.1:%3</listenAddress>"
-                       "<globalAnnounceEnabled>false</globalAnnounceEnabled>"
-                       "<localAnnounceEnabled>false</localAnnounceEnabled><relaysEnabled>false</relaysEnabled>"
-                       "<natEnabled>false</natEnabled><urAccepted>-1</urAccepted>"
-                       "<crashReportingEnabled>false</crashReportingEnabled>"
-                       "<autoUpgradeIntervalH>0</autoUpgradeIntervalH><startBrowser>false</startBrowser>"
-                       "<reconnectionIntervalS>1</reconnectionIntervalS><stunKeepaliveStartS>0</stunKeepaliveStartS>"
-                       "<minHomeDiskFree unit=\"%\">0</minHomeDiskFree></options>\n")
-            .arg(instance.guiPort)
-            .arg(instance.apiKey)
-            .arg(instance.listenPort);
-    QFile config(instance.home + u"/config.xml"_s);
-    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return fail(u"cannot write "_s + config.fileName());
-    config.write(u"<configuration version=\"36\">\n%1%2%3</configuration>\n"_s.arg(folder, devices, options).toUtf8());
-    return true;
 }
 
 bool SyncthingHub::launch(Instance &instance)
@@ -176,7 +163,7 @@ bool SyncthingHub::launch(Instance &instance)
     const QDeadlineTimer deadline(60000);
     while (!call(instance, "GET", u"/rest/system/ping"_s, 2000)) {
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-            return fail(instance.name + u" did not come up: "_s + logTail(instance));
+            return fail(instance.name + u" did not come up: "_s + logTail(instance.home));
         waitFor(100);
     }
     return true;
@@ -219,16 +206,13 @@ std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QB
     QNetworkRequest request(QUrl(u"http://127.0.0.1:%1"_s.arg(instance.guiPort) + path));
     request.setRawHeader("X-API-Key", instance.apiKey.toLatin1());
     request.setTransferTimeout(timeoutMs);
-    QNetworkReply *reply = m_network.sendCustomRequest(request, verb);
+    const std::unique_ptr<QNetworkReply> reply(m_network.sendCustomRequest(request, verb));
     QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
-    const QByteArray body = reply->readAll();
-    const bool ok = reply->error() == QNetworkReply::NoError;
-    reply->deleteLater();
-    if (!ok)
+    if (reply->error() != QNetworkReply::NoError)
         return std::nullopt;
-    return QJsonDocument::fromJson(body).object();
+    return QJsonDocument::fromJson(reply->readAll()).object();
 }
 
 bool SyncthingHub::waitUntilInSync(int timeoutMs)
@@ -245,35 +229,32 @@ bool SyncthingHub::waitUntilInSync(int timeoutMs)
 
 bool SyncthingHub::inSyncNow(QString *why)
 {
+    const auto notYet = [why](const QString &reason) {
+        *why = reason;
+        return false;
+    };
     std::vector<Instance *> online;
     for (const auto &instance : m_instances) {
-        if (!instance->stopped && (!instance->process || instance->process->state() != QProcess::Running)) {
-            *why = instance->name + u" ended: "_s + logTail(*instance);
-            return false;
-        }
+        if (!instance->stopped && (!instance->process || instance->process->state() != QProcess::Running))
+            return notYet(instance->name + u" ended: "_s + logTail(instance->home));
         if (!instance->stopped && !instance->paused)
             online.push_back(instance.get());
     }
     // A scan first (it returns when done): a change the watcher has not reported yet would otherwise
     // pass for in sync.
     for (Instance *instance : online) {
-        if (!call(*instance, "POST", u"/rest/db/scan?folder="_s + kFolder)) {
-            *why = instance->name + u" did not scan"_s;
-            return false;
-        }
+        if (!call(*instance, "POST", u"/rest/db/scan?folder="_s + kFolder))
+            return notYet(instance->name + u" did not scan"_s);
     }
-    const QHash<QString, QByteArray> first =
-        online.empty() ? QHash<QString, QByteArray>() : contents(online[0]->replica);
+    const auto first = online.empty() ? QHash<QString, QByteArray>() : contents(online[0]->replica);
     for (Instance *instance : online) {
         const auto status = call(*instance, "GET", u"/rest/db/status?folder="_s + kFolder);
         const auto connections = call(*instance, "GET", u"/rest/system/connections"_s);
         if (!status || status->value(u"state"_s).toString() != u"idle"_s ||
             status->value(u"needTotalItems"_s).toInt(-1) != 0 || status->value(u"pullErrors"_s).toInt(-1) != 0 ||
-            !connections) {
-            *why = instance->name + u" is busy or has files to pull: "_s +
-                   QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson(QJsonDocument::Compact));
-            return false;
-        }
+            !connections)
+            return notYet(instance->name + u" is busy or has files to pull: "_s +
+                          QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson()));
         for (Instance *other : online) {
             if (other == instance)
                 continue;
@@ -282,24 +263,11 @@ bool SyncthingHub::inSyncNow(QString *why)
             const bool connected =
                 connections->value(u"connections"_s)[other->deviceId].toObject().value(u"connected"_s).toBool();
             if (!connected || !completion || completion->value(u"completion"_s).toDouble() < 100 ||
-                completion->value(u"needItems"_s).toInt(-1) != 0 ||
-                completion->value(u"needDeletes"_s).toInt(-1) != 0) {
-                *why = instance->name + u" sees "_s + other->name + u" not connected or behind"_s;
-                return false;
-            }
+                completion->value(u"needItems"_s).toInt(-1) != 0 || completion->value(u"needDeletes"_s).toInt(-1) != 0)
+                return notYet(instance->name + u" sees "_s + other->name + u" not connected or behind"_s);
         }
-        if (contents(instance->replica) != first) {
-            *why = instance->name + u" holds other files than "_s + online[0]->name;
-            return false;
-        }
+        if (contents(instance->replica) != first)
+            return notYet(instance->name + u" holds other files than "_s + online[0]->name);
     }
     return true;
-}
-
-QString SyncthingHub::logTail(const Instance &instance) const
-{
-    QFile log(instance.home + u"/syncthing.log"_s);
-    if (!log.open(QIODevice::ReadOnly))
-        return u"(no log)"_s;
-    return QString::fromUtf8(log.readAll().right(600));
 }

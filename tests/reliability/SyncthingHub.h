@@ -8,12 +8,8 @@
 #include <optional>
 #include <vector>
 
-// A real file-sync service for tests: Syncthing instances on this machine, each with its own home
-// and its own replica of one shared folder, as every Mac runs its own sync client. They talk on
-// loopback only (no discovery, relays, NAT, usage or crash reports, upgrades) and know each other by
-// device ID and static address. Crossing writes end as Syncthing settles them: the newer file wins,
-// the other becomes a "*.sync-conflict-*" copy. Waits ask the instances' REST interfaces, bounded;
-// every process is ended by its own PID; all files live under the given root.
+// Syncthing instances on loopback only, each with its own home and replica of one folder, as every
+// Mac runs its own sync client. Waits are bounded; every process is ended by its own PID.
 class SyncthingHub {
 public:
     explicit SyncthingHub(const QString &root);
@@ -26,8 +22,7 @@ public:
     int size() const { return int(m_instances.size()); }
     QString replica(int index) const { return m_instances[size_t(index)]->replica; }
 
-    // Rescans the replicas of every running, unpaused instance until each holds the others' newest
-    // files with nothing left to pull, and all hold the same files; false after `timeoutMs`.
+    // Until every running, unpaused replica is rescanned, has nothing to pull and holds the same files.
     bool waitUntilInSync(int timeoutMs = 60000);
 
     // The instance stops exchanging files with all others (a laptop offline), and takes up again.
@@ -48,15 +43,12 @@ private:
     };
 
     bool fail(const QString &message);
-    bool generate(Instance &instance);
-    bool writeConfig(const Instance &instance);
     bool launch(Instance &instance);
     bool setPaused(int index, bool paused);
     // A REST call's JSON object (empty for an empty answer); none when it failed.
     std::optional<QJsonObject> call(const Instance &instance, const QByteArray &verb, const QString &path,
                                     int timeoutMs = 30000);
     bool inSyncNow(QString *why);
-    QString logTail(const Instance &instance) const;
 
     QString m_root;
     std::vector<std::unique_ptr<Instance>> m_instances;

@@ -8,9 +8,11 @@
 #include <QTimer>
 
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
-#include <future>
+#include <mutex>
+#include <stop_token>
 #include <thread>
 #include <unistd.h>
 
@@ -18,34 +20,26 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// From `after` on until destroyed, opens every FIFO of the folder from both ends and closes it
-// again: a call blocked on one returns late instead of never, so a test measures the block.
-class FifoReleaser {
-public:
-    FifoReleaser(const QString &folder, std::chrono::milliseconds after)
-        : m_thread([this, folder, after] {
-              std::future<void> stop = m_stop.get_future();
-              for (auto wait = after; stop.wait_for(wait) != std::future_status::ready; wait = 50ms) {
-                  for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden)) {
-                      for (const int mode : {O_WRONLY, O_RDONLY}) {
-                          const QByteArray path = QFile::encodeName(folder + u'/' + name);
-                          if (const int fd = ::open(path.constData(), mode | O_NONBLOCK | O_CLOEXEC); fd >= 0)
-                              ::close(fd);
-                      }
-                  }
-              }
-          })
-    {}
-    ~FifoReleaser()
-    {
-        m_stop.set_value();
-        m_thread.join();
-    }
-
-private:
-    std::promise<void> m_stop;
-    std::thread m_thread;
-};
+// From `after` on until stopped, opens every FIFO of the folder from both ends and closes it again:
+// a call blocked on one returns late instead of never, so a test measures the block.
+std::jthread fifoReleaser(const QString &folder, std::chrono::milliseconds after)
+{
+    return std::jthread([folder, after](std::stop_token stop) {
+        std::mutex mutex;
+        std::unique_lock lock(mutex);
+        std::condition_variable_any wake;
+        for (auto wait = after; !wake.wait_for(lock, stop, wait, [] { return false; }) && !stop.stop_requested();
+             wait = 50ms) {
+            for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Files | QDir::Hidden)) {
+                for (const int mode : {O_WRONLY, O_RDONLY}) {
+                    const QByteArray path = QFile::encodeName(folder + u'/' + name);
+                    if (const int fd = ::open(path.constData(), mode | O_NONBLOCK | O_CLOEXEC); fd >= 0)
+                        ::close(fd);
+                }
+            }
+        }
+    });
+}
 
 } // namespace
 
@@ -81,7 +75,7 @@ private slots:
         mac.mac().writeDock("<dock>", 1'700'000'000);
         mac.storeSetUp(m_folder);
         QVERIFY(TestFiles::place(file("com.apple.dock.plist"), u"FIFO"_s));
-        const FifoReleaser releaser(m_folder, 5s);
+        const std::jthread releaser = fifoReleaser(m_folder, 5s);
         SyncManager &manager = mac.start();
         QElapsedTimer clock;
         clock.start();

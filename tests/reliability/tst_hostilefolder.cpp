@@ -8,8 +8,6 @@
 #include <QDirIterator>
 #include <QJsonArray>
 
-#include <unistd.h>
-
 using namespace TestFiles;
 
 namespace {
@@ -19,10 +17,6 @@ QByteArray dockOf(int size)
     return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>persistent-apps</key><array/><key>tilesize"
            "</key><integer>" +
            QByteArray::number(size) + "</integer></dict></plist>";
-}
-bool link(const QString &target, const QString &at)
-{
-    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()) == 0;
 }
 void row(QStringView tag, Plant plant, QStringView name, QStringView command, QStringView failure = {})
 {
@@ -90,13 +84,13 @@ private slots:
         const QStringList targets{m_secret, m_a->dockPath(), m_secret + u".new"_s};
         if (plant <= Plant::LinkDangling) {
             QFile::remove(planted);
-            QVERIFY(link(targets[static_cast<int>(plant)], planted));
+            QVERIFY(QFile::link(targets[static_cast<int>(plant)], planted));
         } else if (plant == Plant::Directory) {
             QFile::remove(planted);
             QVERIFY(QDir().mkpath(planted + u"/x"_s));
         } else if (plant == Plant::LinkedBackups) {
             QVERIFY(QDir().mkpath(QFileInfo(m_a->backupsDirectory()).absolutePath()));
-            QVERIFY(link(preferences, m_a->backupsDirectory()));
+            QVERIFY(QFile::link(preferences, m_a->backupsDirectory()));
         } else {
             cli.setAppFolder(m_folder); // the app's folder, renamed away
             arguments = arguments.mid(2);

@@ -21,24 +21,20 @@ private:
 std::unique_ptr<RepeatingTimer> ManualScheduler::startRepeating(std::chrono::milliseconds period, QObject *context,
                                                                 std::function<void()> tick)
 {
-    auto entry = std::make_shared<Entry>(Entry{m_nextId++, m_now + period, period, context, std::move(tick)});
-    m_entries.push_back(entry);
-    return std::make_unique<Timer>(entry);
+    m_entries.push_back(std::make_shared<Entry>(Entry{m_nextId++, m_now + period, period, context, std::move(tick)}));
+    return std::make_unique<Timer>(m_entries.back());
 }
 
 void ManualScheduler::singleShot(std::chrono::milliseconds delay, QObject *context, std::function<void()> action)
 {
-    m_entries.push_back(std::make_shared<Entry>(
-        Entry{m_nextId++, m_now + delay, std::chrono::milliseconds(0), context, std::move(action)}));
+    m_entries.push_back(std::make_shared<Entry>(Entry{m_nextId++, m_now + delay, {}, context, std::move(action)}));
 }
 
 std::unique_ptr<RepeatingTimer> ManualScheduler::startSingleShot(std::chrono::milliseconds delay, QObject *context,
                                                                  std::function<void()> action)
 {
-    auto entry = std::make_shared<Entry>(
-        Entry{m_nextId++, m_now + delay, std::chrono::milliseconds(0), context, std::move(action)});
-    m_entries.push_back(entry);
-    return std::make_unique<Timer>(entry);
+    singleShot(delay, context, std::move(action));
+    return std::make_unique<Timer>(m_entries.back());
 }
 
 void ManualScheduler::advance(std::chrono::milliseconds by)
@@ -105,11 +101,6 @@ CoordinatorHarness::CoordinatorHarness(const QString &hostname, const QString &r
     m_bookmarks = std::make_unique<BookmarkManager>(m_settings.get(), createSystemFolderBookmarks());
 }
 
-CoordinatorHarness::~CoordinatorHarness()
-{
-    stop();
-}
-
 void CoordinatorHarness::storeSetUp(const QString &folder)
 {
     QDir().mkpath(folder);
@@ -133,11 +124,6 @@ SyncManager &CoordinatorHarness::start()
     services.scheduler = m_realScheduler ? m_realScheduler : &m_scheduler;
     m_manager = std::make_unique<SyncManager>(std::move(services));
     return *m_manager;
-}
-
-void CoordinatorHarness::stop()
-{
-    m_manager.reset();
 }
 
 void CoordinatorHarness::settle()

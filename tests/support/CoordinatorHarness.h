@@ -71,12 +71,10 @@ public:
     std::deque<std::optional<QString>> answers; // an empty queue answers "cancelled"
 };
 
-// One simulated Mac running the coordinator: its own settings file, home, host name, services
-// and virtual clock, sharing a sync folder with other harnesses.
+// One simulated Mac running the coordinator on its own settings, services and virtual clock.
 class CoordinatorHarness {
 public:
     CoordinatorHarness(const QString &hostname, const QString &root);
-    ~CoordinatorHarness();
 
     QSettings &settings() { return *m_settings; }
     SimulatedMac &mac() { return m_mac; }
@@ -92,7 +90,7 @@ public:
     void useScheduler(Scheduler *scheduler) { m_realScheduler = scheduler; }
     SyncManager &start(); // constructs the coordinator from the stored settings
     SyncManager &manager() { return *m_manager; }
-    void stop();
+    void stop() { m_manager.reset(); }
 
     // Runs the event loop until no engine work or folder read is pending.
     void settle();

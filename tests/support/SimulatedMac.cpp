@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 void RecordingNotifier::send(const QString &body, const QString &)
 {
     const QMutexLocker lock(&m_mutex);
@@ -26,24 +28,6 @@ void RecordingNotifier::clear()
     const QMutexLocker lock(&m_mutex);
     m_bodies.clear();
 }
-
-namespace {
-
-QString homeFor(const QString &root)
-{
-    // Host names may hold characters no directory name should; number the homes instead.
-    static int counter = 0;
-    return root + QLatin1String("/mac-") + QString::number(++counter);
-}
-
-// Bytes that stand for a Dock of that name, as older tests write them, become that Dock.
-QByteArray asDock(const QByteArray &bytes)
-{
-    const bool propertyList = bytes.startsWith("bplist") || bytes.startsWith("<?xml");
-    return bytes.isEmpty() || propertyList ? bytes : TestDock::marker(bytes);
-}
-
-} // namespace
 
 SimulatedDock::SimulatedDock(QString dockPath) : m_path(std::move(dockPath)) {}
 
@@ -72,17 +56,17 @@ void SimulatedDock::restartDock()
     }
 }
 
+// Host names may hold characters no directory name should: the homes are numbered.
 SimulatedMac::SimulatedMac(const QString &hostname, const QString &syncFolder, const QString &root)
-    : m_hostname(hostname), m_syncFolder(syncFolder), m_home(homeFor(root)),
-      m_dock(m_home + QLatin1String("/Library/Preferences/com.apple.dock.plist"))
+    : m_hostname(hostname), m_syncFolder(syncFolder), m_home(root + u"/mac-%1"_s.arg(++s_homes)),
+      m_backups(m_home + u"/.local/share/Tandrill/Backups"_s), m_dock(dockPath())
 {
-    m_backups = m_home + QLatin1String("/.local/share/Tandrill/Backups");
-    QDir().mkpath(m_home + QLatin1String("/Library/Preferences"));
+    QDir().mkpath(m_home + u"/Library/Preferences"_s);
 }
 
 QString SimulatedMac::dockPath() const
 {
-    return m_home + QLatin1String("/Library/Preferences/com.apple.dock.plist");
+    return m_home + u"/Library/Preferences/com.apple.dock.plist"_s;
 }
 
 EngineServices SimulatedMac::services()
@@ -197,5 +181,7 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(path));
-    file.write(path.endsWith(QLatin1String("com.apple.dock.plist")) ? asDock(bytes) : bytes);
+    // Bytes that are no property list, written as a Dock, stand for the Dock of that name.
+    const bool plain = !bytes.isEmpty() && !bytes.startsWith("bplist") && !bytes.startsWith("<?xml");
+    file.write(plain && path.endsWith(u"com.apple.dock.plist"_s) ? TestDock::marker(bytes) : bytes);
 }

@@ -23,8 +23,7 @@ private:
     QStringList m_bodies;
 };
 
-// The Dock of a simulated Mac: its preferences are the file in the Mac's home. Like the real Dock,
-// it can rewrite its bookkeeping keys after every restart, leaving the file newer than before.
+// The Dock of a simulated Mac, the file in its home; like the real one it may rewrite it on a restart.
 class SimulatedDock final : public DockPreferences {
 public:
     explicit SimulatedDock(QString dockPath);
@@ -43,8 +42,7 @@ private:
     QString m_language;
 };
 
-// One Mac of a test: its own home (with the Dock file), backups, host name, notifications,
-// Dock and clock, sharing a sync folder with the other simulated Macs.
+// One Mac of a test: its own home, backups, host name, notifications, Dock and clock.
 class SimulatedMac {
 public:
     SimulatedMac(const QString &hostname, const QString &syncFolder, const QString &root);
@@ -59,13 +57,11 @@ public:
     EngineServices services();
     SyncEngine engine();
     SyncEngine::Result run(SyncEngine::Mode mode);
-    // Makes this Mac an established member: it last agreed with the shared folder when its Dock was
-    // written, so the time rules decide for it, not the rule for a Mac joining with another Dock.
+    // Records that this Mac agreed with the folder when its Dock was written: no longer a joining Mac.
     void establish();
 
-    // Replaces the Dock file; with an mtime, gives it that modification time. Bytes that are not a
-    // property list stand for a Dock of that name (TestDock::marker), and dockBytes() and
-    // readBytes() give the name back, so a test can follow which Dock went where.
+    // Bytes that are not a property list stand for a Dock of that name (TestDock::marker), and
+    // dockBytes() gives the name back, so a test can follow which Dock went where.
     void writeDock(const QByteArray &bytes, std::optional<double> mtime = std::nullopt);
     QByteArray dockBytes() const;
     double dockMTime() const;
@@ -74,15 +70,13 @@ public:
     RecordingNotifier &notifier() { return m_notifier; }
     int dockRestarts() const { return m_dock.restarts(); }
     SimulatedDock &dock() { return m_dock; }
-    // The Dock's preferences the engine reads and applies; the simulated Dock unless replaced.
     void setDockPreferences(DockPreferences *preferences) { m_preferences = preferences; }
 
-    // The clock the engine sees; the system clock until set.
     void setNow(const QDateTime &now) { m_now = now; }
-    // This computer's hashed identity, written into its status file; none until set.
     void setMachine(const QString &machine) { m_machine = machine; }
 
 private:
+    static inline int s_homes = 0;
     QString m_hostname;
     QString m_syncFolder;
     QString m_home;
@@ -94,18 +88,14 @@ private:
     QString m_machine;
 };
 
-// Quiet rounds of automatic syncs on every Mac, a conflict resolved by the user's pull, with
-// `beforeRound` (a sync service's turn; its false means "not everything carried") before each.
-// True once a whole round finds every Mac in sync; false as soon as a Mac is left without a Dock.
-// `conflicts` counts the conflicts on the way.
+// Rounds of automatic syncs on every Mac, a conflict resolved by a pull, each after `beforeRound`
+// (a sync service's turn). True once a round finds every Mac in sync; false when a Dock is lost.
 bool settleMacs(const QList<SimulatedMac *> &macs, int maxRounds, int *conflicts = nullptr,
                 const std::function<bool()> &beforeRound = {});
-// Once settled, `rounds` more rounds restart no Dock and back nothing up, though every restarted
-// Dock rewrote its file.
+// Once settled, `rounds` more rounds restart no Dock and back nothing up.
 bool staysQuiet(const QList<SimulatedMac *> &macs, int rounds, const std::function<bool()> &beforeRound = {});
 
-// Reads a regular file whole; an empty array when it cannot be read or is no regular file. A Dock
-// that stands for a name (TestDock::marker) reads as that name, and bytes written to a file named
-// like the Dock that are not a property list are written as the Dock of that name.
+// A regular file whole, else empty; a Dock that stands for a name reads as that name, and that
+// name written to a file named like the Dock writes that Dock.
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace TestDock {
 namespace {
 
@@ -106,7 +108,6 @@ Node parse(const QByteArray &bytes)
 // A few apps as each language names them; the rest carry one name everywhere.
 QString appLabel(const QString &language, qsizetype index)
 {
-    using namespace Qt::StringLiterals;
     static const QMap<QString, QStringList> names{{u"en"_s, {u"Notes"_s, u"Calendar"_s, u"Photos"_s, u"Music"_s}},
                                                   {u"de"_s, {u"Notizen"_s, u"Kalender"_s, u"Fotos"_s, u"Musik"_s}},
                                                   {u"es"_s, {u"Notas"_s, u"Calendario"_s, u"Fotos"_s, u"Música"_s}}};
@@ -145,26 +146,20 @@ Shape realistic(const QString &language, const QString &account)
 {
     QStringList paths;
     for (int i = 0; i < 40; ++i)
-        paths.append(appLabel(QStringLiteral("en"), i));
+        paths.append(appLabel(u"en"_s, i));
     Shape shape = withApps(paths);
     for (int i = 0; i < shape.apps.size(); ++i) {
         shape.apps[i].label = appLabel(language, i);
-        shape.apps[i].options.insert(QStringLiteral("bundle-identifier"), QStringLiteral("com.example.app%1").arg(i));
+        shape.apps[i].options.insert(u"bundle-identifier"_s, u"com.example.app%1"_s.arg(i));
     }
-    const QString home = QLatin1String("/Users/") + account;
-    const QString documents =
-        language == QLatin1String("de") ? QStringLiteral("Dokumente") : QStringLiteral("Documents");
-    shape.others = {
-        {QStringLiteral("Downloads"),
-         home + QLatin1String("/Downloads"),
-         {{QStringLiteral("arrangement"), 2}, {QStringLiteral("displayas"), 0}, {QStringLiteral("showas"), 1}}},
-        {documents,
-         home + QLatin1String("/Documents"),
-         {{QStringLiteral("arrangement"), 1}, {QStringLiteral("displayas"), 1}, {QStringLiteral("showas"), 2}}}};
-    shape.settings = {{QStringLiteral("autohide"), false},
-                      {QStringLiteral("tilesize"), 48},
-                      {QStringLiteral("orientation"), QStringLiteral("bottom")},
-                      {QStringLiteral("show-recents"), false}};
+    const QString home = u"/Users/"_s + account;
+    const auto view = [](int arrangement, int displayas, int showas) {
+        return QVariantMap{{u"arrangement"_s, arrangement}, {u"displayas"_s, displayas}, {u"showas"_s, showas}};
+    };
+    shape.others = {{u"Downloads"_s, home + u"/Downloads"_s, view(2, 0, 1)},
+                    {language == u"de"_s ? u"Dokumente"_s : u"Documents"_s, home + u"/Documents"_s, view(1, 1, 2)}};
+    shape.settings = {
+        {u"autohide"_s, false}, {u"tilesize"_s, 48}, {u"orientation"_s, u"bottom"_s}, {u"show-recents"_s, false}};
     return shape;
 }
 
@@ -176,15 +171,19 @@ QByteArray marker(const QByteArray &name)
     return build(shape);
 }
 
+// A top-level key's node; none when there is none.
+static plist_t topLevel(const Node &root, const char *key)
+{
+    return root && plist_get_node_type(root.get()) == PLIST_DICT ? plist_dict_get_item(root.get(), key) : nullptr;
+}
+
 std::optional<QByteArray> markerOf(const QByteArray &bytes)
 {
     // A pull writes the Dock binary, as the Dock does.
     if (!bytes.startsWith("<?xml") && !bytes.startsWith("bplist"))
         return std::nullopt;
     const Node root = parse(bytes);
-    plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
-                        ? plist_dict_get_item(root.get(), "tandrill-test-marker")
-                        : nullptr;
+    plist_t value = topLevel(root, "tandrill-test-marker");
     if (!value || plist_get_node_type(value) != PLIST_STRING)
         return std::nullopt;
     char *text = nullptr;
@@ -209,9 +208,7 @@ QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLat
 QByteArray topLevelValue(const QByteArray &bytes, const QString &key)
 {
     const Node root = parse(bytes);
-    plist_t value = root && plist_get_node_type(root.get()) == PLIST_DICT
-                        ? plist_dict_get_item(root.get(), key.toUtf8().constData())
-                        : nullptr;
+    plist_t value = topLevel(root, key.toUtf8().constData());
     if (!value)
         return {};
     char *xml = nullptr;

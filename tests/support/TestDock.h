@@ -9,8 +9,7 @@
 
 #include <optional>
 
-// Real Dock preferences for tests, built with libplist the way the Dock writes them: tiles with
-// bookmark data, file dates and GUIDs, and the bookkeeping keys the Dock keeps rewriting.
+// Real Dock preferences for tests, built with libplist as the Dock writes them, bookkeeping included.
 namespace TestDock {
 
 struct Tile {
@@ -32,24 +31,21 @@ QByteArray build(const Shape &shape);
 // Apps by label, each in /Applications.
 Shape withApps(const QStringList &labels);
 
-// A Dock of about 30 KB, as a well-used Dock is: apps with bundle identifiers and labels in the
-// language given ("en", "de", "es"), folders in the home of the account given.
+// A well-used Dock of about 30 KB: labels in the language given ("en", "de", "es"), folders in the account's home.
 Shape realistic(const QString &language = QStringLiteral("en"), const QString &account = QStringLiteral("me"));
 
 // A tiny valid Dock that stands for a name: tests that only follow which Dock went where.
 QByteArray marker(const QByteArray &name);
 std::optional<QByteArray> markerOf(const QByteArray &bytes);
 
-// The Dock with one key set to `value`: at the top level, in the first app's tile or in its
-// "tile-data" (DockLayout::LeftOut::Where).
+// The Dock with one key set, at the top level, in the first app's tile or in its "tile-data".
 QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLatin1StringView key,
                  const QString &value);
 
 // The value of a top-level key, as XML; empty when there is none.
 QByteArray topLevelValue(const QByteArray &bytes, const QString &key);
 
-// The same Dock with its volatile keys rewritten, as the Dock does after a restart, and the apps
-// of realistic() labelled in the language given; the format (binary or XML) is kept.
+// The Dock as the Dock rewrites it after a restart: new volatile keys, labels in the language given.
 QByteArray rewriteVolatile(const QByteArray &bytes, int generation, const QString &language = {});
 
 } // namespace TestDock

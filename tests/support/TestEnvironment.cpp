@@ -25,9 +25,8 @@ void isolate()
     const QString home = g_root->path() + QLatin1String("/home");
     const QString runtime = g_root->path() + QLatin1String("/runtime");
     const QString temporary = g_root->path() + QLatin1String("/tmp"); // where each test makes its folders
-    QDir().mkpath(home);
-    QDir().mkpath(runtime);
-    QDir().mkpath(temporary);
+    for (const QString &path : {home, runtime, temporary})
+        QDir().mkpath(path);
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const auto set = [](const char *name, const QString &value) { qputenv(name, value.toUtf8()); };
     set("HOME", home);

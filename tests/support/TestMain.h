@@ -5,12 +5,8 @@
 #include <functional>
 #include <memory>
 
-// One test program runs several QtTest classes: each file registers its class with
-// TANDRILL_TEST_CLASS, and the shared main (TestMain.cpp) isolates the environment, creates the
-// application object and runs every registered class in turn.
-//
-// Command line: everything QtTest takes. "--class NAME" runs one class only; function names
-// given without it run in whichever class has them.
+// Each file registers its QtTest class; the shared main isolates the environment and runs them all.
+// Command line: QtTest's; "--class NAME" runs one class only; a function runs in the class that has it.
 namespace TestRegistry {
 using Factory = std::function<std::unique_ptr<QObject>()>;
 bool add(const char *className, Factory factory);

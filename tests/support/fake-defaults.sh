@@ -1,12 +1,8 @@
 #!/bin/sh
-# Stands in for macOS's `defaults export|import DOMAIN -` and the preferences daemon behind it,
-# for one home: fake-defaults.sh HOME export|import DOMAIN -
-# Like the daemon it keeps its own copy of the settings and serves that, writes the file only
-# later (at its next request), and then writes its copy over whatever was put in the file
-# behind its back.
-# A test can make it refuse every import (a file "DOMAIN.refuse" in its state folder) or keep
-# something else than what was imported ("DOMAIN.merged": the result of a merge, or of a profile
-# that locks keys, as the test worked it out).
+# macOS's `defaults export|import DOMAIN -` and the caching daemon behind it, for one home:
+# fake-defaults.sh HOME export|import DOMAIN -. It serves its own copy, writes the file only at its
+# next request, over whatever was put there behind its back. "DOMAIN.refuse" in its state folder
+# refuses every import; "DOMAIN.merged" is kept instead of what was imported (a merge, a profile).
 set -eu
 home=$1
 command=$2
