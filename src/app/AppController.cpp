@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMutexLocker>
 #include <QSystemTrayIcon>
@@ -28,6 +29,8 @@
 namespace {
 // Long enough for the first refresh of the window to have come and gone.
 constexpr int kSettleMilliseconds = 1000;
+// At the latest this long after the window was shown, the tray item is made.
+constexpr int kTrayAfterWindowMilliseconds = 500;
 
 void openUrl(const QUrl &url)
 {
@@ -160,8 +163,22 @@ void AppController::onActivated()
 
 void AppController::onContentShown()
 {
-    ensureTray();
+    // The tray item is no part of the window's first frame: it is made once that frame is painted
+    // (or a moment later, should no paint come).
+    if (!m_menuBar && m_window) {
+        m_window->installEventFilter(this);
+        QTimer::singleShot(kTrayAfterWindowMilliseconds, this, &AppController::ensureTray);
+    }
     settleSoon();
+}
+
+bool AppController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && m_window && watched == m_window.get()) {
+        m_window->removeEventFilter(this);
+        QMetaObject::invokeMethod(this, &AppController::ensureTray, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void AppController::showTrayMessage(const QString &title, const QString &body)

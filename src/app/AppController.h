@@ -60,6 +60,9 @@ public:
 
     static QString version();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void onContentShown();
     void ensureTray();
