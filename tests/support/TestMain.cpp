@@ -11,6 +11,7 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -59,6 +60,7 @@ int TestRegistry::runAll(int argc, char *argv[])
         }
     }
     int failures = 0;
+    int ran = 0;
     for (const auto &[name, factory] : registry()) {
         const std::unique_ptr<QObject> test = factory();
         std::vector<char *> arguments = options;
@@ -68,10 +70,15 @@ int TestRegistry::runAll(int argc, char *argv[])
         }
         const bool skipped =
             (!onlyClass.empty() && name != onlyClass) || (!functions.empty() && arguments.size() == options.size());
-        if (!skipped)
+        if (!skipped) {
+            ++ran;
             failures += QTest::qExec(test.get(), int(arguments.size()), arguments.data());
+        }
     }
-    return std::min(failures, 127);
+    // A mistyped name runs nothing: that is no pass.
+    if (ran == 0)
+        std::fprintf(stderr, "no test class or function matches the arguments\n");
+    return ran == 0 ? 1 : std::min(failures, 127);
 }
 
 int main(int argc, char *argv[])
