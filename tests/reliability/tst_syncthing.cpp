@@ -1,6 +1,10 @@
 // Three simulated Macs whose sync folders are replicas kept by real Syncthing instances, told as
 // stories. Whatever the service does, the Macs end with one Dock, and every change is that Dock or
 // one it was built on, or the Mac that made it was shown a conflict: nothing is lost in silence.
+#include "ChangeWatcher.h"
+#include "CoordinatorHarness.h"
+#include "Scheduler.h"
+#include "SharedLog.h"
 #include "SyncthingHub.h"
 #include "TestCommon.h"
 
@@ -226,6 +230,68 @@ private slots:
                  qPrintable(u"lost without a conflict: "_s + lost.join(u", "_s) + u"; Docks: "_s + group.docks()));
         QVERIFY2(settled, qPrintable(hub.lastError() + u"; Docks: "_s + group.docks()));
         QVERIFY(group.quiet(2));
+    }
+
+    // The Macs as used. First, runs on all three at once for two minutes: every run's log line is in
+    // the merged log, and the service made no conflict copy of a log file. Then each runs Tandrill
+    // with background sync on, in real time: a change on one reaches the others without a button,
+    // and afterwards they stay quiet.
+    void macsAsUsed()
+    {
+        SyncthingHub hub(m_dir->path());
+        QVERIFY2(hub.start(3), qPrintable(hub.lastError()));
+        std::vector<std::unique_ptr<CoordinatorHarness>> macs;
+        for (int i = 0; i < hub.size(); ++i) {
+            macs.push_back(std::make_unique<CoordinatorHarness>(kNames[i], m_dir->path()));
+            macs.back()->storeSetUp(hub.replica(i));
+            macs.back()->mac().dock().setRewritesOnRestart(true);
+            macs.back()->mac().writeDock("the group's Dock", 1'700'000'000);
+        }
+        QList<int> runs(hub.size(), 0);
+        const QDeadlineTimer twoMinutes(std::chrono::minutes(2));
+        for (int turn = 0; !twoMinutes.hasExpired(); ++turn) {
+            const int i = turn % hub.size();
+            macs[size_t(i)]->mac().run(Mode::Status);
+            ++runs[i];
+            QTest::qWait(150);
+        }
+        QVERIFY2(hub.waitUntilInSync(), qPrintable(hub.lastError()));
+        for (int i = 0; i < hub.size(); ++i) {
+            const QStringList names = QDir(hub.replica(i)).entryList(QDir::Files);
+            for (const QString &name : names)
+                QVERIFY2(!name.contains(u"sync-conflict"_s), qPrintable(name));
+            QList<int> logged(hub.size(), 0);
+            for (const LogEntry &entry : SharedLog::readMerged(hub.replica(i), 100'000))
+                logged[int(kNames.indexOf(entry.source()))] += entry.message().startsWith(u"STATUS"_s) ? 1 : 0;
+            QCOMPARE(logged, runs);
+        }
+
+        const std::unique_ptr<Scheduler> timers = createQtScheduler();
+        const auto quiet = [&macs] {
+            return std::none_of(macs.begin(), macs.end(), [](const auto &m) { return m->manager().hasPendingWork(); });
+        };
+        QCOMPARE(macs[0]->mac().run(Mode::Push), SyncEngine::Result::pushed());
+        QVERIFY2(hub.waitUntilInSync(), qPrintable(hub.lastError()));
+        for (auto &mac : macs) {
+            mac->useScheduler(timers.get());
+            mac->start().startDaemon();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(quiet() && std::all_of(macs.begin(), macs.end(),
+                                                        [](const auto &m) { return m->manager().engineRuns() > 0; }),
+                                 60'000);
+        macs[1]->mac().writeDock("Mac B's change");
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(macs.begin(), macs.end(),
+                                             [](const auto &m) { return m->mac().dockBytes() == "Mac B's change"; }),
+                                 120'000);
+        QTRY_VERIFY_WITH_TIMEOUT(quiet(), 60'000);
+        QList<int> settled;
+        for (const auto &mac : macs)
+            settled.append(mac->manager().engineRuns());
+        QTest::qWait(int(std::chrono::milliseconds(2 * ChangeWatcher::kLocalQuiet).count()));
+        for (int i = 0; i < hub.size(); ++i)
+            QCOMPARE(macs[size_t(i)]->manager().engineRuns(), settled[i]);
+        for (const auto &mac : macs)
+            QVERIFY(!mac->manager().conflictDetected());
     }
 };
 
