@@ -27,7 +27,6 @@ public:
                                          {"XDG_CACHE_HOME", "/.cache"},
                                          {"XDG_STATE_HOME", "/.local/state"}})
             m_environment.insert(QLatin1String(name), mac.home() + QLatin1String(path));
-        m_environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
         m_environment.remove(QStringLiteral("DISPLAY"));
         m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     }
@@ -49,12 +48,15 @@ public:
         return output;
     }
 
-    // The language the environment asks for messages in, as a shell would set it.
-    CliRunner &withLanguage(const QString &lang)
+    // The language the environment asks for messages in, as a shell would set it: LANG, and
+    // perhaps a variable that outranks it ("LC_ALL=C").
+    CliRunner &withLanguage(const QString &lang, const QString &outranking = {})
     {
         for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
             m_environment.remove(QString::fromLatin1(name));
         m_environment.insert(QStringLiteral("LANG"), lang);
+        if (const qsizetype equals = outranking.indexOf(u'='); equals > 0)
+            m_environment.insert(outranking.left(equals), outranking.mid(equals + 1));
         return *this;
     }
 

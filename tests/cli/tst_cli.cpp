@@ -154,8 +154,8 @@ private slots:
     void plainOutputLanguage_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<QByteArray>("german");  // in plain output with LANG=de_DE.UTF-8
-        QTest::addColumn<QByteArray>("english"); // with LANG=C
+        QTest::addColumn<QByteArray>("german");  // in plain output with LANG=C LC_MESSAGES=de_DE.UTF-8
+        QTest::addColumn<QByteArray>("english"); // with LANG=de_DE.UTF-8 LC_ALL=C
         const auto add = [](const char *command, const char *german, const char *english) {
             QTest::newRow(command) << QString::fromLatin1(command) << QByteArray(german) << QByteArray(english);
         };
@@ -174,10 +174,9 @@ private slots:
             QCOMPARE(run({u"status"_s}).exitCode, 0);
         const QStringList arguments{u"--folder"_s, folder(), u"--host"_s, m_mac->hostname(), command};
         QSet<QByteArray> json; // a second push would differ in what it does, not in its words
-        for (const char *lang : {"de_DE.UTF-8", "C"}) {
-            const bool de = lang[0] == 'd';
+        for (const bool de : {true, false}) {
             CliRunner runner(*m_mac);
-            runner.withLanguage(QString::fromLatin1(lang));
+            runner.withLanguage(de ? u"C"_s : u"de_DE.UTF-8"_s, de ? u"LC_MESSAGES=de_DE.UTF-8"_s : u"LC_ALL=C"_s);
             const CliOutput plain = runner.run(arguments);
             const QByteArray shown = plain.out + plain.err;
             QVERIFY2(shown.contains(de ? german : english) && !shown.contains(de ? english : german),

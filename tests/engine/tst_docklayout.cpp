@@ -118,6 +118,26 @@ private slots:
     }
 
     // A Mac that keeps its own look shares its apps with the shared copy's look.
+    // A Mac's own look, as Settings describe it: a Dock that differs only in one of these is the same
+    // Dock once the look is left out, and is not the same Dock with it.
+    void ownLook_data()
+    {
+        QTest::addColumn<QString>("key");
+        for (const char *key : {"tilesize", "magnification", "largesize", "orientation", "autohide", "autohide-delay",
+                                "autohide-time-modifier", "mineffect", "show-recents", "show-process-indicators"})
+            QTest::newRow(key) << QString::fromLatin1(key);
+    }
+    void ownLook()
+    {
+        QFETCH(QString, key);
+        Shape other = TestDock::realistic();
+        other.settings.insert(key, u"another value"_s);
+        const auto mine = DockLayout::parse(TestDock::build(TestDock::realistic()));
+        const auto theirs = DockLayout::parse(TestDock::build(other));
+        QVERIFY(!(*mine == *theirs));
+        QVERIFY(mine->withoutLook() == theirs->withoutLook());
+    }
+
     void sharingKeepsTheSharedLook()
     {
         Shape local = TestDock::realistic();

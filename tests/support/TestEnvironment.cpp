@@ -36,7 +36,9 @@ void isolate()
     set("XDG_STATE_HOME", home + QLatin1String("/.local/state"));
     set("XDG_RUNTIME_DIR", runtime);
     set("TMPDIR", temporary);
-    set("TZ", QStringLiteral("UTC"));
+    // Not UTC: a time shown in UTC where local time is meant, or the other way round, is off by
+    // hours and a half here, as it would be for most users.
+    set("TZ", QStringLiteral("XST-5:30"));
     // The interface language follows the system's when none is stored: the same German system
     // on every machine the tests run on.
     set("LANG", QStringLiteral("de_DE.UTF-8"));
