@@ -1,9 +1,10 @@
 #include "platform/DockPreferences.h"
 
+#include "SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -29,10 +30,12 @@ public:
 
     std::optional<QString> import(const QByteArray &bytes) override
     {
+        // Synced to the disk before and after its rename: a power cut leaves the old Dock or the new
+        // one, never an empty file.
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        QSaveFile file(m_path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            return m_path + QLatin1String(": ") + file.errorString();
+        const SafeFile::IoResult written = SafeFile::writeAtomically(m_path, bytes);
+        if (!written.ok())
+            return written.description;
         return std::nullopt;
     }
 

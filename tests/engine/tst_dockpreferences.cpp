@@ -2,6 +2,11 @@
 #include "TestCommon.h"
 #include "TestDock.h"
 #include "platform/DockPreferences.h"
+#include "platform/LoginItem.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace {
 
@@ -53,21 +58,30 @@ private slots:
         m_mac->setDockPreferences(m_preferences.get());
     }
 
-    // Bytes the daemon refuses change nothing; a file takes any bytes.
+    // Bytes the daemon refuses change nothing; a file takes any bytes, unless the disk fails it.
     void applyAndReadBack_data()
     {
         QTest::addColumn<QByteArray>("applied");
-        QTest::newRow("binary") << dockWith(u"Notes"_s);
-        QTest::newRow("XML") << dockWith(u"Notes"_s, false);
-        QTest::newRow("refused") << QByteArray();
+        QTest::addColumn<bool>("diskFails"); // the file's rename into place
+        QTest::newRow("binary") << dockWith(u"Notes"_s) << false;
+        QTest::newRow("XML") << dockWith(u"Notes"_s, false) << false;
+        QTest::newRow("refused") << QByteArray() << false;
+        QTest::newRow("the disk fails") << dockWith(u"Notes"_s) << true;
     }
     void applyAndReadBack()
     {
         QFETCH(QByteArray, applied);
+        QFETCH(bool, diskFails);
         QFETCH_GLOBAL(bool, throughDefaults);
+        if (diskFails && throughDefaults)
+            QSKIP("the daemon writes the file itself");
         const QByteArray before = dockWith(u"Safari"_s);
         QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(before));
-        const bool refused = applied.isEmpty() && throughDefaults;
+        SafeFile::setFaultInjector([diskFails](SafeFile::Step step, const QString &) {
+            return diskFails && step == SafeFile::Step::Rename ? EIO : 0;
+        });
+        const auto healed = qScopeGuard([] { SafeFile::setFaultInjector({}); });
+        const bool refused = (applied.isEmpty() && throughDefaults) || diskFails;
         QCOMPARE(m_preferences->import(applied).has_value(), refused);
         // Copied behind the daemon's back: it serves, and later writes back, what it holds.
         if (throughDefaults && !refused)
@@ -158,6 +172,33 @@ private slots:
     }
 };
 
+// The login item as the desktop starts it: the entry's command is this program, marked as a
+// login start (which keeps the window closed).
+class TestLoginItem : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsThisProgramAsALoginStart()
+    {
+        const auto item = createSystemLoginItem();
+        QVERIFY(item->registerItem());
+        QCOMPARE(item->status(), LoginItem::Status::Enabled);
+        const QString entry =
+            QString::fromUtf8(readBytes(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                        u"/autostart/tandrill.desktop"_s));
+        const QRegularExpressionMatch exec =
+            QRegularExpression(u"^Exec=(.*)$"_s, QRegularExpression::MultilineOption).match(entry);
+        QVERIFY2(exec.hasMatch(), qPrintable(entry));
+        const QStringList command = QProcess::splitCommand(exec.captured(1));
+        QCOMPARE(command.value(0), QCoreApplication::applicationFilePath());
+        QCOMPARE(launchedAsLoginItem(command), std::optional<bool>(true));
+        QCOMPARE(launchedAsLoginItem({command.value(0)}), std::optional<bool>(false));
+        QVERIFY(item->unregisterItem());
+        QCOMPARE(item->status(), LoginItem::Status::NotRegistered);
+    }
+};
+
 TANDRILL_TEST_CLASS(TestDockPreferences)
+TANDRILL_TEST_CLASS(TestLoginItem)
 TANDRILL_TEST_CLASS(TestCheckedApply)
 #include "tst_dockpreferences.moc"
