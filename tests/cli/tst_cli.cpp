@@ -157,10 +157,12 @@ private slots:
         QTest::addColumn<QByteArray>("german");  // in plain output with LANG=C LC_MESSAGES=de_DE.UTF-8
         QTest::addColumn<QByteArray>("english"); // with LANG=de_DE.UTF-8 LC_ALL=C
         const auto add = [](const char *command, const char *german, const char *english) {
-            QTest::newRow(command) << QString::fromLatin1(command) << QByteArray(german) << QByteArray(english);
+            QTest::newRow(command) << QString::fromLatin1(command).section(u',', 0, 0) << QByteArray(german)
+                                   << QByteArray(english);
         };
         add("push", "hochgeladen", "uploaded");
         add("pull", "Keine gemeinsame", "No shared Dock");
+        add("pull, another Mac's Dock shared", "von iCloud geladen", "loaded from iCloud");
         add("status", "eingetragen", "registered");
         add("hosts", "dieser Mac", "this Mac");
     }
@@ -172,6 +174,11 @@ private slots:
         QVERIFY(QDir().mkpath(folder()));
         if (command == u"hosts"_s)
             QCOMPARE(run({u"status"_s}).exitCode, 0);
+        if (QByteArray(QTest::currentDataTag()).contains("shared")) {
+            SimulatedMac other(u"iMac"_s, folder(), m_mac->home() + u"/.."_s);
+            other.writeDock("<the iMac's Dock>", 3000);
+            QCOMPARE(other.run(Mode::Push), SyncEngine::Result::pushed());
+        }
         const QStringList arguments{u"--folder"_s, folder(), u"--host"_s, m_mac->hostname(), command};
         QSet<QByteArray> json; // a second push would differ in what it does, not in its words
         for (const bool de : {true, false}) {
