@@ -37,3 +37,9 @@ std::unique_ptr<LoginItem> createSystemLoginItem();
 // Linux autostart entry passes it), or on macOS the launch's Apple event marked as a login-item
 // launch. None when the system has not said (yet): on macOS it tells once the launch has finished.
 std::optional<bool> launchedAsLoginItem(const QStringList &arguments);
+
+// The same from what the system said: the arguments, and on macOS the launch's Apple event (none
+// until it is known). The event's answer is kept in an int across threads: 0 not known yet.
+std::optional<bool> loginStartFrom(const QStringList &arguments, std::optional<bool> eventSaysAtLogin);
+int launchCode(bool atLogin);
+std::optional<bool> launchFromCode(int code);

@@ -196,6 +196,28 @@ private slots:
         QVERIFY(item->unregisterItem());
         QCOMPARE(item->status(), LoginItem::Status::NotRegistered);
     }
+
+    // On macOS the launch's Apple event tells, once it is known; the arguments always win.
+    void loginStartOnAMac_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("event"); // -1: not known yet, 0: by the user, 1: at login
+        QTest::addColumn<int>("atLogin");
+        const QStringList plain{u"Tandrill"_s}, background{u"Tandrill"_s, u"--background"_s};
+        QTest::newRow("not known yet") << plain << -1 << -1;
+        QTest::newRow("by the user") << plain << 0 << 0;
+        QTest::newRow("at login") << plain << 1 << 1;
+        QTest::newRow("at login by the arguments") << background << 0 << 1;
+    }
+    void loginStartOnAMac()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, event);
+        QFETCH(int, atLogin);
+        const int code = event < 0 ? 0 : launchCode(event == 1); // kept across threads as the Mac does
+        const std::optional<bool> start = loginStartFrom(arguments, launchFromCode(code));
+        QCOMPARE(start.has_value() ? int(*start) : -1, atLogin);
+    }
 };
 
 TANDRILL_TEST_CLASS(TestDockPreferences)

@@ -78,5 +78,5 @@ std::unique_ptr<LoginItem> createSystemLoginItem()
 
 std::optional<bool> launchedAsLoginItem(const QStringList &arguments)
 {
-    return arguments.contains(QLatin1String("--background"));
+    return loginStartFrom(arguments, false); // the desktop says nothing beyond the arguments
 }

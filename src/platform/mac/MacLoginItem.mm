@@ -17,7 +17,7 @@ Q_LOGGING_CATEGORY(lcLoginItem, "tandrill.loginitem")
 
 // The launch's "open application" Apple event says whether the login item started the app; it is
 // current while the launch finishes. Watched from before main, as Qt finishes the launch in its
-// event loop. 0: not yet known, 1: by the user, 2: at login.
+// event loop. Coded by launchCode(); 0 until then.
 std::atomic<int> g_launch{0};
 
 const struct LaunchWatch {
@@ -33,7 +33,7 @@ const struct LaunchWatch {
                                                           event.eventID == kAEOpenApplication &&
                                                           [event paramDescriptorForKeyword:keyAEPropData].enumCodeValue ==
                                                               keyAELaunchedAsLogInItem;
-                                                      g_launch = atLogin ? 2 : 1;
+                                                      g_launch = launchCode(atLogin);
                                                     }];
     }
 } g_launchWatch;
@@ -116,8 +116,5 @@ std::unique_ptr<LoginItem> createSystemLoginItem()
 
 std::optional<bool> launchedAsLoginItem(const QStringList &arguments)
 {
-    if (arguments.contains(QLatin1String("--background")))
-        return true;
-    const int launch = g_launch;
-    return launch == 0 ? std::nullopt : std::optional<bool>(launch == 2);
+    return loginStartFrom(arguments, launchFromCode(g_launch));
 }
