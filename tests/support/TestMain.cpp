@@ -11,6 +11,7 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -39,12 +40,30 @@ bool TestRegistry::add(const char *className, Factory factory)
     return true;
 }
 
+namespace {
+
+// QtTest's own crash handler, installed again by every class of a program, ends up calling itself
+// for ever when a test aborts: the test would hang until the watchdog. This one names the test
+// and lets the signal end the process at once. A segmentation fault stays with the sanitizer.
+extern "C" void reportAbort(int signal)
+{
+    std::signal(signal, SIG_DFL);
+    const char *function = QTest::currentTestFunction();
+    const char *tag = QTest::currentDataTag();
+    std::fprintf(stderr, "ABORTED: %s(%s)\n", function ? function : "?", tag ? tag : "");
+    std::raise(signal);
+}
+
+} // namespace
+
 int TestRegistry::runAll(int argc, char *argv[])
 {
+    std::signal(SIGABRT, reportAbort);
     // Options go to every class; function names only to the class that has them.
     static const std::set<std::string> withValue{"-o",          "-maxwarnings", "-eventdelay", "-keydelay",
                                                  "-mousedelay", "-seed",        "-platform",   "--class"};
-    std::vector<char *> options{argv[0]};
+    static char noCrashHandler[] = "-nocrashhandler";
+    std::vector<char *> options{argv[0], noCrashHandler};
     std::vector<char *> functions;
     std::string onlyClass;
     for (int i = 1; i < argc; ++i) {
