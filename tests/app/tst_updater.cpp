@@ -52,20 +52,24 @@ private slots:
         QCOMPARE(VersionComparator::compare(b, a), -expected);
     }
 
-    // Through the real network module; the feed is a local file, none for an unreachable feed.
+    // Through the real network module; the feed is a local file, none for an unreachable feed. The
+    // network part is loaded on the first check; when it cannot be, the check fails instead of hanging.
     void check_data()
     {
         QTest::addColumn<QByteArray>("body"); // no feed when null
+        QTest::addColumn<bool>("loads");      // the network part
         QTest::addColumn<UpdateCheckResult::Outcome>("outcome");
-        QTest::newRow("newer") << appcast("1.2") << UpdateCheckResult::Outcome::UpdateAvailable;
-        QTest::newRow("same") << appcast("1.0") << UpdateCheckResult::Outcome::UpToDate;
-        QTest::newRow("malformed") << "<rss><channel><item><sparkle:version>2.0"_ba
+        QTest::newRow("newer") << appcast("1.2") << true << UpdateCheckResult::Outcome::UpdateAvailable;
+        QTest::newRow("same") << appcast("1.0") << true << UpdateCheckResult::Outcome::UpToDate;
+        QTest::newRow("malformed") << "<rss><channel><item><sparkle:version>2.0"_ba << true
                                    << UpdateCheckResult::Outcome::Failed;
-        QTest::newRow("unreachable") << QByteArray() << UpdateCheckResult::Outcome::Failed;
+        QTest::newRow("unreachable") << QByteArray() << true << UpdateCheckResult::Outcome::Failed;
+        QTest::newRow("network part missing") << appcast("1.2") << false << UpdateCheckResult::Outcome::Failed;
     }
     void check()
     {
         QFETCH(QByteArray, body);
+        QFETCH(bool, loads);
         QFETCH(UpdateCheckResult::Outcome, outcome);
         const QTemporaryDir dir;
         const QString feed = dir.path() + u"/appcast.xml"_s;
@@ -74,13 +78,19 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(body) == body.size());
         }
         RecordingPresenter presenter;
-        AppcastUpdater updater(QUrl::fromLocalFile(feed), u"1.0.0"_s, &presenter);
+        const auto missing = [](QString *error) {
+            *error = u"Cannot load library"_s;
+            return std::unique_ptr<FeedFetcher>();
+        };
+        AppcastUpdater updater(QUrl::fromLocalFile(feed), u"1.0.0"_s, &presenter, nullptr,
+                               loads ? AppcastUpdater::FetcherSource() : missing);
         updater.checkForUpdates();
         QVERIFY(!updater.canCheckForUpdates()); // no second check while one runs
         updater.checkForUpdates();
         QTRY_COMPARE(presenter.results.size(), 1);
         QCOMPARE(presenter.results.first().outcome, outcome);
         QCOMPARE(presenter.results.first().error.isEmpty(), outcome != UpdateCheckResult::Outcome::Failed);
+        QVERIFY(loads || presenter.results.first().error == u"Cannot load library"_s);
         QVERIFY(updater.canCheckForUpdates());
     }
 };
