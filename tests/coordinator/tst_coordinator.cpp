@@ -13,8 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Holds the engine inside its first notification until released, so a test can act while a run
-// is in flight without relying on timing.
 // Holds the engine's next read of this Mac's Dock until released (a background run stays quiet,
 // so its notification cannot hold it).
 class GateDock final : public DockPreferences {
@@ -84,20 +82,6 @@ class TestCoordinator : public QObject {
             return {};
         imac.writeDock(dock, 1'800'000'000);
         return imac.run(Mode::Push) == SyncEngine::Result::pushed() ? staging : QString();
-    }
-    // A coordinator of the simulated Mac whose engine notifications pass through the gate.
-    static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateDock &gate)
-    {
-        CoordinatorServices services;
-        services.settings = &mac.settings();
-        services.hostName = [] { return u"Mac mini"_s; };
-        services.engine = mac.mac().services();
-        services.engine.dockPreferences = &gate;
-        services.scheduler = &mac.scheduler();
-        auto manager = std::make_unique<SyncManager>(services);
-        while (manager->hasPendingWork())
-            QCoreApplication::processEvents();
-        return manager;
     }
 
 private slots:
@@ -322,22 +306,23 @@ private slots:
         auto mac = setUpMac();
         mac->start().performSync(Mode::Push);
         mac->settle();
-        mac->stop();
-        GateDock gate(mac->mac().services().dockPreferences);
-        const auto gated = startGated(*mac, gate);
+        GateDock gate(&mac->mac().dock());
+        mac->mac().setDockPreferences(&gate);
+        SyncManager &gated = mac->start();
+        mac->settle();
         gate.arm();
-        gated->daemonTick();
+        gated.daemonTick();
         QVERIFY(gate.waitUntilEntered()); // the background run is inside its read of the Dock now
-        gated->performSync(Mode::Push);
-        QVERIFY(gated->isSyncing());
-        gated->performSync(Mode::Push); // quick repeats while one waits run once
-        gated->performSync(Mode::Pull);
-        gated->daemonTick(); // nor does another background run come after it
+        gated.performSync(Mode::Push);
+        QVERIFY(gated.isSyncing());
+        gated.performSync(Mode::Push); // quick repeats while one waits run once
+        gated.performSync(Mode::Pull);
+        gated.daemonTick(); // nor does another background run come after it
         QTest::qWait(100);
         const int earlier = count("PUSH: Sende");
         gate.release();
         QCOMPARE(earlier, 1); // only the earlier push, while the background run is held
-        QTRY_VERIFY(!gated->hasPendingWork());
+        QTRY_VERIFY(!gated.hasPendingWork());
         QCOMPARE(count("PUSH: Sende"), 2);
         QCOMPARE(count("PULL:"), 0);
         const QByteArray log = macLogs();
