@@ -139,23 +139,31 @@ private slots:
         QCOMPARE(m_quits, 1);
     }
 
-    // No sync row runs without a folder or while a sync runs; the menu says so even before a
-    // queued refresh ran.
-    void syncRowsDisabled_data()
+    // No sync control runs without a folder or while a sync runs, in the tray or on the Dashboard
+    // (shown once set up); the menu says so even before a queued refresh ran.
+    void syncControlsDisabled_data()
     {
         QTest::addColumn<bool>("setUp");
-        QTest::addColumn<QString>("disabled"); // the rows' first characters
+        QTest::addColumn<QString>("disabled"); // the tray rows' first characters
         QTest::newRow("without a folder") << false << "↑↓↕▶";
         QTest::newRow("while syncing") << true << "↑↓↕";
     }
-    void syncRowsDisabled()
+    void syncControlsDisabled()
     {
         QFETCH(bool, setUp);
         QFETCH(QString, disabled);
         startWithTray(setUp);
+        DashboardTab tab(&manager(), &fixture().loc());
+        QVERIFY(showView(&tab));
+        QList<SyncButton *> buttons;
+        for (const char *name : {"pushButton", "pullButton", "autoButton"})
+            buttons << childNamed<SyncButton>(&tab, name);
         if (setUp) {
-            menuRow(menu(), u"↑"_s)->trigger();
+            QTest::mouseClick(buttons[0], Qt::LeftButton);
             QVERIFY(manager().isSyncing());
+            for (const SyncButton *button : std::as_const(buttons))
+                QVERIFY(!button->isEnabled());
+            QTest::mouseClick(buttons[1], Qt::LeftButton); // ignored while disabled
             menu()->popup(QPoint(0, 0));
             QVERIFY(menuRow(menu(), u"⏳"_s));
         }
@@ -168,7 +176,11 @@ private slots:
         if (!setUp)
             manager().completeSetup(fixture().folder());
         fixture().settle();
+        QCOMPARE(readBytes(fixture().folder() + u"/com.apple.dock.plist"_s),
+                 setUp ? fixture().harness().mac().dockBytes() : QByteArray()); // the Dashboard's push ran
+        QCOMPARE(fixture().harness().mac().dockRestarts(), 0);
         QTRY_VERIFY(menuRow(menu(), u"↑"_s) && menuRow(menu(), u"↑"_s)->isEnabled());
+        QTRY_VERIFY(std::all_of(buttons.cbegin(), buttons.cend(), [](const SyncButton *b) { return b->isEnabled(); }));
     }
 
     // A change of appearance makes the window's content anew in the new colours, on the tab that
