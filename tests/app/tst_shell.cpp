@@ -40,12 +40,9 @@
 #include <unistd.h>
 
 namespace {
-
-class FakeUpdater final : public UpdaterManager {
-public:
+struct FakeUpdater final : UpdaterManager {
     void checkForUpdates() override {}
 };
-
 } // namespace
 
 // The tray item, its menu, the main window and the app's start, driven by a real coordinator on a
@@ -346,6 +343,7 @@ private slots:
         QCOMPARE(shownText(menu()->actions().first()).startsWith(u"⚠️"_s), problem);
         menu()->hide();
         QCOMPARE(mac.notifier().bodies().size(), problem ? 1 : 0);
+        QCOMPARE(QFileInfo::exists(fixture().folder()), state != u"folder missing"_s); // never made again
         // "Last" is this Mac's last successful run, not a file's time.
         QCOMPARE(manager().lastSuccessfulSync() != u"—"_s, state == u"in sync"_s);
     }
@@ -376,15 +374,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         if (control == u"ToggleSwitch"_s)
             qobject_cast<MainView *>(window->contentView()->currentView())->showTab(2);
-        const auto shown = [&window, &control]() -> QAbstractButton * {
-            for (QAbstractButton *candidate : window->findChildren<QAbstractButton *>()) {
-                if (candidate->inherits(qPrintable(control)) && candidate->isVisible() && candidate->isEnabled())
-                    return candidate;
-            }
-            return nullptr;
-        };
-        QTRY_VERIFY(shown());
-        QAbstractButton *button = shown();
+        QAbstractButton *button = nullptr;
+        QTRY_VERIFY(std::ranges::any_of(window->findChildren<QAbstractButton *>(), [&](QAbstractButton *candidate) {
+            button = candidate;
+            return candidate->inherits(qPrintable(control)) && candidate->isVisible() && candidate->isEnabled();
+        }));
         const QImage unfocused = button->grab().toImage();
         button->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(button->hasFocus());
@@ -468,7 +462,6 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("push") << u"push"_s << u"de"_s << u"⚠ Sync-Ordner nicht gefunden"_s;
         QTest::newRow("pull") << u"pull"_s << u"en"_s << u"⚠ Sync folder not found"_s;
-        QTest::newRow("background tick") << u"daemon"_s << u"de"_s << QString();
         QTest::newRow("launch") << u"launch"_s << u"en"_s << QString();
     }
     void vanishedFolder()
@@ -486,11 +479,8 @@ private slots:
         DashboardTab tab(&manager(), &fixture().loc());
         QVERIFY(showView(&tab));
 
-        if (trigger == u"daemon"_s) {
-            manager().startDaemon();
-            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kSafetyRefreshPeriod);
-        } else if (!message.isEmpty()) {
-            manager().performSync(trigger == u"push"_s ? Mode::Push : trigger == u"pull"_s ? Mode::Pull : Mode::Auto);
+        if (!message.isEmpty()) {
+            manager().performSync(trigger == u"push"_s ? Mode::Push : Mode::Pull);
             fixture().settle();
             QCOMPARE(manager().syncStatus().outcome, SyncStatus::Outcome::FolderMissing);
             QVERIFY(!manager().isSyncing());

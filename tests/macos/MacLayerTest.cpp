@@ -146,38 +146,43 @@ private slots:
         QCOMPARE(StartPolicy::onActivated(windowVisible, launch, reopenedAfterMs), onReopen);
     }
 
-    // Disabled with the reason where the app cannot be a login item; the system's refusal and its
-    // approval request beside the switch, with a way to the system settings where there is one.
-    void loginItemSwitch_data()
+    // The Behaviour section. Where the app cannot be a login item its switch is disabled with the
+    // reason; the system's refusal and its approval request show beside the switch, with a way to
+    // the system settings where there is one. Notifications ask once, by the first one; a refusal
+    // shows there, and every notification is still handed to the system (it shows them once allowed).
+    void behaviourSection_data()
     {
         using A = LoginItem::Availability;
         QTest::addColumn<A>("availability");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<bool>("canOpen");
         QTest::addColumn<QString>("hint"); // after a click on the switch
-        QTest::newRow("outside a bundle") << A::NotABundle << QString() << false << u"app bundle"_s;
-        QTest::newRow("translocated") << A::Translocated << QString() << true << u"quarantined copy"_s;
-        QTest::newRow("in Downloads") << A::OutsideApplications << QString() << true << u"Applications folder"_s;
-        QTest::newRow("approval needed") << A::Available << QString() << true << u"Please confirm"_s;
+        QTest::addColumn<bool>("notificationsAllowed");
+        QTest::newRow("outside a bundle") << A::NotABundle << QString() << false << u"app bundle"_s << true;
+        QTest::newRow("translocated") << A::Translocated << QString() << true << u"quarantined copy"_s << false;
+        QTest::newRow("in Downloads") << A::OutsideApplications << QString() << true << u"Applications folder"_s
+                                      << true;
+        QTest::newRow("approval needed") << A::Available << QString() << true << u"Please confirm"_s << false;
         QTest::newRow("refused") << A::Available << u"Operation not permitted"_s << true
-                                 << u"macOS refused the login item: Operation not permitted"_s;
+                                 << u"macOS refused the login item: Operation not permitted"_s << true;
     }
-    void loginItemSwitch()
+    void behaviourSection()
     {
         QFETCH(LoginItem::Availability, availability);
         QFETCH(QString, refusal);
         QFETCH(bool, canOpen);
         QFETCH(QString, hint);
+        QFETCH(bool, notificationsAllowed);
         const bool available = availability == LoginItem::Availability::Available;
-        ViewTestFixture mac(TestEnvironment::root() + u"/login-"_s + QString::number(++m_case));
+        ViewTestFixture mac(TestEnvironment::root() + u"/behaviour-"_s + QString::number(++m_case));
         FakeLoginItem &item = mac.harness().loginItem();
         item.m_availability = availability;
         item.m_canOpenSettings = canOpen;
         item.m_refusal = refusal;
         item.m_statusAfterRegister = LoginItem::Status::RequiresApproval;
-        mac.startSetUp();
+        SyncManager &manager = mac.startSetUp();
         mac.loc().setLang(u"en"_s);
-        BehaviorSection section(&mac.manager(), &mac.loc());
+        BehaviorSection section(&manager, &mac.loc());
         QVERIFY(showView(&section, QSize(480, 300)));
         auto *toggle = childNamed<ToggleSwitch>(&section, "launchAtLoginSwitch");
         auto *open = childNamed<QPushButton>(&section, "openLoginItemsButton");
@@ -193,19 +198,7 @@ private slots:
             QTest::mouseClick(open, Qt::LeftButton);
             QCOMPARE(item.settingsOpened, 1);
         }
-    }
 
-    // The user is asked once, by the first notification; a refusal reaches the settings, and every
-    // notification is still handed to the system (it shows them once they are allowed).
-    void notificationCentre_data()
-    {
-        QTest::addColumn<bool>("granted");
-        QTest::newRow("allowed") << true;
-        QTest::newRow("refused") << false;
-    }
-    void notificationCentre()
-    {
-        QFETCH(bool, granted);
         struct Centre final : UserNotificationCenter {
             bool granted = true;
             int asked = 0;
@@ -219,18 +212,14 @@ private slots:
         };
         auto owned = std::make_unique<Centre>();
         Centre &centre = *owned;
-        centre.granted = granted;
-        ViewTestFixture mac(TestEnvironment::root() + u"/notify-"_s + QString::number(++m_case));
-        SyncManager &manager = mac.startSetUp();
-        BehaviorSection section(&manager, &mac.loc());
-        QVERIFY(showView(&section, QSize(480, 300)));
+        centre.granted = notificationsAllowed;
         CenterNotifier notifier(std::move(owned), [&manager] { manager.setNotificationsRefused(true); });
         QCOMPARE(centre.asked, 0); // nothing asked before there is something to say
         notifier.send(u"one"_s, u"Tandrill"_s);
         notifier.send(u"two"_s, u"Tandrill"_s);
         QCOMPARE(centre.asked, 1);
         QCOMPARE(centre.posted, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
-        QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !granted);
+        QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !notificationsAllowed);
     }
 
     // Two computers of one name write one status file; the Dashboard says so, and how to rename one.
