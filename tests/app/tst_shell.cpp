@@ -45,8 +45,7 @@ struct FakeUpdater final : UpdaterManager {
 };
 } // namespace
 
-// The tray item, its menu, the main window and the app's start, driven by a real coordinator on a
-// simulated Mac.
+// The tray item, its menu, the main window and the app's start, on a real coordinator.
 class TestShell : public QObject {
     Q_OBJECT
 
@@ -136,8 +135,7 @@ private slots:
         QCOMPARE(m_quits, 1);
     }
 
-    // No sync control runs without a folder or while a sync runs, in the tray or on the Dashboard
-    // (shown once set up); the menu says so even before a queued refresh ran.
+    // No sync control runs without a folder or while a sync runs; the menu says so before its refresh.
     void syncControlsDisabled_data()
     {
         QTest::addColumn<bool>("setUp");
@@ -180,8 +178,7 @@ private slots:
         QTRY_VERIFY(std::all_of(buttons.cbegin(), buttons.cend(), [](const SyncButton *b) { return b->isEnabled(); }));
     }
 
-    // A change of appearance makes the window's content anew in the new colours, on the tab that
-    // was shown, and the tray title follows; the content waits while the user is busy in it.
+    // A new appearance remakes the window's content on the same tab, once the user is not busy in it.
     void appearanceChange_data()
     {
         QTest::addColumn<QString>("busy");
@@ -239,8 +236,7 @@ private slots:
                  ViewStyle::withOpacity(Qt::white, 0.3));
     }
 
-    // The drawn icons come at the size asked for, in device pixels, at one and at two device
-    // pixels per point: sharp on a Retina screen, and not drawn at four times the size.
+    // Drawn icons come in device pixels: sharp on a Retina screen, and not drawn at four times the size.
     void drawnIconsAtTheScaleAskedFor_data()
     {
         QTest::addColumn<QString>("kind");
@@ -285,8 +281,7 @@ private slots:
         }
     }
 
-    // What keeps this Mac from syncing shows in the header, the tray title's colour and the menu's
-    // first row, and is told once over several background runs; runs that change nothing are quiet.
+    // What keeps this Mac from syncing shows everywhere and is told once; runs that change nothing are quiet.
     void stateFollowsTheTruth_data()
     {
         QTest::addColumn<QString>("state");
@@ -348,9 +343,7 @@ private slots:
         QCOMPARE(manager().lastSuccessfulSync() != u"—"_s, state == u"in sync"_s);
     }
 
-    // Keyboard only: every custom control shows its focus, Return presses the focused button,
-    // Ctrl+W closes the window, and the first close says once that Tandrill keeps running; without
-    // a tray to stay in, closing quits.
+    // Keyboard only: focus shows, Return presses, Ctrl+W closes; without a tray to stay in, closing quits.
     void keyboard_data()
     {
         QTest::addColumn<QString>("control"); // class name
@@ -399,9 +392,7 @@ private slots:
         QCOMPARE(m_quits, tray ? 0 : 2);
     }
 
-    // Every text a person reads on the Dashboard, in Settings, in the tray and in a conflict's
-    // notification is in the interface language; the notification names the banner's own buttons,
-    // for every cause. Qt's own dialog texts follow a switch of the language.
+    // Every text shown or told is in the interface language; a conflict's notice names the banner's buttons.
     void oneLanguageEverywhere_data()
     {
         QTest::addColumn<QString>("lang");
@@ -453,8 +444,7 @@ private slots:
         }
     }
 
-    // A sync folder that vanished after the set-up (renamed, cloud drive not mounted) is never
-    // created again: every sync fails and says so.
+    // A vanished sync folder (renamed, drive not mounted) is never made again: every sync fails and says so.
     void vanishedFolder_data()
     {
         QTest::addColumn<QString>("trigger");
@@ -524,8 +514,7 @@ private slots:
         QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), cleared);
     }
 
-    // One running app per user: a second launch wakes the first one; a login start leaves it alone.
-    // The socket file a crashed run left, with nobody listening, does not stop the next one.
+    // One app per user: a second launch wakes the first, a login start does not; a crash's socket is no bar.
     void oneInstance()
     {
         const QString name = TestEnvironment::root() + u"/runtime/instance-test"_s;

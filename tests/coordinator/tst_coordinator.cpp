@@ -13,8 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Holds the engine's next read of this Mac's Dock until released (a background run stays quiet,
-// so its notification cannot hold it).
+// Holds the engine's next read of this Mac's Dock until released: a run in flight without timing.
 class GateDock final : public DockPreferences {
 public:
     explicit GateDock(DockPreferences *dock) : m_dock(dock) {}
@@ -69,8 +68,7 @@ class TestCoordinator : public QObject {
     {
         return SafeFile::copyReplacing(from + u'/' + name, m_folder + u'/' + name).ok();
     }
-    // The iMac, in step with the shared folder, pushes `dock` in a folder of its own; the files reach
-    // the shared folder with land().
+    // The iMac, in step with the shared folder, pushes `dock` into a folder of its own, for land().
     QString pushElsewhere(const QByteArray &dock)
     {
         const QString staging = m_root + u"/iMac's view"_s;
@@ -271,8 +269,7 @@ private slots:
         QCOMPARE(syncing.count(), 2);
     }
 
-    // Timers stand still while the Mac sleeps; a background run that fell due meanwhile comes with
-    // the first refresh tick after wake, and the next one a whole period after it.
+    // Timers stand still in sleep: a run due meanwhile comes at the first check after wake, once.
     void backgroundRunAfterSleep_data()
     {
         QTest::addColumn<int>("sleptMinutes");
@@ -329,9 +326,7 @@ private slots:
         QVERIFY(log.lastIndexOf("AUTO: Dock ist bereits synchron") < log.lastIndexOf("PUSH: Sende"));
     }
 
-    // Background sync acts once a change has settled, and only on a change: its own writes, the
-    // Dock rewriting its file after a pull and the interval's runs bring no further push or pull.
-    // A watch lost with the folder is set up again by the next refresh once the folder is back.
+    // Background sync acts once a change settled, and not on its own echo; a lost watch comes back.
     void changeDrivenRuns_data()
     {
         QTest::addColumn<bool>("shared"); // the iMac's push arriving, else this Mac's Dock changing

@@ -21,8 +21,7 @@
 
 #include <thread>
 
-// What the macOS layer decides in portable code, its bundle's property list as configured, the
-// icons it carries and the login item as the settings show it.
+// What the macOS layer decides in portable code, its bundle's property list, icons and settings.
 class MacLayerTest : public QObject {
     Q_OBJECT
 
@@ -111,8 +110,7 @@ private slots:
         QCOMPARE(::bundlePlace(path, u"/Users/ann"_s), place);
     }
 
-    // A start by the user shows the window, a login start stays in the menu bar, the wizard comes
-    // first; opening the running app again brings its window back, except as part of a login start.
+    // A login start stays in the menu bar unless the wizard is due; opening the app again shows it.
     void startAndReopen_data()
     {
         using L = StartPolicy::Launch;
@@ -146,10 +144,7 @@ private slots:
         QCOMPARE(StartPolicy::onActivated(windowVisible, launch, reopenedAfterMs), onReopen);
     }
 
-    // The Behaviour section. Where the app cannot be a login item its switch is disabled with the
-    // reason; the system's refusal and its approval request show beside the switch, with a way to
-    // the system settings where there is one. Notifications ask once, by the first one; a refusal
-    // shows there, and every notification is still handed to the system (it shows them once allowed).
+    // The Behaviour section says why a login item cannot be or waits; notifications ask once, refused or not.
     void behaviourSection_data()
     {
         using A = LoginItem::Availability;

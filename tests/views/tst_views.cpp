@@ -26,8 +26,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 
-// The views, offscreen, against a coordinator with fake services: what they show of the Dock and
-// the other Macs, the questions asked before the Dock is replaced, and the ways back and in.
+// The views, offscreen, against a coordinator with fake services.
 class TestViews : public QObject {
     Q_OBJECT
 
@@ -103,8 +102,7 @@ private slots:
         QCOMPARE(childNamed<QLineEdit>(other, "nameField")->text(), u"Travel"_s);
     }
 
-    // The same stored lines in both languages. The engine's own lines read in the interface language
-    // with its date style and no raw seconds since 1970; a line that is not known stays as it is.
+    // The engine's stored lines read in the interface language and date style; unknown lines as they are.
     void logTabSpeaksTheInterfaceLanguage_data()
     {
         QTest::addColumn<QString>("lang");
@@ -179,10 +177,7 @@ private slots:
         QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(u"Air"_s));
     }
 
-    // Whatever differs, the Dock is never replaced without asking, from the Dashboard, from the tray
-    // (in a dialog of its own, the window hidden perhaps), directly or by restoring the backup a pull
-    // made, and the question says what. Cancel (or Escape) keeps this Mac's Dock byte for byte; the
-    // other answer brings the other Dock.
+    // Whatever differs, the Dock is never replaced without a question that says what; Cancel keeps it.
     void pullAsksFirst_data()
     {
         QTest::addColumn<QString>("from");
@@ -268,8 +263,7 @@ private slots:
         QCOMPARE(here().dockRestarts(), restarts + 1);
     }
 
-    // Shown whenever a conflict is flagged, also when it was flagged before the Dashboard was built.
-    // Each button does what it says; dismissing only removes the marker.
+    // Shown whenever a conflict is flagged, also before the Dashboard was built; each button does its job.
     void conflictBanner_data()
     {
         QTest::addColumn<QString>("button");
