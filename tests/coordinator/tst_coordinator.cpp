@@ -63,24 +63,6 @@ class TestCoordinator : public QObject {
         return logs;
     }
     int count(const char *needle) const { return static_cast<int>(macLogs().count(needle)); }
-    // Delivers one file of another Mac's push as a sync service does: whole, by rename, with its time.
-    bool land(const QString &from, QLatin1StringView name) const
-    {
-        return SafeFile::copyReplacing(from + u'/' + name, m_folder + u'/' + name).ok();
-    }
-    // The iMac, in step with the shared folder, pushes `dock` into a folder of its own, for land().
-    QString pushElsewhere(const QByteArray &dock)
-    {
-        const QString staging = m_root + u"/iMac's view"_s;
-        QDir().mkpath(staging);
-        for (const QLatin1StringView name : {SyncFormat::kDockFileName, SyncFormat::kMetaFileName})
-            SafeFile::copyReplacing(m_folder + u'/' + name, staging + u'/' + name);
-        SimulatedMac imac(u"iMac"_s, staging, m_root);
-        if (imac.run(Mode::Pull) != SyncEngine::Result::pulled())
-            return {};
-        imac.writeDock(dock, 1'800'000'000);
-        return imac.run(Mode::Push) == SyncEngine::Result::pushed() ? staging : QString();
-    }
 
 private slots:
     void init()
@@ -348,6 +330,10 @@ private slots:
         QFETCH(bool, rewrites);
         QFETCH(bool, syncOnChange);
         QFETCH(QString, folder);
+        // A file arrives as a sync service delivers it: whole, by rename, with its time.
+        const auto land = [](const QString &from, const QString &to, const QString &name) {
+            return SafeFile::copyReplacing(from + u'/' + name, to + u'/' + name).ok();
+        };
         auto mac = setUpMac();
         mac->mac().dock().setRewritesOnRestart(rewrites);
         SyncManager &manager = mac->start();
@@ -361,16 +347,24 @@ private slots:
             mac->advance(1min);
             QVERIFY(folder == u"renamed"_s ? QDir().rename(away, m_folder) : QDir().mkpath(m_folder));
             for (const QString &name : QDir(away).entryList(QDir::Files))
-                QVERIFY(SafeFile::copyReplacing(away + u'/' + name, m_folder + u'/' + name).ok());
+                QVERIFY(land(away, m_folder, name));
             manager.refreshAll();
             mac->settle();
         }
         const auto quiet = shared ? ChangeWatcher::kSharedQuiet : ChangeWatcher::kLocalQuiet;
         if (shared) {
-            const QString staging = pushElsewhere("<imac>");
-            QVERIFY(land(staging, SyncFormat::kDockFileName));
+            // The iMac, in step with the shared folder, pushes from a folder of its own.
+            const QString staging = m_root + u"/iMac's view"_s;
+            QVERIFY(QDir().mkpath(staging));
+            for (const QLatin1StringView name : {SyncFormat::kDockFileName, SyncFormat::kMetaFileName})
+                QVERIFY(land(m_folder, staging, name));
+            SimulatedMac imac(u"iMac"_s, staging, m_root);
+            QCOMPARE(imac.run(Mode::Pull), SyncEngine::Result::pulled());
+            imac.writeDock("<imac>", 1'800'000'000);
+            QCOMPARE(imac.run(Mode::Push), SyncEngine::Result::pushed());
+            QVERIFY(land(staging, m_folder, SyncFormat::kDockFileName));
             mac->advance(quiet - 1s); // the meta file is still on its way
-            QVERIFY(land(staging, SyncFormat::kMetaFileName));
+            QVERIFY(land(staging, m_folder, SyncFormat::kMetaFileName));
         } else {
             // Another Mac's status arriving meanwhile does not share a Dock still being rearranged.
             writeBytes(m_folder + u"/status-iMac.txt"_s, "hostname=iMac");
