@@ -301,7 +301,6 @@ private slots:
         fixture().loc().setLang(u"en"_s);
         HeaderView header(&manager(), &fixture().loc());
         SimulatedMac &mac = fixture().harness().mac();
-        const QString sharedDock = fixture().folder() + u"/com.apple.dock.plist"_s;
         if (state == u"folder missing"_s) {
             QVERIFY(QDir(fixture().folder()).removeRecursively());
         } else if (state.startsWith(u"conflict"_s) || state.startsWith(u"ignored"_s)) {
@@ -311,7 +310,7 @@ private slots:
             QCOMPARE(air.run(Mode::Push), SyncEngine::Result::pushed());
             mac.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
         } else if (state == u"unavailable"_s) { // evicted: iCloud Drive leaves a stub beside it
-            QVERIFY(QFile::remove(sharedDock));
+            QVERIFY(QFile::remove(fixture().folder() + u"/com.apple.dock.plist"_s));
             writeBytes(fixture().folder() + u"/.com.apple.dock.plist.icloud"_s, "stub");
         }
         mac.notifier().clear();

@@ -143,6 +143,7 @@ private slots:
         }
         QVERIFY(engineRows >= 7);
     }
+
     // A Mac that keeps its own look (switched off in the settings) is told that its tile size stays.
     void dockStatusLine_data()
     {
