@@ -3,7 +3,6 @@
 #include "DashboardTab.h"
 #include "HeaderView.h"
 #include "LanguageButton.h"
-#include "LogTab.h"
 #include "MainView.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
@@ -476,43 +475,10 @@ private slots:
         QVERIFY(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab));
     }
 
-    // Clearing the shared log clears it for every Mac, so it asks first.
-    void clearLogAsks_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("cleared");
-        QTest::newRow("cancel keeps the log") << "cancelClearLogButton" << false;
-        QTest::newRow("clear empties it") << "confirmClearLogButton" << true;
-    }
-    void clearLogAsks()
-    {
-        QFETCH(QString, answer);
-        QFETCH(bool, cleared);
-        fixture().writeLog({u"[2024-05-01 10:00:00] [Air] PUSH: one"_s});
-        SyncManager &manager = fixture().startSetUp();
-        const QString log = fixture().folder() + u"/tandrill.log"_s; // the old shared log: read, never written
-        const QByteArray before = readBytes(log);
-        const qsizetype lines = manager.logLines().size();
-        QVERIFY(lines > 0);
-        LogTab tab(&manager, &fixture().loc());
-        QVERIFY(showView(&tab));
-        QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
-        fixture().settle();
-        QCOMPARE(manager.logLines().size(), lines); // nothing happens before the answer
-        auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
-        QVERIFY(dialog);
-        childNamed<QPushButton>(dialog, qPrintable(answer))->click();
-        fixture().refresh(); // read anew: the cleared lines stay hidden
-        QCOMPARE(manager.logLines().isEmpty(), cleared);
-        QCOMPARE(readBytes(log), before);
-        QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), cleared);
-    }
-
     // One app per user: a second launch wakes the first, a login start does not; a crash's socket is no bar.
     void oneInstance()
     {
-        const QString name = TestEnvironment::root() + u"/runtime/instance-test"_s;
-        QVERIFY(QDir().mkpath(QFileInfo(name).path()));
+        const QString name = TestEnvironment::root() + u"/instance-test"_s;
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path);

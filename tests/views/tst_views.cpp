@@ -103,17 +103,20 @@ private slots:
     }
 
     // The engine's stored lines read in the interface language and date style; unknown lines as they are.
-    void logTabSpeaksTheInterfaceLanguage_data()
+    // Clearing the log clears it for every Mac, so it asks first.
+    void logTab_data()
     {
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QString>("time"); // when the engine wrote its lines, as shown
-        QTest::newRow("English") << u"en"_s << u"12/7/2026 3:12 PM"_s;
-        QTest::newRow("German") << u"de"_s << u"07.12.2026 15:12"_s;
+        QTest::addColumn<bool>("clear");   // the answer to the question
+        QTest::newRow("English, clearing cancelled") << u"en"_s << u"12/7/2026 3:12 PM"_s << false;
+        QTest::newRow("German, cleared") << u"de"_s << u"07.12.2026 15:12"_s << true;
     }
-    void logTabSpeaksTheInterfaceLanguage()
+    void logTab()
     {
         QFETCH(QString, lang);
         QFETCH(QString, time);
+        QFETCH(bool, clear);
         fixture().writeLog({u"[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)"_s, u"not a log line"_s});
         SimulatedMac &mac = fixture().harness().mac();
         mac.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 12, 33)));
@@ -142,6 +145,20 @@ private slots:
                 QCOMPARE(shown, stored);
         }
         QVERIFY(engineRows >= 7);
+
+        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
+        const QByteArray before = readBytes(oldLog);
+        const qsizetype lines = manager.logLines().size();
+        QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
+        fixture().settle();
+        QCOMPARE(manager.logLines().size(), lines); // nothing happens before the answer
+        auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
+        QVERIFY(dialog);
+        childNamed<QPushButton>(dialog, clear ? "confirmClearLogButton" : "cancelClearLogButton")->click();
+        fixture().refresh(); // read anew: the cleared lines stay hidden
+        QCOMPARE(manager.logLines().isEmpty(), clear);
+        QCOMPARE(readBytes(oldLog), before);
+        QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), clear);
     }
 
     // A Mac that keeps its own look (switched off in the settings) is told that its tile size stays.
