@@ -112,7 +112,6 @@ find_tray_icon() {
 }
 tray_icon=""
 wait_for 20 find_tray_icon || fail "the tray item did not appear in trayer"
-find_tray_icon
 
 visible_app_windows() {
     xdotool search --onlyvisible --classname tandrill 2>/dev/null | wc -l

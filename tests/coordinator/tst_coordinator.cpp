@@ -194,21 +194,19 @@ private slots:
 
     void settingsSurviveARestart_data()
     {
-        QTest::addColumn<bool>("localization");
         QTest::addColumn<QByteArray>("property");
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("interval") << false << "intervalHours"_ba << QVariant(7);
-        QTest::newRow("sync on start") << false << "syncOnStart"_ba << QVariant(true);
-        QTest::newRow("sync on change") << false << "syncOnChange"_ba << QVariant(false);
-        QTest::newRow("names") << false << "hostCustomNames"_ba
-                               << QVariant::fromValue(HostNameMap{{u"iMac"_s, u"Büro"_s}});
-        QTest::newRow("language") << true << "lang"_ba << QVariant(u"en"_s);
+        QTest::newRow("interval") << "intervalHours"_ba << QVariant(7);
+        QTest::newRow("sync on start") << "syncOnStart"_ba << QVariant(true);
+        QTest::newRow("sync on change") << "syncOnChange"_ba << QVariant(false);
+        QTest::newRow("names") << "hostCustomNames"_ba << QVariant::fromValue(HostNameMap{{u"iMac"_s, u"Büro"_s}});
+        QTest::newRow("language") << "lang"_ba << QVariant(u"en"_s);
     }
     void settingsSurviveARestart()
     {
-        QFETCH(bool, localization);
         QFETCH(QByteArray, property);
         QFETCH(QVariant, value);
+        const bool localization = property == "lang";
         auto mac = setUpMac();
         LocalizationManager language(&mac->settings(), QLocale(QLocale::German));
         QObject *before = localization ? static_cast<QObject *>(&language) : &mac->start();

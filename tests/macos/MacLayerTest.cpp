@@ -64,7 +64,6 @@ private slots:
     void everySymbolDrawsFromResources()
     {
         const QString empty = TestEnvironment::root() + u"/no-icon-themes"_s;
-        QVERIFY(QDir().mkpath(empty));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(empty));
         qputenv("XDG_DATA_HOME", QFile::encodeName(empty));
         QIcon::setThemeSearchPaths({});
@@ -121,16 +120,14 @@ private slots:
         QTest::addColumn<bool>("windowVisible");
         QTest::addColumn<qint64>("reopenedAfterMs");
         QTest::addColumn<A>("onReopen");
-        QTest::newRow("not set up, at login: the wizard")
-            << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
+        QTest::newRow("at login, not set up") << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
         QTest::newRow("by the user") << true << L::ByUser << A::ShowWindow << true << 9000LL << A::Nothing;
-        QTest::newRow("by the user, window closed, Dock icon clicked")
+        QTest::newRow("window closed, reopened")
             << true << L::ByUser << A::ShowWindow << false << 9000LL << A::ShowWindow;
         QTest::newRow("at login") << true << L::AtLogin << A::MenuBarOnly << false << 500LL << A::Nothing;
         QTest::newRow("at login, opened later")
             << true << L::AtLogin << A::MenuBarOnly << false << 9000LL << A::ShowWindow;
-        QTest::newRow("not told, the user activates it")
-            << true << L::Unknown << A::MenuBarOnly << false << 500LL << A::ShowWindow;
+        QTest::newRow("not told, activated") << true << L::Unknown << A::MenuBarOnly << false << 500LL << A::ShowWindow;
     }
     void startAndReopen()
     {
