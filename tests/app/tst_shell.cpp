@@ -38,11 +38,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace {
 struct FakeUpdater final : UpdaterManager {
     void checkForUpdates() override {}
 };
-} // namespace
 
 // The tray item, its menu, the main window and the app's start, on a real coordinator.
 class TestShell : public QObject {
