@@ -16,12 +16,11 @@ QByteArray appcast(const QByteArray &version)
 {
     QByteArray items;
     for (const QByteArray &v : {"0.9"_ba, version})
-        items += "<item><title>Tandrill " + v + "</title><sparkle:version>" + v +
-                 "</sparkle:version><sparkle:shortVersionString>" + v +
-                 "</sparkle:shortVersionString>"
-                 "<link>https://example.org/" +
-                 v + "</link><enclosure url=\"https://example.org/Tandrill-" + v +
-                 ".dmg\" length=\"1\" type=\"application/octet-stream\"/></item>";
+        items += QByteArray("<item><title>Tandrill %1</title><sparkle:version>%1</sparkle:version>"
+                            "<sparkle:shortVersionString>%1</sparkle:shortVersionString><link>https://example.org/%1"
+                            "</link><enclosure url=\"https://example.org/Tandrill-%1.dmg\" length=\"1\" "
+                            "type=\"application/octet-stream\"/></item>")
+                     .replace("%1", v);
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\" "
            "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><title>Tandrill</title>" +
            items + "</channel></rss>\n";

@@ -92,8 +92,8 @@ private slots:
         QVERIFY(manager.hostCustomNames().isEmpty());
         QCOMPARE(mac->loginItem().status(), LoginItem::Status::NotRegistered);
         QCOMPARE(mac->mac().backups(), backups);
-        QVERIFY(QFile::exists(m_folder + u"/status-Mac_mini.txt"_s));
-        QVERIFY(QFile::exists(m_folder + u"/com.apple.dock.plist"_s));
+        QVERIFY(QFile::exists(m_folder + u"/status-Mac_mini.txt"_s) &&
+                QFile::exists(m_folder + u"/com.apple.dock.plist"_s));
         mac->advance(2h);
         QCOMPARE(count("PUSH: Sende"), 1); // not set up: ticks do nothing
     }

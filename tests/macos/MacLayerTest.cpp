@@ -50,11 +50,10 @@ private slots:
             QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
             shown.append(title + u':' + body);
         });
-        std::thread worker([&notifier] {
-            notifier.send(u"one"_s, u"Tandrill"_s);
-            notifier.send(u"two"_s, u"Tandrill"_s);
-        });
-        worker.join();
+        std::thread([&notifier] {
+            for (const QString &body : {u"one"_s, u"two"_s})
+                notifier.send(body, u"Tandrill"_s);
+        }).join();
         QCOMPARE(notifier.permissionRequests(), 1); // the first send asked, once
         QTRY_COMPARE(shown, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
     }
