@@ -147,15 +147,13 @@ private slots:
         startWithTray(setUp);
         DashboardTab tab(&manager(), &fixture().loc());
         QVERIFY(showView(&tab));
-        QList<SyncButton *> buttons;
-        for (const char *name : {"pushButton", "pullButton", "autoButton"})
-            buttons << childNamed<SyncButton>(&tab, name);
+        const QList<SyncButton *> buttons = tab.findChildren<SyncButton *>(); // Push, Pull and Auto
         if (setUp) {
-            QTest::mouseClick(buttons[0], Qt::LeftButton);
+            QTest::mouseClick(childNamed<SyncButton>(&tab, "pushButton"), Qt::LeftButton);
             QVERIFY(manager().isSyncing());
             for (const SyncButton *button : std::as_const(buttons))
                 QVERIFY(!button->isEnabled());
-            QTest::mouseClick(buttons[1], Qt::LeftButton); // ignored while disabled
+            QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton); // ignored while disabled
             menu()->popup(QPoint(0, 0));
             QVERIFY(menuRow(menu(), u"⏳"_s));
         }

@@ -72,10 +72,8 @@ private slots:
         QFETCH(UpdateCheckResult::Outcome, outcome);
         const QTemporaryDir dir;
         const QString feed = dir.path() + u"/appcast.xml"_s;
-        if (!body.isNull()) {
-            QFile file(feed);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(body) == body.size());
-        }
+        if (!body.isNull())
+            writeBytes(feed, body);
         RecordingPresenter presenter;
         const auto missing = [](QString *error) {
             *error = u"Cannot load library"_s;

@@ -7,7 +7,7 @@
 #include <QtTest>
 
 ViewTestFixture::ViewTestFixture(const QString &root, const QString &hostname)
-    : m_folder(root + QLatin1String("/iCloud/Dock Sync")), m_hostname(hostname),
+    : m_folder(root + QLatin1String("/iCloud/Dock Sync")),
       m_harness(std::make_unique<CoordinatorHarness>(hostname, root))
 {
     QDir().mkpath(root);
@@ -51,7 +51,8 @@ void ViewTestFixture::writeLog(const QStringList &lines)
 
 void ViewTestFixture::writeConflictMarker()
 {
-    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, m_hostname),
+    writeBytes(m_folder + QLatin1Char('/') +
+                   SyncFormat::hostFileName(SyncFormat::kConflictPrefix, m_harness->mac().hostname()),
                "conflict\n");
 }
 

@@ -33,7 +33,6 @@ public:
 
 private:
     QString m_folder;
-    QString m_hostname;
     std::unique_ptr<CoordinatorHarness> m_harness;
     std::unique_ptr<LocalizationManager> m_loc;
 };

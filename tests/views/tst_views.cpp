@@ -89,10 +89,9 @@ private slots:
         SettingsTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
         HostNameRow *other = nullptr; // the lower of the two visible rows: this Mac comes first
-        for (HostNameRow *row : tab.findChildren<HostNameRow *>()) {
+        for (HostNameRow *row : tab.findChildren<HostNameRow *>())
             if (row->isVisibleTo(&tab) && (!other || row->mapTo(&tab, QPoint()).y() > other->mapTo(&tab, QPoint()).y()))
                 other = row;
-        }
         QVERIFY(other);
         QTest::mouseClick(childNamed<QPushButton>(other, "editNameButton"), Qt::LeftButton);
         QTest::keyClicks(childNamed<QLineEdit>(other, "nameField"), u"Travel"_s);
