@@ -69,7 +69,6 @@ private slots:
     {
         m_root = TestEnvironment::root() + u"/coordinator-"_s + QString::number(++m_case);
         m_folder = m_root + u"/iCloud/Dock Sync"_s;
-        QDir().mkpath(m_root);
     }
 
     void resetKeepsLanguageBackupsAndSharedFiles()

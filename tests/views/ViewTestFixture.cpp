@@ -10,7 +10,6 @@ ViewTestFixture::ViewTestFixture(const QString &root, const QString &hostname)
     : m_folder(root + QLatin1String("/iCloud/Dock Sync")),
       m_harness(std::make_unique<CoordinatorHarness>(hostname, root))
 {
-    QDir().mkpath(root);
     m_harness->mac().writeDock("<dock of " + hostname.toUtf8() + ">", 1'700'000'000.0);
     m_loc = std::make_unique<LocalizationManager>(&m_harness->settings());
 }
