@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The whole app on a virtual X display, with Debian's trayer as the tray host and dunst as the
-# notification daemon, both on a private session bus that activates nothing: the tray item
-# appears, its menu opens, the push item pushes the Dock file into the sync folder, dunst shows
-# the engine's notification, and the quit item ends the app.
+# The whole app on Xvfb with trayer as the tray host and dunst for notifications, on a private bus
+# that activates nothing: the tray menu's push item pushes and is announced, its quit item quits.
 # Usage: endtoend.sh path/to/tandrill
 set -euo pipefail
 
@@ -74,14 +72,12 @@ export XDG_STATE_HOME="$HOME/.local/state" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$HOME/Library/Preferences" "$XDG_CONFIG_HOME/Tandrill" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-# -noreset: by default the server starts over when its last client leaves, so the probe below
-# would leave a display that refuses the next client for a moment.
+# -noreset: else the server restarts when the probe below leaves, refusing the next client a moment.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
-# Nothing acts before the display takes clients and the tray host has shown its panel (it claims
-# the tray selection before that): on a busy machine either can take seconds.
+# Nothing acts before the display takes clients and the tray host shows its panel: seconds when busy.
 wait_for 20 xwininfo -root || fail "the display $DISPLAY takes no clients"
 
 trayer --edge top --align right --widthtype request --height 32 --transparent false >"$work/trayer.log" 2>&1 &
@@ -108,8 +104,7 @@ QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="tandrill.app.debug=true" "$app" >"$work/ap
 app_pid=$!
 pids+=("$app_pid")
 
-# The tray item: Qt's icon window, embedded deep in trayer's panel (top-level windows of the
-# app sit right under the root).
+# The tray item: Qt's icon window, deep in trayer's panel (the app's top-level windows sit at the root).
 find_tray_icon() {
     tray_icon="$(xwininfo -root -tree | grep -E '^ {9,}0x[0-9a-f]+ "Tandrill": \("tandrill" "Tandrill"\)' |
         awk '{ print $1; exit }')"
@@ -117,7 +112,6 @@ find_tray_icon() {
 }
 tray_icon=""
 wait_for 20 find_tray_icon || fail "the tray item did not appear in trayer"
-find_tray_icon
 
 visible_app_windows() {
     xdotool search --onlyvisible --classname tandrill 2>/dev/null | wc -l

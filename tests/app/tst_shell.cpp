@@ -1,14 +1,11 @@
 #include "AppController.h"
-#include "ConflictBanner.h"
 #include "ContentView.h"
 #include "DashboardTab.h"
 #include "HeaderView.h"
 #include "LanguageButton.h"
-#include "LogTab.h"
 #include "MainView.h"
 #include "MainWindow.h"
 #include "MenuBarController.h"
-#include "ProminentButton.h"
 #include "QtTranslations.h"
 #include "SharedLog.h"
 #include "SingleInstance.h"
@@ -19,7 +16,6 @@
 #include "TandrillIcon.h"
 #include "TestCommon.h"
 #include "TestDock.h"
-#include "ToggleSwitch.h"
 #include "UpdaterManager.h"
 #include "ViewStyle.h"
 #include "ViewTestFixture.h"
@@ -40,17 +36,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace {
-
-class FakeUpdater final : public UpdaterManager {
-public:
+struct FakeUpdater final : UpdaterManager {
     void checkForUpdates() override {}
 };
 
-} // namespace
-
-// The tray item, its menu, the main window and the app's start, driven by a real coordinator on a
-// simulated Mac.
+// The tray item, its menu, the main window and the app's start, on a real coordinator.
 class TestShell : public QObject {
     Q_OBJECT
 
@@ -60,17 +50,27 @@ class TestShell : public QObject {
     int m_opened = 0;
     int m_quits = 0;
 
+    FakeUpdater m_updater;
+
     ViewTestFixture &fixture() { return *m_fixture; }
     SyncManager &manager() { return m_fixture->manager(); }
     QMenu *menu() { return m_tray->menu(); }
+    std::unique_ptr<MainWindow> makeWindow(MainWindow::Shell shell = {[] { return true; }, [] {}},
+                                           QSettings *settings = nullptr)
+    {
+        return std::make_unique<MainWindow>(&manager(), &fixture().loc(), &m_updater, u"1.0.0"_s, std::move(shell),
+                                            settings);
+    }
 
     // Started with the tray; set up with this Mac's Dock already pushed, or never set up.
-    void startWithTray(bool setUp = true)
+    void startWithTray(bool setUp = true, bool folderGone = false)
     {
         if (setUp) {
             fixture().harness().storeSetUp(fixture().folder());
             QCOMPARE(fixture().harness().mac().run(Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
         }
+        if (folderGone)
+            QVERIFY(QDir(fixture().folder()).removeRecursively());
         fixture().startFresh();
         m_tray = std::make_unique<MenuBarController>(
             &manager(), &fixture().loc(),
@@ -99,6 +99,7 @@ private slots:
     void itemsDoWhatTheySay()
     {
         startWithTray();
+        const QColor stopped = m_tray->titleColor();
         SimulatedMac &mac = fixture().harness().mac();
         mac.writeDock("dock-2", 1700000100);
         trigger("↑");
@@ -114,8 +115,16 @@ private slots:
                     .contains("AUTO: Dock ist bereits"));
         trigger("▶");
         QVERIFY(manager().daemonRunning());
+        QTRY_COMPARE(m_tray->titleColor(), ViewStyle::green());
+        // Another Mac appears, then gets a display name: the menu follows, as plain text.
+        fixture().writeStatus(u"Office-Mini"_s, u"push"_s, u"2024"_s);
+        fixture().refresh();
+        QTRY_VERIFY(menuRow(menu(), u"  Office-Mini"_s));
+        manager().setDisplayName(u"<b>Büro</b> & Co"_s, u"Office-Mini"_s);
+        QTRY_VERIFY(menuRow(menu(), u"  <b>Büro</b> & Co"_s));
         trigger("⏸");
         QVERIFY(!manager().daemonRunning());
+        QTRY_COMPARE(m_tray->titleColor(), stopped);
         QCOMPARE(m_opened + m_quits, 0);
         trigger("Tandrill öffnen");
         QCOMPARE(m_opened, 1);
@@ -123,23 +132,28 @@ private slots:
         QCOMPARE(m_quits, 1);
     }
 
-    // No sync row runs without a folder or while a sync runs; the menu says so even before a
-    // queued refresh ran.
-    void syncRowsDisabled_data()
+    // No sync control runs without a folder or while a sync runs; the menu says so before its refresh.
+    void syncControlsDisabled_data()
     {
         QTest::addColumn<bool>("setUp");
-        QTest::addColumn<QString>("disabled"); // the rows' first characters
+        QTest::addColumn<QString>("disabled"); // the tray rows' first characters
         QTest::newRow("without a folder") << false << "↑↓↕▶";
         QTest::newRow("while syncing") << true << "↑↓↕";
     }
-    void syncRowsDisabled()
+    void syncControlsDisabled()
     {
         QFETCH(bool, setUp);
         QFETCH(QString, disabled);
         startWithTray(setUp);
+        DashboardTab tab(&manager(), &fixture().loc());
+        QVERIFY(showView(&tab));
+        const QList<SyncButton *> buttons = tab.findChildren<SyncButton *>(); // Push, Pull and Auto
         if (setUp) {
-            menuRow(menu(), u"↑"_s)->trigger();
+            QTest::mouseClick(childNamed<SyncButton>(&tab, "pushButton"), Qt::LeftButton);
             QVERIFY(manager().isSyncing());
+            for (const SyncButton *button : std::as_const(buttons))
+                QVERIFY(!button->isEnabled());
+            QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton); // ignored while disabled
             menu()->popup(QPoint(0, 0));
             QVERIFY(menuRow(menu(), u"⏳"_s));
         }
@@ -152,59 +166,14 @@ private slots:
         if (!setUp)
             manager().completeSetup(fixture().folder());
         fixture().settle();
+        QCOMPARE(readBytes(fixture().folder() + u"/com.apple.dock.plist"_s),
+                 setUp ? fixture().harness().mac().dockBytes() : QByteArray()); // the Dashboard's push ran
+        QCOMPARE(fixture().harness().mac().dockRestarts(), 0);
         QTRY_VERIFY(menuRow(menu(), u"↑"_s) && menuRow(menu(), u"↑"_s)->isEnabled());
+        QTRY_VERIFY(std::all_of(buttons.cbegin(), buttons.cend(), [](const SyncButton *b) { return b->isEnabled(); }));
     }
 
-    void colourTooltipAndRebuildFollowTheState()
-    {
-        startWithTray();
-        const QString stoppedTip = m_tray->trayIcon()->toolTip();
-        const QColor stopped = m_tray->titleColor();
-        const int builds = m_tray->rebuildCount();
-        manager().startDaemon();
-        QTRY_COMPARE(m_tray->titleColor(), ViewStyle::green());
-        QVERIFY(m_tray->rebuildCount() > builds);
-        QVERIFY(menuRow(menu(), u"⏸"_s));
-        fixture().writeConflictMarker(); // a conflict wins over the running state
-        fixture().refresh();
-        QTRY_COMPARE(m_tray->titleColor(), ViewStyle::orange());
-        QVERIFY(m_tray->trayIcon()->toolTip().contains(u"Konflikt"_s));
-        QVERIFY(shownText(menu()->actions().first()).startsWith(u"⚠️"_s));
-        // Another Mac appears, then gets a display name: the menu follows, as plain text.
-        fixture().writeStatus(u"Office-Mini"_s, u"push"_s, u"2024"_s);
-        fixture().refresh();
-        QTRY_VERIFY(menuRow(menu(), u"  Office-Mini"_s));
-        manager().setDisplayName(u"<b>Büro</b> & Co"_s, u"Office-Mini"_s);
-        QTRY_VERIFY(menuRow(menu(), u"  <b>Büro</b> & Co"_s));
-        manager().dismissConflict();
-        manager().stopDaemon();
-        QTRY_COMPARE(m_tray->titleColor(), stopped);
-        QCOMPARE(m_tray->trayIcon()->toolTip(), stoppedTip);
-    }
-
-    void closingWithAndWithoutATray_data()
-    {
-        QTest::addColumn<bool>("tray");
-        QTest::newRow("with a tray: the app stays") << true;
-        QTest::newRow("without a tray: the app quits") << false;
-    }
-    void closingWithAndWithoutATray()
-    {
-        QFETCH(bool, tray);
-        fixture().startSetUp();
-        FakeUpdater updater;
-        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
-                          MainWindow::Shell{[tray] { return tray; }, [this] { ++m_quits; }});
-        QVERIFY(showView(&window));
-        window.close();
-        QVERIFY(!window.isVisible());
-        QCOMPARE(m_quits, tray ? 0 : 1);
-        window.present();
-        QVERIFY(window.isVisible());
-    }
-
-    // A change of appearance makes the window's content anew in the new colours, on the tab that
-    // was shown, and the tray title follows; the content waits while the user is busy in it.
+    // A new appearance remakes the window's content on the same tab, once the user is not busy in it.
     void appearanceChange_data()
     {
         QTest::addColumn<QString>("busy");
@@ -218,46 +187,34 @@ private slots:
         QFETCH(QString, busy);
         const bool wizard = busy == u"wizard"_s;
         startWithTray(!wizard);
-        FakeUpdater updater;
-        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
-                          MainWindow::Shell{[] { return true; }, [] {}});
-        QVERIFY(showView(&window));
-        ContentView *content = window.contentView();
+        const auto window = makeWindow();
+        QVERIFY(showView(window.get()));
+        ContentView *content = window->contentView();
         if (wizard)
             QTest::mouseClick(content->findChild<QPushButton *>(u"gotItButton"_s), Qt::LeftButton);
         else
             qobject_cast<MainView *>(content->currentView())->showTab(2);
         const QPointer<QWidget> before = content->currentView();
-        QPointer<QDialog> dialog;
-        if (busy == u"dialog"_s) {
-            dialog = new QDialog(&window);
-            dialog->show();
-        }
-        QPointer<QLineEdit> field;
-        if (busy == u"typing"_s) {
-            field = new QLineEdit(before);
-            field->show();
-            field->setFocus();
-            QTRY_VERIFY(field->hasFocus());
+        QPointer<QWidget> busyWith; // deleted when the user is done
+        if (busy == u"dialog"_s)
+            busyWith = new QDialog(window.get());
+        else if (busy == u"typing"_s)
+            busyWith = new QLineEdit(before);
+        if (busyWith) {
+            busyWith->show();
+            busyWith->setFocus();
+            QTRY_VERIFY(busy == u"dialog"_s || busyWith->hasFocus());
         }
 
         const QPalette light = QApplication::palette();
-        QCOMPARE(m_tray->titleColor(), light.color(QPalette::WindowText)); // stopped: the plain colour
-        QPalette dark = light;
-        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
-            dark.setColor(role, QColor(30, 30, 30));
-        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            dark.setColor(role, Qt::white);
-        QApplication::setPalette(dark);
+        QCOMPARE(m_tray->titleColor(), light.color(QPalette::WindowText));          // stopped: the plain colour
+        QApplication::setPalette(QPalette(QColor(30, 30, 30), QColor(30, 30, 30))); // dark, with white text
         const auto restore = qScopeGuard([&light] { QApplication::setPalette(light); });
         QTRY_COMPARE(m_tray->titleColor(), QColor(Qt::white));
         if (!busy.isEmpty()) {
             QTest::qWait(2 * ContentView::kRestyleRetryMilliseconds);
             QCOMPARE(content->currentView(), before.data());
-            if (dialog)
-                dialog->close();
-            if (field)
-                field->clearFocus();
+            delete busyWith;
             if (wizard)
                 manager().completeSetup(fixture().folder());
         }
@@ -269,8 +226,7 @@ private slots:
                  ViewStyle::withOpacity(Qt::white, 0.3));
     }
 
-    // The drawn icons come at the size asked for, in device pixels, at one and at two device
-    // pixels per point: sharp on a Retina screen, and not drawn at four times the size.
+    // Drawn icons come in device pixels: sharp on a Retina screen, and not drawn at four times the size.
     void drawnIconsAtTheScaleAskedFor_data()
     {
         QTest::addColumn<QString>("kind");
@@ -302,33 +258,27 @@ private slots:
             QImage canvas(space * scale, QImage::Format_ARGB32_Premultiplied);
             canvas.setDevicePixelRatio(scale);
             canvas.fill(Qt::transparent);
+            const QImage blank = canvas;
             QPainter painter(&canvas);
             icon.paint(&painter, QRect(QPoint(0, 0), space));
+            const QImage painted = canvas.copy();
+            painter.setCompositionMode(QPainter::CompositionMode_Clear);
+            painter.fillRect(QRect(QPoint(space.width() - drawn.width(), space.height() - drawn.height()) / 2, drawn),
+                             Qt::transparent);
             painter.end();
-            const QRect picture(QPoint((space.width() - drawn.width()) / 2, (space.height() - drawn.height()) / 2) *
-                                    scale,
-                                drawn * scale);
-            int inside = 0;
-            for (int y = 0; y < canvas.height(); ++y) {
-                for (int x = 0; x < canvas.width(); ++x) {
-                    if (qAlpha(canvas.pixel(x, y)) == 0)
-                        continue;
-                    QVERIFY2(picture.contains(x, y), qPrintable(u"%1,%2 at scale %3"_s.arg(x).arg(y).arg(scale)));
-                    ++inside;
-                }
-            }
-            QVERIFY(inside > 0);
+            QVERIFY(painted != blank);
+            QVERIFY2(canvas == blank, qPrintable(u"drawn outside its square at scale %1"_s.arg(scale)));
         }
     }
 
-    // What keeps this Mac from syncing shows in the header, the tray title's colour and the menu's
-    // first row, and is told once over several background runs; runs that change nothing are quiet.
+    // What keeps this Mac from syncing shows everywhere and is told once; runs that change nothing are quiet.
     void stateFollowsTheTruth_data()
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<bool>("problem");
         QTest::newRow("in sync") << u"in sync"_s << false;
         QTest::newRow("folder missing") << u"folder missing"_s << true;
+        QTest::newRow("folder missing at launch") << u"folder missing at launch"_s << true;
         QTest::newRow("conflict") << u"conflict"_s << true;
         QTest::newRow("shared Dock not arrived yet") << u"unavailable"_s << true;
         QTest::newRow("conflict ignored, nothing changed since") << u"ignored"_s << false;
@@ -338,11 +288,14 @@ private slots:
     {
         QFETCH(QString, state);
         QFETCH(bool, problem);
-        startWithTray();
+        const bool folderMissing = state.startsWith(u"folder missing"_s);
+        const bool atLaunch = state == u"folder missing at launch"_s;
+        startWithTray(true, atLaunch);
         fixture().loc().setLang(u"en"_s);
         HeaderView header(&manager(), &fixture().loc());
+        DashboardTab tab(&manager(), &fixture().loc());
+        QVERIFY(showView(&tab));
         SimulatedMac &mac = fixture().harness().mac();
-        const QString sharedDock = fixture().folder() + u"/com.apple.dock.plist"_s;
         if (state == u"folder missing"_s) {
             QVERIFY(QDir(fixture().folder()).removeRecursively());
         } else if (state.startsWith(u"conflict"_s) || state.startsWith(u"ignored"_s)) {
@@ -352,7 +305,7 @@ private slots:
             QCOMPARE(air.run(Mode::Push), SyncEngine::Result::pushed());
             mac.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
         } else if (state == u"unavailable"_s) { // evicted: iCloud Drive leaves a stub beside it
-            QVERIFY(QFile::remove(sharedDock));
+            QVERIFY(QFile::remove(fixture().folder() + u"/com.apple.dock.plist"_s));
             writeBytes(fixture().folder() + u"/.com.apple.dock.plist.icloud"_s, "stub");
         }
         mac.notifier().clear();
@@ -374,71 +327,50 @@ private slots:
         const auto *badge = childNamed<StateBadge>(&header, "stateBadge");
         QCOMPARE(badge->state(), problem ? StateBadge::State::Conflict : StateBadge::State::Active);
         QTRY_COMPARE(m_tray->titleColor(), problem ? ViewStyle::orange() : ViewStyle::green());
+        QCOMPARE(m_tray->trayIcon()->toolTip() == u"Tandrill: Auto-Sync active"_s, !problem);
         menu()->popup(QPoint(0, 0));
         QCOMPARE(shownText(menu()->actions().first()).startsWith(u"⚠️"_s), problem);
         menu()->hide();
-        QCOMPARE(mac.notifier().bodies().size(), problem ? 1 : 0);
+        const qsizetype told = mac.notifier().bodies().size();
+        QVERIFY2(atLaunch ? told <= 1 : told == (problem ? 1 : 0), qPrintable(QString::number(told)));
         // "Last" is this Mac's last successful run, not a file's time.
         QCOMPARE(manager().lastSuccessfulSync() != u"—"_s, state == u"in sync"_s);
+        QCOMPARE(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab), folderMissing);
+        manager().performSync(Mode::Push); // a vanished folder is never made again: a sync fails, saying so
+        fixture().settle();
+        QCOMPARE(childNamed<QLabel>(&tab, "statusMessage")->text() == u"⚠ Sync folder not found"_s, folderMissing);
+        QCOMPARE(QFileInfo::exists(fixture().folder()), !folderMissing);
     }
 
-    // A conflict's notification names the banner's own buttons, for every cause, in both languages.
-    void conflictWordsMatchTheBanner_data()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::newRow("English") << u"en"_s;
-        QTest::newRow("German") << u"de"_s;
-    }
-    void conflictWordsMatchTheBanner()
-    {
-        QFETCH(QString, lang);
-        fixture().startSetUp();
-        fixture().loc().setLang(lang);
-        ConflictBanner banner(&manager(), &fixture().loc());
-        QSet<QString> texts;
-        for (const ConflictCause cause :
-             {ConflictCause::BothChanged, ConflictCause::Joining, ConflictCause::Overwritten}) {
-            const QString text = noticeText({SyncNotice::Kind::Conflict, {}, cause}, lang);
-            for (const char *button : {"keepLocalDockButton", "useSharedDockButton"})
-                QVERIFY2(text.contains(childNamed<QPushButton>(&banner, button)->text()), qPrintable(text));
-            texts.insert(text);
-        }
-        QCOMPARE(texts.size(), 3);
-    }
-
-    // Keyboard only: every custom control shows its focus, Return presses the focused button,
-    // Ctrl+W closes the window, and the first close says once that Tandrill keeps running.
+    // Keyboard only: focus shows, Return presses, Ctrl+W closes; without a tray to stay in, closing quits.
     void keyboard_data()
     {
         QTest::addColumn<QString>("control"); // class name
-        QTest::newRow("prominent button") << u"ProminentButton"_s;
-        QTest::newRow("sync button") << u"SyncButton"_s;
-        QTest::newRow("language button") << u"LanguageButton"_s;
-        QTest::newRow("toggle switch") << u"ToggleSwitch"_s;
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("prominent button") << u"ProminentButton"_s << true;
+        QTest::newRow("sync button") << u"SyncButton"_s << true;
+        QTest::newRow("language button, without a tray") << u"LanguageButton"_s << false;
+        QTest::newRow("toggle switch") << u"ToggleSwitch"_s << true;
     }
     void keyboard()
     {
         QFETCH(QString, control);
+        QFETCH(bool, tray);
         fixture().startSetUp();
-        FakeUpdater updater;
         QStringList told;
-        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
-                          MainWindow::Shell{[] { return true; }, [] {}, [&told](const QString &text) { told << text; }},
-                          &fixture().harness().settings());
-        QVERIFY(showView(&window, QSize(900, 900)));
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto window =
+            makeWindow({[tray] { return tray; }, [this] { ++m_quits; }, [&told](const QString &text) { told << text; }},
+                       &fixture().harness().settings());
+        QVERIFY(showView(window.get(), QSize(900, 900)));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
         if (control == u"ToggleSwitch"_s)
-            qobject_cast<MainView *>(window.contentView()->currentView())->showTab(2);
-        const auto shown = [&window, &control]() -> QAbstractButton * {
-            for (QAbstractButton *candidate : window.findChildren<QAbstractButton *>()) {
-                if (candidate->inherits(qPrintable(control)) && candidate->isVisible() && candidate->isEnabled())
-                    return candidate;
-            }
-            return nullptr;
-        };
-        QTRY_VERIFY(shown());
-        QAbstractButton *button = shown();
+            qobject_cast<MainView *>(window->contentView()->currentView())->showTab(2);
+        QAbstractButton *button = nullptr;
+        QTRY_VERIFY(std::ranges::any_of(window->findChildren<QAbstractButton *>(), [&](QAbstractButton *candidate) {
+            button = candidate;
+            return candidate->inherits(qPrintable(control)) && candidate->isVisible() && candidate->isEnabled();
+        }));
         const QImage unfocused = button->grab().toImage();
         button->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(button->hasFocus());
@@ -450,16 +382,16 @@ private slots:
         fixture().settle();
 
         for (int close = 0; close < 2; ++close) {
-            window.present();
-            QVERIFY(QTest::qWaitForWindowActive(&window));
-            QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_W));
-            QTRY_VERIFY(!window.isVisible());
+            window->present();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_W));
+            QTRY_VERIFY(!window->isVisible());
         }
-        QCOMPARE(told.size(), 1);
+        QCOMPARE(told.size(), tray ? 1 : 0);
+        QCOMPARE(m_quits, tray ? 0 : 2);
     }
 
-    // Every text a person reads on the Dashboard, in Settings and in the tray, with its tooltip,
-    // is in the interface language: no word of the other one slips through.
+    // Every text shown or told is in the interface language; a conflict's notice names the banner's buttons.
     void oneLanguageEverywhere_data()
     {
         QTest::addColumn<QString>("lang");
@@ -472,18 +404,18 @@ private slots:
         QFETCH(QString, lang);
         QFETCH(QString, foreign);
         startWithTray();
+        QtTranslations translations(&fixture().loc());
+        fixture().loc().setLang(lang == u"de"_s ? u"en"_s : u"de"_s);
         fixture().loc().setLang(lang);
         fixture().writeConflictMarker();
         fixture().refresh();
-        FakeUpdater updater;
-        MainWindow window(&manager(), &fixture().loc(), &updater, u"1.0.0"_s,
-                          MainWindow::Shell{[] { return true; }, [] {}});
-        QVERIFY(showView(&window));
+        const auto window = makeWindow();
+        QVERIFY(showView(window.get()));
         QStringList texts{m_tray->trayIcon()->toolTip()};
         for (const int tab : {0, 2}) { // the Log tab shows the stored lines as they are
-            qobject_cast<MainView *>(window.contentView()->currentView())->showTab(tab);
+            qobject_cast<MainView *>(window->contentView()->currentView())->showTab(tab);
             QCoreApplication::processEvents();
-            for (QWidget *widget : window.findChildren<QWidget *>()) {
+            for (QWidget *widget : window->findChildren<QWidget *>()) {
                 const auto *label = qobject_cast<QLabel *>(widget);
                 const auto *button = qobject_cast<QAbstractButton *>(widget);
                 if (widget->isVisible())
@@ -493,108 +425,28 @@ private slots:
         m_tray->rebuildMenu();
         for (const QAction *row : menu()->actions())
             texts << row->text() << row->toolTip();
+        QSet<QString> notices;
+        for (const ConflictCause cause :
+             {ConflictCause::BothChanged, ConflictCause::Joining, ConflictCause::Overwritten}) {
+            const QString text = noticeText({SyncNotice::Kind::Conflict, {}, cause}, lang);
+            for (const char *button : {"keepLocalDockButton", "useSharedDockButton"})
+                QVERIFY2(text.contains(childNamed<QPushButton>(window.get(), button)->text()), qPrintable(text));
+            notices.insert(text);
+        }
+        QCOMPARE(notices.size(), 3);
+        texts += notices.values();
         for (const QString &text : std::as_const(texts))
             QVERIFY2(!QRegularExpression(foreign).match(text).hasMatch(), qPrintable(text));
-    }
-
-    // Qt's own dialog texts follow the interface language, switching while the app runs.
-    void qtDialogsInTheInterfaceLanguage()
-    {
-        fixture().startFresh();
-        fixture().loc().setLang(u"de"_s);
-        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_de.qm"_s))
-            QSKIP("Qt's translations are not installed (scripts/deps.sh installs them)");
-        QtTranslations translations(&fixture().loc());
-        const auto cancelText = [] {
+        if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u"/qtbase_de.qm"_s)) {
             QMessageBox box(QMessageBox::Question, u"T"_s, u"T"_s, QMessageBox::Cancel);
-            return box.button(QMessageBox::Cancel)->text();
-        };
-        QCOMPARE(cancelText(), u"Abbrechen"_s);
-        fixture().loc().setLang(u"en"_s);
-        QCOMPARE(cancelText(), u"Cancel"_s);
-    }
-
-    // A sync folder that vanished after the set-up (renamed, cloud drive not mounted) is never
-    // created again: every sync fails and says so.
-    void vanishedFolder_data()
-    {
-        QTest::addColumn<QString>("trigger");
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("push") << u"push"_s << u"de"_s << u"⚠ Sync-Ordner nicht gefunden"_s;
-        QTest::newRow("pull") << u"pull"_s << u"en"_s << u"⚠ Sync folder not found"_s;
-        QTest::newRow("background tick") << u"daemon"_s << u"de"_s << QString();
-        QTest::newRow("launch") << u"launch"_s << u"en"_s << QString();
-    }
-    void vanishedFolder()
-    {
-        QFETCH(QString, trigger);
-        QFETCH(QString, lang);
-        QFETCH(QString, message);
-        fixture().loc().setLang(lang);
-        fixture().harness().storeSetUp(fixture().folder());
-        if (trigger != u"launch"_s)
-            fixture().startFresh();
-        QVERIFY(QDir(fixture().folder()).removeRecursively());
-        if (trigger == u"launch"_s)
-            fixture().startFresh();
-        DashboardTab tab(&manager(), &fixture().loc());
-        QVERIFY(showView(&tab));
-
-        if (trigger == u"daemon"_s) {
-            manager().startDaemon();
-            fixture().harness().advance(SyncManager::kFirstDaemonRunDelay + SyncManager::kSafetyRefreshPeriod);
-        } else if (!message.isEmpty()) {
-            manager().performSync(trigger == u"push"_s ? Mode::Push : trigger == u"pull"_s ? Mode::Pull : Mode::Auto);
-            fixture().settle();
-            QCOMPARE(manager().syncStatus().outcome, SyncStatus::Outcome::FolderMissing);
-            QVERIFY(!manager().isSyncing());
-            QCOMPARE(childNamed<QLabel>(&tab, "statusMessage")->text(), message);
+            QCOMPARE(box.button(QMessageBox::Cancel)->text(), lang == u"de"_s ? u"Abbrechen"_s : u"Cancel"_s);
         }
-        fixture().harness().advance(SyncManager::kSafetyRefreshPeriod);
-        QVERIFY(!QFileInfo::exists(fixture().folder()));
-        QVERIFY(manager().syncFolderMissing());
-        QVERIFY(childNamed<QWidget>(&tab, "folderMissingNotice")->isVisibleTo(&tab));
     }
 
-    // Clearing the shared log clears it for every Mac, so it asks first.
-    void clearLogAsks_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("cleared");
-        QTest::newRow("cancel keeps the log") << "cancelClearLogButton" << false;
-        QTest::newRow("clear empties it") << "confirmClearLogButton" << true;
-    }
-    void clearLogAsks()
-    {
-        QFETCH(QString, answer);
-        QFETCH(bool, cleared);
-        fixture().writeLog({u"[2024-05-01 10:00:00] [Air] PUSH: one"_s});
-        SyncManager &manager = fixture().startSetUp();
-        const QString log = fixture().folder() + u"/tandrill.log"_s; // the old shared log: read, never written
-        const QByteArray before = readBytes(log);
-        const qsizetype lines = manager.logLines().size();
-        QVERIFY(lines > 0);
-        LogTab tab(&manager, &fixture().loc());
-        QVERIFY(showView(&tab));
-        QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
-        fixture().settle();
-        QCOMPARE(manager.logLines().size(), lines); // nothing happens before the answer
-        auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
-        QVERIFY(dialog);
-        childNamed<QPushButton>(dialog, qPrintable(answer))->click();
-        fixture().refresh(); // read anew: the cleared lines stay hidden
-        QCOMPARE(manager.logLines().isEmpty(), cleared);
-        QCOMPARE(readBytes(log), before);
-        QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), cleared);
-    }
-
-    // One running app per user: a second launch wakes the first one; a login start leaves it alone.
-    // The socket file a crashed run left, with nobody listening, does not stop the next one.
+    // One app per user: a second launch wakes the first, a login start does not; a crash's socket is no bar.
     void oneInstance()
     {
-        const QString name = TestEnvironment::root() + u"/runtime/instance-test"_s;
-        QVERIFY(QDir().mkpath(QFileInfo(name).path()));
+        const QString name = TestEnvironment::root() + u"/instance-test"_s;
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path);
@@ -640,23 +492,18 @@ private slots:
     void languageFollowsTheSystem_data()
     {
         QTest::addColumn<QString>("system");
-        QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("German, Switzerland") << u"de_CH"_s << QString() << u"de"_s;
-        QTest::newRow("French: English") << u"fr_FR"_s << QString() << u"en"_s;
-        QTest::newRow("a stored choice wins") << u"en_GB"_s << u"de"_s << u"de"_s;
+        QTest::newRow("German, Switzerland") << u"de_CH"_s << u"de"_s;
+        QTest::newRow("French: English") << u"fr_FR"_s << u"en"_s;
     }
     void languageFollowsTheSystem()
     {
         QFETCH(QString, system);
-        QFETCH(QString, stored);
         QFETCH(QString, expected);
         QSettings &settings = fixture().harness().settings();
-        if (!stored.isEmpty())
-            settings.setValue(LocalizationManager::kLanguageKey, stored);
         LocalizationManager loc(&settings, QLocale(system));
         QCOMPARE(loc.lang(), expected);
-        QCOMPARE(settings.contains(LocalizationManager::kLanguageKey), !stored.isEmpty());
+        QVERIFY(!settings.contains(LocalizationManager::kLanguageKey)); // followed, not stored
     }
 };
 

@@ -16,12 +16,11 @@ QByteArray appcast(const QByteArray &version)
 {
     QByteArray items;
     for (const QByteArray &v : {"0.9"_ba, version})
-        items += "<item><title>Tandrill " + v + "</title><sparkle:version>" + v +
-                 "</sparkle:version><sparkle:shortVersionString>" + v +
-                 "</sparkle:shortVersionString>"
-                 "<link>https://example.org/" +
-                 v + "</link><enclosure url=\"https://example.org/Tandrill-" + v +
-                 ".dmg\" length=\"1\" type=\"application/octet-stream\"/></item>";
+        items += QByteArray("<item><title>Tandrill %1</title><sparkle:version>%1</sparkle:version>"
+                            "<sparkle:shortVersionString>%1</sparkle:shortVersionString><link>https://example.org/%1"
+                            "</link><enclosure url=\"https://example.org/Tandrill-%1.dmg\" length=\"1\" "
+                            "type=\"application/octet-stream\"/></item>")
+                     .replace("%1", v);
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\" "
            "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><title>Tandrill</title>" +
            items + "</channel></rss>\n";
@@ -52,35 +51,43 @@ private slots:
         QCOMPARE(VersionComparator::compare(b, a), -expected);
     }
 
-    // Through the real network module; the feed is a local file, none for an unreachable feed.
+    // Through the real network module; the feed is a local file, none for an unreachable feed. The
+    // network part is loaded on the first check; when it cannot be, the check fails instead of hanging.
     void check_data()
     {
         QTest::addColumn<QByteArray>("body"); // no feed when null
+        QTest::addColumn<bool>("loads");      // the network part
         QTest::addColumn<UpdateCheckResult::Outcome>("outcome");
-        QTest::newRow("newer") << appcast("1.2") << UpdateCheckResult::Outcome::UpdateAvailable;
-        QTest::newRow("same") << appcast("1.0") << UpdateCheckResult::Outcome::UpToDate;
-        QTest::newRow("malformed") << "<rss><channel><item><sparkle:version>2.0"_ba
+        QTest::newRow("newer") << appcast("1.2") << true << UpdateCheckResult::Outcome::UpdateAvailable;
+        QTest::newRow("same") << appcast("1.0") << true << UpdateCheckResult::Outcome::UpToDate;
+        QTest::newRow("malformed") << "<rss><channel><item><sparkle:version>2.0"_ba << true
                                    << UpdateCheckResult::Outcome::Failed;
-        QTest::newRow("unreachable") << QByteArray() << UpdateCheckResult::Outcome::Failed;
+        QTest::newRow("unreachable") << QByteArray() << true << UpdateCheckResult::Outcome::Failed;
+        QTest::newRow("network part missing") << appcast("1.2") << false << UpdateCheckResult::Outcome::Failed;
     }
     void check()
     {
         QFETCH(QByteArray, body);
+        QFETCH(bool, loads);
         QFETCH(UpdateCheckResult::Outcome, outcome);
         const QTemporaryDir dir;
         const QString feed = dir.path() + u"/appcast.xml"_s;
-        if (!body.isNull()) {
-            QFile file(feed);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(body) == body.size());
-        }
+        if (!body.isNull())
+            writeBytes(feed, body);
         RecordingPresenter presenter;
-        AppcastUpdater updater(QUrl::fromLocalFile(feed), u"1.0.0"_s, &presenter);
+        const auto missing = [](QString *error) {
+            *error = u"Cannot load library"_s;
+            return std::unique_ptr<FeedFetcher>();
+        };
+        AppcastUpdater updater(QUrl::fromLocalFile(feed), u"1.0.0"_s, &presenter, nullptr,
+                               loads ? AppcastUpdater::FetcherSource() : missing);
         updater.checkForUpdates();
         QVERIFY(!updater.canCheckForUpdates()); // no second check while one runs
         updater.checkForUpdates();
         QTRY_COMPARE(presenter.results.size(), 1);
         QCOMPARE(presenter.results.first().outcome, outcome);
         QCOMPARE(presenter.results.first().error.isEmpty(), outcome != UpdateCheckResult::Outcome::Failed);
+        QVERIFY(loads || presenter.results.first().error == u"Cannot load library"_s);
         QVERIFY(updater.canCheckForUpdates());
     }
 };

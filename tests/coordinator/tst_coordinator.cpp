@@ -13,10 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Holds the engine inside its first notification until released, so a test can act while a run
-// is in flight without relying on timing.
-// Holds the engine's next read of this Mac's Dock until released (a background run stays quiet,
-// so its notification cannot hold it).
+// Holds the engine's next read of this Mac's Dock until released: a run in flight without timing.
 class GateDock final : public DockPreferences {
 public:
     explicit GateDock(DockPreferences *dock) : m_dock(dock) {}
@@ -66,46 +63,12 @@ class TestCoordinator : public QObject {
         return logs;
     }
     int count(const char *needle) const { return static_cast<int>(macLogs().count(needle)); }
-    // Delivers one file of another Mac's push as a sync service does: whole, by rename, with its time.
-    bool land(const QString &from, QLatin1StringView name) const
-    {
-        return SafeFile::copyReplacing(from + u'/' + name, m_folder + u'/' + name).ok();
-    }
-    // The iMac, in step with the shared folder, pushes `dock` in a folder of its own; the files reach
-    // the shared folder with land().
-    QString pushElsewhere(const QByteArray &dock)
-    {
-        const QString staging = m_root + u"/iMac's view"_s;
-        QDir().mkpath(staging);
-        for (const QLatin1StringView name : {SyncFormat::kDockFileName, SyncFormat::kMetaFileName})
-            SafeFile::copyReplacing(m_folder + u'/' + name, staging + u'/' + name);
-        SimulatedMac imac(u"iMac"_s, staging, m_root);
-        if (imac.run(Mode::Pull) != SyncEngine::Result::pulled())
-            return {};
-        imac.writeDock(dock, 1'800'000'000);
-        return imac.run(Mode::Push) == SyncEngine::Result::pushed() ? staging : QString();
-    }
-    // A coordinator of the simulated Mac whose engine notifications pass through the gate.
-    static std::unique_ptr<SyncManager> startGated(CoordinatorHarness &mac, GateDock &gate)
-    {
-        CoordinatorServices services;
-        services.settings = &mac.settings();
-        services.hostName = [] { return u"Mac mini"_s; };
-        services.engine = mac.mac().services();
-        services.engine.dockPreferences = &gate;
-        services.scheduler = &mac.scheduler();
-        auto manager = std::make_unique<SyncManager>(services);
-        while (manager->hasPendingWork())
-            QCoreApplication::processEvents();
-        return manager;
-    }
 
 private slots:
     void init()
     {
         m_root = TestEnvironment::root() + u"/coordinator-"_s + QString::number(++m_case);
         m_folder = m_root + u"/iCloud/Dock Sync"_s;
-        QDir().mkpath(m_root);
     }
 
     void resetKeepsLanguageBackupsAndSharedFiles()
@@ -128,8 +91,8 @@ private slots:
         QVERIFY(manager.hostCustomNames().isEmpty());
         QCOMPARE(mac->loginItem().status(), LoginItem::Status::NotRegistered);
         QCOMPARE(mac->mac().backups(), backups);
-        QVERIFY(QFile::exists(m_folder + u"/status-Mac_mini.txt"_s));
-        QVERIFY(QFile::exists(m_folder + u"/com.apple.dock.plist"_s));
+        QVERIFY(QFile::exists(m_folder + u"/status-Mac_mini.txt"_s) &&
+                QFile::exists(m_folder + u"/com.apple.dock.plist"_s));
         mac->advance(2h);
         QCOMPARE(count("PUSH: Sende"), 1); // not set up: ticks do nothing
     }
@@ -230,21 +193,19 @@ private slots:
 
     void settingsSurviveARestart_data()
     {
-        QTest::addColumn<bool>("localization");
         QTest::addColumn<QByteArray>("property");
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("interval") << false << "intervalHours"_ba << QVariant(7);
-        QTest::newRow("sync on start") << false << "syncOnStart"_ba << QVariant(true);
-        QTest::newRow("sync on change") << false << "syncOnChange"_ba << QVariant(false);
-        QTest::newRow("names") << false << "hostCustomNames"_ba
-                               << QVariant::fromValue(HostNameMap{{u"iMac"_s, u"Büro"_s}});
-        QTest::newRow("language") << true << "lang"_ba << QVariant(u"en"_s);
+        QTest::newRow("interval") << "intervalHours"_ba << QVariant(7);
+        QTest::newRow("sync on start") << "syncOnStart"_ba << QVariant(true);
+        QTest::newRow("sync on change") << "syncOnChange"_ba << QVariant(false);
+        QTest::newRow("names") << "hostCustomNames"_ba << QVariant::fromValue(HostNameMap{{u"iMac"_s, u"Büro"_s}});
+        QTest::newRow("language") << "lang"_ba << QVariant(u"en"_s);
     }
     void settingsSurviveARestart()
     {
-        QFETCH(bool, localization);
         QFETCH(QByteArray, property);
         QFETCH(QVariant, value);
+        const bool localization = property == "lang";
         auto mac = setUpMac();
         LocalizationManager language(&mac->settings(), QLocale(QLocale::German));
         QObject *before = localization ? static_cast<QObject *>(&language) : &mac->start();
@@ -257,9 +218,24 @@ private slots:
         QCOMPARE(after->property(property.constData()), value);
     }
 
-    void backgroundTiming()
+    // Background runs come at the interval while background sync is on. Timers stand still in sleep:
+    // a run due meanwhile comes at the first check after wake, once.
+    void backgroundRuns_data()
     {
+        QTest::addColumn<int>("sleptMinutes"); // none: awake throughout
+        QTest::addColumn<int>("runsAfterWake");
+        QTest::newRow("awake") << 0 << 0;
+        QTest::newRow("asleep past the due time") << 150 << 1;
+        QTest::newRow("asleep shorter than the period") << 30 << 0;
+    }
+    void backgroundRuns()
+    {
+        QFETCH(int, sleptMinutes);
+        QFETCH(int, runsAfterWake);
         auto mac = setUpMac();
+        const QDateTime start(QDate(2026, 3, 7), QTime(9, 0));
+        if (sleptMinutes > 0)
+            mac->mac().setNow(start);
         SyncManager &manager = mac->start();
         manager.setIntervalHours(2);
         mac->settle();
@@ -268,6 +244,14 @@ private slots:
         QCOMPARE(count("AUTO: Lokal="), 0);
         mac->advance(1ms);
         QCOMPARE(count("AUTO: Lokal="), 1);
+        if (sleptMinutes > 0) {
+            mac->mac().setNow(start.addSecs(sleptMinutes * 60)); // asleep: the wall clock alone moved on
+            mac->advance(SyncManager::kWakeCheckPeriod);
+            QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
+            mac->advance(20min); // the next run is a whole period after the last, by the wall clock
+            QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
+            return;
+        }
         mac->advance(8h);
         QCOMPARE(count("AUTO: Lokal="), 5);
         manager.stopDaemon();
@@ -287,66 +271,36 @@ private slots:
         QCOMPARE(syncing.count(), 2);
     }
 
-    // Timers stand still while the Mac sleeps; a background run that fell due meanwhile comes with
-    // the first refresh tick after wake, and the next one a whole period after it.
-    void backgroundRunAfterSleep_data()
-    {
-        QTest::addColumn<int>("sleptMinutes");
-        QTest::addColumn<int>("runsAfterWake");
-        QTest::newRow("past the due time") << 150 << 1;
-        QTest::newRow("shorter than the period") << 30 << 0;
-    }
-    void backgroundRunAfterSleep()
-    {
-        QFETCH(int, sleptMinutes);
-        QFETCH(int, runsAfterWake);
-        auto mac = setUpMac();
-        const QDateTime start(QDate(2026, 3, 7), QTime(9, 0));
-        mac->mac().setNow(start);
-        SyncManager &manager = mac->start();
-        manager.setIntervalHours(1);
-        mac->settle();
-        manager.startDaemon();
-        mac->advance(1s);
-        QCOMPARE(count("AUTO: Lokal="), 1);
-        mac->mac().setNow(start.addSecs(sleptMinutes * 60)); // asleep: the wall clock alone moved on
-        mac->advance(SyncManager::kWakeCheckPeriod);
-        QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
-        mac->advance(20min); // the next run is a whole period after the last, by the wall clock
-        QCOMPARE(count("AUTO: Lokal="), 1 + runsAfterWake);
-    }
-
     // A user sync waits for a background run in flight; quick repeats while it waits are dropped.
     void userSyncNeverOverlapsABackgroundRun()
     {
         auto mac = setUpMac();
         mac->start().performSync(Mode::Push);
         mac->settle();
-        mac->stop();
-        GateDock gate(mac->mac().services().dockPreferences);
-        const auto gated = startGated(*mac, gate);
+        GateDock gate(&mac->mac().dock());
+        mac->mac().setDockPreferences(&gate);
+        SyncManager &gated = mac->start();
+        mac->settle();
         gate.arm();
-        gated->daemonTick();
+        gated.daemonTick();
         QVERIFY(gate.waitUntilEntered()); // the background run is inside its read of the Dock now
-        gated->performSync(Mode::Push);
-        QVERIFY(gated->isSyncing());
-        gated->performSync(Mode::Push); // quick repeats while one waits run once
-        gated->performSync(Mode::Pull);
-        gated->daemonTick(); // nor does another background run come after it
+        gated.performSync(Mode::Push);
+        QVERIFY(gated.isSyncing());
+        gated.performSync(Mode::Push); // quick repeats while one waits run once
+        gated.performSync(Mode::Pull);
+        gated.daemonTick(); // nor does another background run come after it
         QTest::qWait(100);
         const int earlier = count("PUSH: Sende");
         gate.release();
         QCOMPARE(earlier, 1); // only the earlier push, while the background run is held
-        QTRY_VERIFY(!gated->hasPendingWork());
+        QTRY_VERIFY(!gated.hasPendingWork());
         QCOMPARE(count("PUSH: Sende"), 2);
         QCOMPARE(count("PULL:"), 0);
         const QByteArray log = macLogs();
         QVERIFY(log.lastIndexOf("AUTO: Dock ist bereits synchron") < log.lastIndexOf("PUSH: Sende"));
     }
 
-    // Background sync acts once a change has settled, and only on a change: its own writes, the
-    // Dock rewriting its file after a pull and the interval's runs bring no further push or pull.
-    // A watch lost with the folder is set up again by the next refresh once the folder is back.
+    // Background sync acts once a change settled, and not on its own echo; a lost watch comes back.
     void changeDrivenRuns_data()
     {
         QTest::addColumn<bool>("shared"); // the iMac's push arriving, else this Mac's Dock changing
@@ -368,6 +322,10 @@ private slots:
         QFETCH(bool, rewrites);
         QFETCH(bool, syncOnChange);
         QFETCH(QString, folder);
+        // A file arrives as a sync service delivers it: whole, by rename, with its time.
+        const auto land = [](const QString &from, const QString &to, const QString &name) {
+            return SafeFile::copyReplacing(from + u'/' + name, to + u'/' + name).ok();
+        };
         auto mac = setUpMac();
         mac->mac().dock().setRewritesOnRestart(rewrites);
         SyncManager &manager = mac->start();
@@ -381,16 +339,24 @@ private slots:
             mac->advance(1min);
             QVERIFY(folder == u"renamed"_s ? QDir().rename(away, m_folder) : QDir().mkpath(m_folder));
             for (const QString &name : QDir(away).entryList(QDir::Files))
-                QVERIFY(SafeFile::copyReplacing(away + u'/' + name, m_folder + u'/' + name).ok());
+                QVERIFY(land(away, m_folder, name));
             manager.refreshAll();
             mac->settle();
         }
         const auto quiet = shared ? ChangeWatcher::kSharedQuiet : ChangeWatcher::kLocalQuiet;
         if (shared) {
-            const QString staging = pushElsewhere("<imac>");
-            QVERIFY(land(staging, SyncFormat::kDockFileName));
+            // The iMac, in step with the shared folder, pushes from a folder of its own.
+            const QString staging = m_root + u"/iMac's view"_s;
+            QVERIFY(QDir().mkpath(staging));
+            for (const QLatin1StringView name : {SyncFormat::kDockFileName, SyncFormat::kMetaFileName})
+                QVERIFY(land(m_folder, staging, name));
+            SimulatedMac imac(u"iMac"_s, staging, m_root);
+            QCOMPARE(imac.run(Mode::Pull), SyncEngine::Result::pulled());
+            imac.writeDock("<imac>", 1'800'000'000);
+            QCOMPARE(imac.run(Mode::Push), SyncEngine::Result::pushed());
+            QVERIFY(land(staging, m_folder, SyncFormat::kDockFileName));
             mac->advance(quiet - 1s); // the meta file is still on its way
-            QVERIFY(land(staging, SyncFormat::kMetaFileName));
+            QVERIFY(land(staging, m_folder, SyncFormat::kMetaFileName));
         } else {
             // Another Mac's status arriving meanwhile does not share a Dock still being rearranged.
             writeBytes(m_folder + u"/status-iMac.txt"_s, "hostname=iMac");

@@ -21,8 +21,7 @@
 
 #include <thread>
 
-// What the macOS layer decides in portable code, its bundle's property list as configured, the
-// icons it carries and the login item as the settings show it.
+// What the macOS layer decides in portable code, its bundle's property list, icons and settings.
 class MacLayerTest : public QObject {
     Q_OBJECT
 
@@ -32,10 +31,9 @@ private slots:
     // A malformed property list leaves a bundle that macOS refuses to open.
     void infoPlistIsConfigured()
     {
-        QFile file(QStringLiteral(TANDRILL_INFO_PLIST));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
-        QVERIFY2(!text.contains(u'@') && !text.contains(u"${"_s), "a placeholder was left unconfigured");
+        const QString text = QString::fromUtf8(readBytes(QStringLiteral(TANDRILL_INFO_PLIST)));
+        QVERIFY2(!text.isEmpty() && !text.contains(u'@') && !text.contains(u"${"_s),
+                 "a placeholder was left unconfigured");
         QXmlStreamReader xml(text);
         while (!xml.atEnd())
             xml.readNext();
@@ -52,11 +50,10 @@ private slots:
             QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
             shown.append(title + u':' + body);
         });
-        std::thread worker([&notifier] {
-            notifier.send(u"one"_s, u"Tandrill"_s);
-            notifier.send(u"two"_s, u"Tandrill"_s);
-        });
-        worker.join();
+        std::thread([&notifier] {
+            for (const QString &body : {u"one"_s, u"two"_s})
+                notifier.send(body, u"Tandrill"_s);
+        }).join();
         QCOMPARE(notifier.permissionRequests(), 1); // the first send asked, once
         QTRY_COMPARE(shown, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
     }
@@ -65,7 +62,6 @@ private slots:
     void everySymbolDrawsFromResources()
     {
         const QString empty = TestEnvironment::root() + u"/no-icon-themes"_s;
-        QVERIFY(QDir().mkpath(empty));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(empty));
         qputenv("XDG_DATA_HOME", QFile::encodeName(empty));
         QIcon::setThemeSearchPaths({});
@@ -111,8 +107,7 @@ private slots:
         QCOMPARE(::bundlePlace(path, u"/Users/ann"_s), place);
     }
 
-    // A start by the user shows the window, a login start stays in the menu bar, the wizard comes
-    // first; opening the running app again brings its window back, except as part of a login start.
+    // A login start stays in the menu bar unless the wizard is due; opening the app again shows it.
     void startAndReopen_data()
     {
         using L = StartPolicy::Launch;
@@ -123,16 +118,14 @@ private slots:
         QTest::addColumn<bool>("windowVisible");
         QTest::addColumn<qint64>("reopenedAfterMs");
         QTest::addColumn<A>("onReopen");
-        QTest::newRow("not set up, at login: the wizard")
-            << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
+        QTest::newRow("at login, not set up") << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
         QTest::newRow("by the user") << true << L::ByUser << A::ShowWindow << true << 9000LL << A::Nothing;
-        QTest::newRow("by the user, window closed, Dock icon clicked")
+        QTest::newRow("window closed, reopened")
             << true << L::ByUser << A::ShowWindow << false << 9000LL << A::ShowWindow;
         QTest::newRow("at login") << true << L::AtLogin << A::MenuBarOnly << false << 500LL << A::Nothing;
         QTest::newRow("at login, opened later")
             << true << L::AtLogin << A::MenuBarOnly << false << 9000LL << A::ShowWindow;
-        QTest::newRow("not told, the user activates it")
-            << true << L::Unknown << A::MenuBarOnly << false << 500LL << A::ShowWindow;
+        QTest::newRow("not told, activated") << true << L::Unknown << A::MenuBarOnly << false << 500LL << A::ShowWindow;
     }
     void startAndReopen()
     {
@@ -146,38 +139,40 @@ private slots:
         QCOMPARE(StartPolicy::onActivated(windowVisible, launch, reopenedAfterMs), onReopen);
     }
 
-    // Disabled with the reason where the app cannot be a login item; the system's refusal and its
-    // approval request beside the switch, with a way to the system settings where there is one.
-    void loginItemSwitch_data()
+    // The Behaviour section says why a login item cannot be or waits; notifications ask once, refused or not.
+    void behaviourSection_data()
     {
         using A = LoginItem::Availability;
         QTest::addColumn<A>("availability");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<bool>("canOpen");
         QTest::addColumn<QString>("hint"); // after a click on the switch
-        QTest::newRow("outside a bundle") << A::NotABundle << QString() << false << u"app bundle"_s;
-        QTest::newRow("translocated") << A::Translocated << QString() << true << u"quarantined copy"_s;
-        QTest::newRow("in Downloads") << A::OutsideApplications << QString() << true << u"Applications folder"_s;
-        QTest::newRow("approval needed") << A::Available << QString() << true << u"Please confirm"_s;
+        QTest::addColumn<bool>("notificationsAllowed");
+        QTest::newRow("outside a bundle") << A::NotABundle << QString() << false << u"app bundle"_s << true;
+        QTest::newRow("translocated") << A::Translocated << QString() << true << u"quarantined copy"_s << false;
+        QTest::newRow("in Downloads") << A::OutsideApplications << QString() << true << u"Applications folder"_s
+                                      << true;
+        QTest::newRow("approval needed") << A::Available << QString() << true << u"Please confirm"_s << false;
         QTest::newRow("refused") << A::Available << u"Operation not permitted"_s << true
-                                 << u"macOS refused the login item: Operation not permitted"_s;
+                                 << u"macOS refused the login item: Operation not permitted"_s << true;
     }
-    void loginItemSwitch()
+    void behaviourSection()
     {
         QFETCH(LoginItem::Availability, availability);
         QFETCH(QString, refusal);
         QFETCH(bool, canOpen);
         QFETCH(QString, hint);
+        QFETCH(bool, notificationsAllowed);
         const bool available = availability == LoginItem::Availability::Available;
-        ViewTestFixture mac(TestEnvironment::root() + u"/login-"_s + QString::number(++m_case));
+        ViewTestFixture mac(TestEnvironment::root() + u"/behaviour-"_s + QString::number(++m_case));
         FakeLoginItem &item = mac.harness().loginItem();
         item.m_availability = availability;
         item.m_canOpenSettings = canOpen;
         item.m_refusal = refusal;
         item.m_statusAfterRegister = LoginItem::Status::RequiresApproval;
-        mac.startSetUp();
+        SyncManager &manager = mac.startSetUp();
         mac.loc().setLang(u"en"_s);
-        BehaviorSection section(&mac.manager(), &mac.loc());
+        BehaviorSection section(&manager, &mac.loc());
         QVERIFY(showView(&section, QSize(480, 300)));
         auto *toggle = childNamed<ToggleSwitch>(&section, "launchAtLoginSwitch");
         auto *open = childNamed<QPushButton>(&section, "openLoginItemsButton");
@@ -193,19 +188,7 @@ private slots:
             QTest::mouseClick(open, Qt::LeftButton);
             QCOMPARE(item.settingsOpened, 1);
         }
-    }
 
-    // The user is asked once, by the first notification; a refusal reaches the settings, and every
-    // notification is still handed to the system (it shows them once they are allowed).
-    void notificationCentre_data()
-    {
-        QTest::addColumn<bool>("granted");
-        QTest::newRow("allowed") << true;
-        QTest::newRow("refused") << false;
-    }
-    void notificationCentre()
-    {
-        QFETCH(bool, granted);
         struct Centre final : UserNotificationCenter {
             bool granted = true;
             int asked = 0;
@@ -219,18 +202,14 @@ private slots:
         };
         auto owned = std::make_unique<Centre>();
         Centre &centre = *owned;
-        centre.granted = granted;
-        ViewTestFixture mac(TestEnvironment::root() + u"/notify-"_s + QString::number(++m_case));
-        SyncManager &manager = mac.startSetUp();
-        BehaviorSection section(&manager, &mac.loc());
-        QVERIFY(showView(&section, QSize(480, 300)));
+        centre.granted = notificationsAllowed;
         CenterNotifier notifier(std::move(owned), [&manager] { manager.setNotificationsRefused(true); });
         QCOMPARE(centre.asked, 0); // nothing asked before there is something to say
         notifier.send(u"one"_s, u"Tandrill"_s);
         notifier.send(u"two"_s, u"Tandrill"_s);
         QCOMPARE(centre.asked, 1);
         QCOMPARE(centre.posted, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
-        QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !granted);
+        QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !notificationsAllowed);
     }
 
     // Two computers of one name write one status file; the Dashboard says so, and how to rename one.

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The macOS compile check's text checks refuse each fault they exist for: a copy of the sources
-# with one fault planted fails with that refusal (the unchanged sources pass mac_compile_check).
+# The macOS compile check's text checks each refuse a copy of the sources with their fault planted.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 work="$(mktemp -d)"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Validates the macOS CI workflow against GitHub's workflow schema with action-validator (npm,
-# GPL-3.0, a development tool only), and shows that it refuses a planted fault (a job without
-# runs-on), so that a pass means something. Exit status 77 (a CTest skip) without npm.
+# The macOS CI workflow against GitHub's schema with action-validator (npm, GPL-3.0, a development
+# tool), which must refuse a job without runs-on. Exit status 77 (a CTest skip) without npm.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 status=0

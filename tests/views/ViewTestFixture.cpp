@@ -7,10 +7,9 @@
 #include <QtTest>
 
 ViewTestFixture::ViewTestFixture(const QString &root, const QString &hostname)
-    : m_folder(root + QLatin1String("/iCloud/Dock Sync")), m_hostname(hostname),
+    : m_folder(root + QLatin1String("/iCloud/Dock Sync")),
       m_harness(std::make_unique<CoordinatorHarness>(hostname, root))
 {
-    QDir().mkpath(root);
     m_harness->mac().writeDock("<dock of " + hostname.toUtf8() + ">", 1'700'000'000.0);
     m_loc = std::make_unique<LocalizationManager>(&m_harness->settings());
 }
@@ -23,9 +22,7 @@ ViewTestFixture::~ViewTestFixture()
 SyncManager &ViewTestFixture::startSetUp()
 {
     m_harness->storeSetUp(m_folder);
-    SyncManager &manager = m_harness->start();
-    m_harness->settle();
-    return manager;
+    return startFresh();
 }
 
 SyncManager &ViewTestFixture::startFresh()
@@ -38,10 +35,10 @@ SyncManager &ViewTestFixture::startFresh()
 void ViewTestFixture::writeStatus(const QString &hostname, const QString &action, const QString &time)
 {
     QDir().mkpath(m_folder);
-    const QString content = QLatin1String("hostname=") + hostname + QLatin1String("\nlast_action=") + action +
-                            QLatin1String("\nlast_time=") + time + QLatin1String("\nlast_pulled=0\n");
     writeBytes(m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname),
-               content.toUtf8());
+               QStringLiteral("hostname=%1\nlast_action=%2\nlast_time=%3\nlast_pulled=0\n")
+                   .arg(hostname, action, time)
+                   .toUtf8());
 }
 
 void ViewTestFixture::writeLog(const QStringList &lines)
@@ -53,7 +50,8 @@ void ViewTestFixture::writeLog(const QStringList &lines)
 
 void ViewTestFixture::writeConflictMarker()
 {
-    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::hostFileName(SyncFormat::kConflictPrefix, m_hostname),
+    writeBytes(m_folder + QLatin1Char('/') +
+                   SyncFormat::hostFileName(SyncFormat::kConflictPrefix, m_harness->mac().hostname()),
                "conflict\n");
 }
 

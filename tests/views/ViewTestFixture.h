@@ -11,8 +11,7 @@
 
 #include <memory>
 
-// This Mac's coordinator (fake services, virtual time) and the language, for driving the real
-// views offscreen; other Macs appear in the sync folder through the files they would leave.
+// This Mac's coordinator (fake services, virtual time) and language; other Macs appear as their files.
 class ViewTestFixture {
 public:
     explicit ViewTestFixture(const QString &root, const QString &hostname = QStringLiteral("Studio"));
@@ -34,7 +33,6 @@ public:
 
 private:
     QString m_folder;
-    QString m_hostname;
     std::unique_ptr<CoordinatorHarness> m_harness;
     std::unique_ptr<LocalizationManager> m_loc;
 };

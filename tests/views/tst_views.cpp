@@ -1,61 +1,76 @@
+#include "BehaviorSection.h"
+#include "ContentView.h"
 #include "DashboardTab.h"
 #include "ElidedLabel.h"
 #include "HostNameRow.h"
 #include "HostStatusCard.h"
 #include "LogRow.h"
 #include "LogTab.h"
+#include "MenuBarController.h"
+#include "OnboardingView.h"
+#include "PullConfirmation.h"
 #include "SettingsTab.h"
 #include "SyncButton.h"
 #include "TestCommon.h"
+#include "TestDock.h"
+#include "ToggleSwitch.h"
 #include "ViewTestFixture.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 
 // The views, offscreen, against a coordinator with fake services.
 class TestViews : public QObject {
     Q_OBJECT
 
     int m_case = 0;
+    QString m_root;
     std::unique_ptr<ViewTestFixture> m_fixture;
     ViewTestFixture &fixture() { return *m_fixture; }
+    SimulatedMac &here() { return fixture().harness().mac(); }
+    QString sharedDock() const { return m_fixture->folder() + u"/com.apple.dock.plist"_s; }
+
+    // This Mac holds Finder and Notes; the Mac "Air" shared Finder and Xcode.
+    void airSharesItsDock()
+    {
+        here().writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
+        air.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Xcode"_s})));
+        QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
+    }
+
+    // An applied Dock keeps this Mac's bookkeeping: it is the same Dock, not the same bytes.
+    bool sameDock(const QByteArray &a, const QByteArray &b)
+    {
+        return DockLayout::parse(a, here().home()) == DockLayout::parse(b, here().home());
+    }
+
+    // The dialog a click opened; none when it did not open.
+    template <typename T> static T *awaitDialog()
+    {
+        T *dialog = nullptr;
+        (void)QTest::qWaitFor(
+            [&] { return (dialog = qobject_cast<T *>(QApplication::activeModalWidget())) != nullptr; });
+        return dialog;
+    }
 
 private slots:
     void init()
     {
-        m_fixture =
-            std::make_unique<ViewTestFixture>(TestEnvironment::root() + u"/views-"_s + QString::number(++m_case));
+        m_root = TestEnvironment::root() + u"/views-"_s + QString::number(++m_case);
+        m_fixture = std::make_unique<ViewTestFixture>(m_root);
+        fixture().loc().setLang(u"en"_s);
     }
     void cleanup() { m_fixture.reset(); }
 
-    void buttonsDoWhatTheySay()
-    {
-        SyncManager &manager = fixture().startSetUp();
-        DashboardTab tab(&manager, &fixture().loc());
-        QVERIFY(showView(&tab));
-        auto *push = childNamed<SyncButton>(&tab, "pushButton");
-        auto *pull = childNamed<SyncButton>(&tab, "pullButton");
-        auto *autoSync = childNamed<SyncButton>(&tab, "autoButton");
-        QTest::mouseClick(push, Qt::LeftButton);
-        QVERIFY(manager.isSyncing());
-        for (SyncButton *button : {push, pull, autoSync})
-            QVERIFY(!button->isEnabled());
-        QTest::mouseClick(pull, Qt::LeftButton); // ignored while disabled
-        fixture().settle();
-        const QString shared = fixture().folder() + u"/com.apple.dock.plist"_s;
-        QCOMPARE(readBytes(shared), fixture().harness().mac().dockBytes());
-        QCOMPARE(fixture().harness().mac().dockRestarts(), 0);
-        fixture().harness().mac().writeDock("changed", 1'600'000'000);
-        QTRY_VERIFY(pull->isEnabled());
-        QTest::mouseClick(pull, Qt::LeftButton);
-        fixture().settle();
-        QCOMPARE(fixture().harness().mac().dockBytes(), readBytes(shared));
-        QCOMPARE(fixture().harness().mac().dockRestarts(), 1);
-    }
-
-    void sharedNamesAreShownAsPlainText()
+    // Names from the shared folder show as plain text; a name being edited survives a refresh.
+    void otherMacsNames()
     {
         SyncManager &manager = fixture().startSetUp();
         const QString markup = u"<b>Bold</b> & Co"_s;
@@ -63,49 +78,43 @@ private slots:
         fixture().refresh();
         DashboardTab dashboard(&manager, &fixture().loc());
         QVERIFY(showView(&dashboard));
-        QList<QLabel *> labels = dashboard.findChildren<QLabel *>();
-        for (const QLabel *label : labels)
+        for (const QLabel *label : dashboard.findChildren<QLabel *>())
             QVERIFY2(label->textFormat() == Qt::PlainText || !label->text().contains(u'<'), qPrintable(label->text()));
         const auto names = dashboard.findChildren<ElidedLabel *>(u"hostDisplayName"_s);
         QVERIFY(
             std::any_of(names.begin(), names.end(), [&](const ElidedLabel *name) { return name->text() == markup; }));
         for (const HostStatusCard *card : dashboard.findChildren<HostStatusCard *>()) // tooltips are rich text
             QVERIFY(!card->toolTip().contains(u"<b>Bold"_s));
-    }
 
-    void aNameEditSurvivesTheRefresh()
-    {
-        SyncManager &manager = fixture().startSetUp();
-        fixture().writeStatus(u"Air"_s, u"pull"_s, u"2024"_s);
-        fixture().refresh();
         SettingsTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
-        HostNameRow *air = nullptr; // the lower of the two visible rows: this Mac comes first
-        for (HostNameRow *row : tab.findChildren<HostNameRow *>()) {
-            if (row->isVisibleTo(&tab) && (!air || row->mapTo(&tab, QPoint()).y() > air->mapTo(&tab, QPoint()).y()))
-                air = row;
-        }
-        QVERIFY(air);
-        QTest::mouseClick(childNamed<QPushButton>(air, "editNameButton"), Qt::LeftButton);
-        QTest::keyClicks(childNamed<QLineEdit>(air, "nameField"), u"Travel"_s);
+        HostNameRow *other = nullptr; // the lower of the two visible rows: this Mac comes first
+        for (HostNameRow *row : tab.findChildren<HostNameRow *>())
+            if (row->isVisibleTo(&tab) && (!other || row->mapTo(&tab, QPoint()).y() > other->mapTo(&tab, QPoint()).y()))
+                other = row;
+        QVERIFY(other);
+        QTest::mouseClick(childNamed<QPushButton>(other, "editNameButton"), Qt::LeftButton);
+        QTest::keyClicks(childNamed<QLineEdit>(other, "nameField"), u"Travel"_s);
         fixture().refresh();
-        QVERIFY(air->isEditing());
-        QCOMPARE(childNamed<QLineEdit>(air, "nameField")->text(), u"Travel"_s);
+        QVERIFY(other->isEditing());
+        QCOMPARE(childNamed<QLineEdit>(other, "nameField")->text(), u"Travel"_s);
     }
 
-    // The same stored lines in both languages. The engine's own lines read in the interface language
-    // with its date style and no raw seconds since 1970; a line that is not known stays as it is.
-    void logTabSpeaksTheInterfaceLanguage_data()
+    // The engine's stored lines read in the interface language and date style; unknown lines as they are.
+    // Clearing the log clears it for every Mac, so it asks first.
+    void logTab_data()
     {
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QString>("time"); // when the engine wrote its lines, as shown
-        QTest::newRow("English") << u"en"_s << u"12/7/2026 3:12 PM"_s;
-        QTest::newRow("German") << u"de"_s << u"07.12.2026 15:12"_s;
+        QTest::addColumn<bool>("clear");   // the answer to the question
+        QTest::newRow("English, clearing cancelled") << u"en"_s << u"12/7/2026 3:12 PM"_s << false;
+        QTest::newRow("German, cleared") << u"de"_s << u"07.12.2026 15:12"_s << true;
     }
-    void logTabSpeaksTheInterfaceLanguage()
+    void logTab()
     {
         QFETCH(QString, lang);
         QFETCH(QString, time);
+        QFETCH(bool, clear);
         fixture().writeLog({u"[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)"_s, u"not a log line"_s});
         SimulatedMac &mac = fixture().harness().mac();
         mac.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 12, 33)));
@@ -134,6 +143,225 @@ private slots:
                 QCOMPARE(shown, stored);
         }
         QVERIFY(engineRows >= 7);
+
+        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
+        const QByteArray before = readBytes(oldLog);
+        const qsizetype lines = manager.logLines().size();
+        QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
+        fixture().settle();
+        QCOMPARE(manager.logLines().size(), lines); // nothing happens before the answer
+        auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
+        QVERIFY(dialog);
+        childNamed<QPushButton>(dialog, clear ? "confirmClearLogButton" : "cancelClearLogButton")->click();
+        fixture().refresh(); // read anew: the cleared lines stay hidden
+        QCOMPARE(manager.logLines().isEmpty(), clear);
+        QCOMPARE(readBytes(oldLog), before);
+        QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), clear);
+    }
+
+    // A Mac that keeps its own look (switched off in the settings) is told that its tile size stays.
+    void dockStatusLine_data()
+    {
+        QTest::addColumn<bool>("ownLook"); // how the Dock line reads when the Docks differ: conflictBanner
+        QTest::newRow("same") << false;
+        QTest::newRow("another tile size, own look") << true;
+    }
+    void dockStatusLine()
+    {
+        QFETCH(bool, ownLook);
+        SyncManager &manager = fixture().startSetUp();
+        airSharesItsDock();
+        TestDock::Shape air = TestDock::withApps({u"Finder"_s, u"Xcode"_s});
+        air.settings.insert(u"tilesize"_s, 36);
+        here().writeDock(ownLook ? TestDock::build(air) : readBytes(sharedDock()));
+        BehaviorSection behavior(&manager, &fixture().loc());
+        if (ownLook)
+            QTest::mouseClick(childNamed<ToggleSwitch>(&behavior, "sameLookSwitch"), Qt::LeftButton);
+        fixture().refresh();
+        DashboardTab tab(&manager, &fixture().loc());
+        QVERIFY(showView(&tab));
+        const QString text = childNamed<QLabel>(&tab, "dockStatusText")->text();
+        QCOMPARE(text.endsWith(u"This Mac keeps its own look: tile size"_s), ownLook);
+        QVERIFY(!text.contains(u"differs"_s));
+        QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(u"Air"_s));
+    }
+
+    // Whatever differs, the Dock is never replaced without a question that says what; Cancel keeps it.
+    void pullAsksFirst_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList apps{u"Xcode"_s, u"Notes"_s, u"Not installed"_s};
+        QTest::newRow("apps, from the Dashboard") << u"Dashboard"_s << u"apps"_s << apps;
+        QTest::newRow("apps, from the tray") << u"tray"_s << u"apps"_s << apps;
+        QTest::newRow("order only") << u"direct"_s << u"order"_s << QStringList{u"order"_s};
+        QTest::newRow("a setting only, both values") << u"direct"_s << u"setting"_s << QStringList{u"41 → 56"_s};
+        QTest::newRow("folders only") << u"direct"_s << u"others"_s << QStringList{u"Downloads"_s};
+        QTest::newRow("restore the backup a pull made")
+            << u"Settings"_s << u"apps"_s << QStringList{u"Xcode"_s, u"Notes"_s};
+    }
+    void pullAsksFirst()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, kind);
+        QFETCH(QStringList, shown);
+        const bool restore = from == u"Settings"_s;
+        SyncManager &manager = fixture().startSetUp();
+        TestDock::Shape mine = TestDock::withApps({u"Finder"_s, u"Notes"_s});
+        mine.settings.insert(u"tilesize"_s, 41);
+        TestDock::Shape theirs = mine;
+        if (kind == u"apps"_s)
+            theirs.apps[1] = TestDock::withApps({u"Xcode"_s}).apps.constFirst();
+        else if (kind == u"order"_s)
+            std::swap(theirs.apps[0], theirs.apps[1]);
+        else if (kind == u"setting"_s)
+            theirs.settings.insert(u"tilesize"_s, 56);
+        else
+            theirs.others.append({u"Downloads"_s, u"/Users/me/Downloads"_s, {}});
+        here().writeDock(TestDock::build(mine));
+        const QByteArray own = here().dockBytes();
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
+        air.writeDock(TestDock::build(theirs));
+        QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
+        if (restore)
+            manager.performSync(SyncEngine::Mode::Pull); // backs up this Mac's Dock first
+        fixture().refresh();
+        DashboardTab tab(&manager, &fixture().loc());
+        SettingsTab settings(&manager, &fixture().loc());
+        MenuBarController tray(&manager, &fixture().loc(), {});
+        QVERIFY(showView(&tab) && showView(&settings));
+        tray.rebuildMenu();
+        QCoreApplication::processEvents();
+        QAction *pull = menuRow(tray.menu(), u"↓"_s);
+        QVERIFY(pull);
+        const auto askToPull = [&] {
+            if (from == u"tray"_s)
+                pull->trigger();
+            else if (from == u"Dashboard"_s)
+                QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton);
+            else if (restore)
+                QTest::mouseClick(childNamed<QPushButton>(&settings, "restoreBackupButton"), Qt::LeftButton);
+            else
+                PullConfirmation::pullAfterAsking(&manager, &fixture().loc(), nullptr);
+            return awaitDialog<QMessageBox>();
+        };
+        const QByteArray before = here().dockBytes();
+        const int restarts = here().dockRestarts();
+        auto *dialog = askToPull();
+        QVERIFY(dialog);
+        QCOMPARE(!dialog->parent(), from == u"tray"_s || from == u"direct"_s);
+        for (const QString &each : shown) // a restore's list comes from a read off this thread
+            QTRY_VERIFY2(dialog->informativeText().contains(each, Qt::CaseInsensitive),
+                         qPrintable(dialog->informativeText()));
+        if (from == u"direct"_s)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            QTest::mouseClick(childNamed<QPushButton>(dialog, restore ? "cancelRestoreButton" : "cancelPullButton"),
+                              Qt::LeftButton);
+        fixture().settle();
+        QVERIFY(!manager.isSyncing());
+        QCOMPARE(here().dockBytes(), before);
+        QCOMPARE(here().dockRestarts(), restarts);
+        dialog = askToPull();
+        QVERIFY(dialog);
+        QTest::mouseClick(childNamed<QPushButton>(dialog, restore ? "confirmRestoreButton" : "confirmPullButton"),
+                          Qt::LeftButton);
+        fixture().settle();
+        QVERIFY(sameDock(here().dockBytes(), restore ? own : readBytes(sharedDock())));
+        QCOMPARE(here().dockRestarts(), restarts + 1);
+    }
+
+    // Shown whenever a conflict is flagged, also before the Dashboard was built; each button does its job.
+    void conflictBanner_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("flaggedBefore");
+        QTest::newRow("dismiss") << u"dismissConflictButton"_s << false;
+        QTest::newRow("keep this Mac's Dock, flagged before") << u"keepLocalDockButton"_s << true;
+        QTest::newRow("use the shared Dock") << u"useSharedDockButton"_s << false;
+    }
+    void conflictBanner()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, flaggedBefore);
+        SyncManager &manager = fixture().startSetUp();
+        airSharesItsDock();
+        if (flaggedBefore) {
+            fixture().writeConflictMarker();
+            fixture().refresh();
+            QVERIFY(manager.conflictDetected());
+        }
+        DashboardTab tab(&manager, &fixture().loc());
+        QVERIFY(showView(&tab));
+        auto *banner = childNamed<QWidget>(&tab, "conflictBanner");
+        QCOMPARE(banner->isVisibleTo(&tab), flaggedBefore);
+        fixture().writeConflictMarker();
+        fixture().refresh();
+        QVERIFY(banner->isVisibleTo(&tab));
+        QVERIFY(childNamed<QLabel>(banner, "conflictMessage")->text().contains(u"Air"_s));
+        const QString status = childNamed<QLabel>(&tab, "dockStatusText")->text();
+        QVERIFY2(status.startsWith(u"The shared Dock differs"_s) &&
+                     status.contains(u"the shared Dock has Xcode, this Mac does not"_s) &&
+                     status.contains(u"this Mac has Notes, the shared Dock does not"_s),
+                 qPrintable(status));
+        const QByteArray mine = here().dockBytes();
+        const QByteArray shared = readBytes(sharedDock());
+        QTest::mouseClick(banner->findChild<QPushButton *>(button), Qt::LeftButton);
+        const bool keep = button == u"keepLocalDockButton"_s;
+        const bool use = button == u"useSharedDockButton"_s;
+        if (use) { // asks as Pull does, with the whole list
+            auto *dialog = awaitDialog<PullConfirmation>();
+            QVERIFY(dialog);
+            QTest::mouseClick(dialog->pullButton(), Qt::LeftButton);
+        }
+        QVERIFY(!banner->isVisibleTo(&tab));
+        fixture().settle();
+        QCOMPARE(readBytes(sharedDock()), keep ? mine : shared);
+        QVERIFY(sameDock(here().dockBytes(), use ? shared : mine));
+        QVERIFY(!manager.conflictMarkerExists());
+    }
+
+    // The wizard completes the set-up; joining a folder that holds another Dock asks first.
+    void wizardJoins_data()
+    {
+        QTest::addColumn<QString>("choice"); // empty: nothing shared yet
+        QTest::newRow("empty folder") << QString();
+        QTest::newRow("pulls by default") << u"pull"_s;
+        QTest::newRow("pushes when chosen") << u"push"_s;
+    }
+    void wizardJoins()
+    {
+        QFETCH(QString, choice);
+        SyncManager &manager = fixture().startFresh();
+        if (!choice.isEmpty())
+            airSharesItsDock();
+        const QByteArray mine = here().dockBytes();
+        const QByteArray shared = readBytes(sharedDock());
+        ContentView content(&manager, &fixture().loc(), QString());
+        QVERIFY(showView(&content, QSize(600, 800)));
+        auto *wizard = content.findChild<OnboardingView *>();
+        QTest::mouseClick(childNamed<QPushButton>(wizard, "gotItButton"), Qt::LeftButton);
+        fixture().harness().folderPicker().answers.push_back(fixture().folder());
+        QTest::mouseClick(childNamed<QPushButton>(wizard, "chooseFolderButton"), Qt::LeftButton);
+        fixture().settle();
+        QCOMPARE(childNamed<QWidget>(wizard, "joinChoice")->isVisibleTo(wizard), !choice.isEmpty());
+        QCOMPARE(readBytes(sharedDock()), shared); // nothing ran before the answer
+        QCOMPARE(here().dockBytes(), mine);
+        const bool push = choice == u"push"_s;
+        if (push)
+            QTest::mouseClick(childNamed<QRadioButton>(wizard, "joinPushChoice"), Qt::LeftButton, {},
+                              QPoint(4, childNamed<QRadioButton>(wizard, "joinPushChoice")->height() / 2));
+        QTest::mouseClick(childNamed<QPushButton>(wizard, "getStartedButton"), Qt::LeftButton);
+        fixture().settle();
+        QVERIFY(manager.isOnboardingComplete());
+        QCOMPARE(manager.syncFolderPath(), fixture().folder());
+        QTRY_VERIFY(!content.findChild<OnboardingView *>());
+        QVERIFY(qobject_cast<DashboardTab *>(content.findChild<QTabWidget *>()->currentWidget()));
+        if (!choice.isEmpty()) {
+            QCOMPARE(readBytes(sharedDock()), push ? mine : shared);
+            QVERIFY(sameDock(here().dockBytes(), push ? mine : shared));
+        }
     }
 };
 

@@ -1,5 +1,4 @@
-// Stand-in declarations of the Core Foundation calls Tandrill makes, written from Apple's
-// documentation for the macOS compile check (tests/macos/README.md). Not Apple's header.
+// Core Foundation as Tandrill uses it, from Apple's documentation (tests/macos/README.md). Not Apple's header.
 #pragma once
 
 #include <os/availability.h>

@@ -1,5 +1,4 @@
-// Stand-in declarations of the Apple Event codes Tandrill reads, written from Apple's
-// documentation for the macOS compile check (tests/macos/README.md). Not Apple's header.
+// The Apple Event codes Tandrill reads, from Apple's documentation (tests/macos/README.md). Not Apple's header.
 #pragma once
 
 #include <stdint.h>

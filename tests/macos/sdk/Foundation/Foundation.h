@@ -1,5 +1,4 @@
-// Stand-in declarations of the Foundation classes Tandrill's Objective-C++ uses, written from
-// Apple's documentation for the macOS compile check (tests/macos/README.md). Not Apple's header.
+// Foundation as Tandrill uses it, from Apple's documentation (tests/macos/README.md). Not Apple's header.
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>

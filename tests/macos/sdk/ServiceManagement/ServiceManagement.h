@@ -1,5 +1,4 @@
-// Stand-in declarations of the Service Management API Tandrill uses, written from Apple's
-// documentation for the macOS compile check (tests/macos/README.md). Not Apple's header.
+// Service Management as Tandrill uses it, from Apple's documentation (tests/macos/README.md). Not Apple's header.
 #pragma once
 
 #include <Foundation/Foundation.h>

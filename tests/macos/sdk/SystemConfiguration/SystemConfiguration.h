@@ -1,5 +1,4 @@
-// Stand-in declarations of the System Configuration calls Tandrill makes, written from Apple's
-// documentation for the macOS compile check (tests/macos/README.md). Not Apple's header.
+// System Configuration as Tandrill uses it, from Apple's documentation (tests/macos/README.md). Not Apple's header.
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>
