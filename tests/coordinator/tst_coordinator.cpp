@@ -183,6 +183,7 @@ private slots:
         manager.performSync(Mode::Push);
         mac->settle();
         QCOMPARE(manager.remoteHostname(), u"zeta"_s);
+        QCOMPARE(manager.lastSyncLocal(), u"2023-11-15 03:43:20"_s); // the Dock file's time, here 5:30 ahead of UTC
         manager.changeSyncFolder(empty);
         mac->settle();
         QCOMPARE(manager.connectedHosts().size(), 0);
@@ -200,6 +201,8 @@ private slots:
         QTest::newRow("sync on change") << "syncOnChange"_ba << QVariant(false);
         QTest::newRow("names") << "hostCustomNames"_ba << QVariant::fromValue(HostNameMap{{u"iMac"_s, u"Büro"_s}});
         QTest::newRow("language") << "lang"_ba << QVariant(u"en"_s);
+        QTest::newRow("background sync started") << "daemonRunning"_ba << QVariant(true);
+        QTest::newRow("background sync stopped") << "daemonRunning"_ba << QVariant(false);
     }
     void settingsSurviveARestart()
     {
@@ -209,8 +212,15 @@ private slots:
         auto mac = setUpMac();
         LocalizationManager language(&mac->settings(), QLocale(QLocale::German));
         QObject *before = localization ? static_cast<QObject *>(&language) : &mac->start();
-        QVERIFY(before->property(property.constData()) != value);
-        QVERIFY(before->setProperty(property.constData(), value));
+        if (property == "daemonRunning") { // switched with its buttons, not set
+            auto *manager = static_cast<SyncManager *>(before);
+            manager->startDaemon();
+            if (!value.toBool())
+                manager->stopDaemon();
+        } else {
+            QVERIFY(before->property(property.constData()) != value);
+            QVERIFY(before->setProperty(property.constData(), value));
+        }
         mac->stop();
         mac->settings().sync();
         LocalizationManager relaunched(&mac->settings(), QLocale(QLocale::German));
