@@ -153,6 +153,8 @@ private slots:
             QVERIFY(manager().isSyncing());
             for (const SyncButton *button : std::as_const(buttons))
                 QVERIFY(!button->isEnabled());
+            for (const char *banner : {"keepLocalDockButton", "useSharedDockButton"})
+                QVERIFY2(!childNamed<QPushButton>(&tab, banner)->isEnabled(), banner);
             QTest::mouseClick(childNamed<SyncButton>(&tab, "pullButton"), Qt::LeftButton); // ignored while disabled
             menu()->popup(QPoint(0, 0));
             QVERIFY(menuRow(menu(), u"⏳"_s));
@@ -171,6 +173,9 @@ private slots:
         QCOMPARE(fixture().harness().mac().dockRestarts(), 0);
         QTRY_VERIFY(menuRow(menu(), u"↑"_s) && menuRow(menu(), u"↑"_s)->isEnabled());
         QTRY_VERIFY(std::all_of(buttons.cbegin(), buttons.cend(), [](const SyncButton *b) { return b->isEnabled(); }));
+        manager().stopDaemon();
+        QTest::mouseClick(childNamed<QPushButton>(&tab, "applyIntervalButton"), Qt::LeftButton);
+        QVERIFY(!manager().daemonRunning()); // a new interval starts no background sync
     }
 
     // A new appearance remakes the window's content on the same tab, once the user is not busy in it.

@@ -39,6 +39,7 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("trailing zero") << u"1.0"_s << u"1.0.0"_s << 0;
         QTest::newRow("numeric, not textual") << u"1.10"_s << u"1.9"_s << 1;
+        QTest::newRow("a point release after its release") << u"1.2.1"_s << u"1.2"_s << 1;
         QTest::newRow("beta before release") << u"1.0b2"_s << u"1.0"_s << -1;
         QTest::newRow("alpha before beta") << u"1.0a5"_s << u"1.0b1"_s << -1;
     }

@@ -4,6 +4,7 @@
 #include "ElidedLabel.h"
 #include "HostNameRow.h"
 #include "HostStatusCard.h"
+#include "LogLineText.h"
 #include "LogRow.h"
 #include "LogTab.h"
 #include "MenuBarController.h"
@@ -143,6 +144,11 @@ private slots:
                 QCOMPARE(shown, stored);
         }
         QVERIFY(engineRows >= 7);
+        // An automatic run's two times keep their places: this Mac's Dock first, then the shared one.
+        const QString autoLine = logMessageText(
+            &fixture().loc(), u"AUTO: Lokal=1796656326  iCloud=1700000000 (von: Air)  MeinLetzterPull=0"_s);
+        QVERIFY2(autoLine.contains(u"2026"_s) && autoLine.indexOf(u"2026"_s) < autoLine.indexOf(u"2023"_s),
+                 qPrintable(autoLine));
 
         const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
         const QByteArray before = readBytes(oldLog);
@@ -152,8 +158,11 @@ private slots:
         QCOMPARE(manager.logLines().size(), lines); // nothing happens before the answer
         auto *dialog = childNamed<QMessageBox>(&tab, "clearLogDialog");
         QVERIFY(dialog);
-        childNamed<QPushButton>(dialog, clear ? "confirmClearLogButton" : "cancelClearLogButton")->click();
-        fixture().refresh(); // read anew: the cleared lines stay hidden
+        if (clear)
+            childNamed<QPushButton>(dialog, "confirmClearLogButton")->click();
+        else
+            QTest::keyClick(dialog, Qt::Key_Return); // the question's default keeps the log
+        fixture().refresh();                         // read anew: the cleared lines stay hidden
         QCOMPARE(manager.logLines().isEmpty(), clear);
         QCOMPARE(readBytes(oldLog), before);
         QCOMPARE(QFileInfo::exists(fixture().folder() + u"/tandrill-log-cleared.txt"_s), clear);
