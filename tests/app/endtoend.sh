@@ -146,8 +146,9 @@ notification_shown() {
 wait_for 20 notification_shown || fail "dunst shows no notification"
 dunst_call org.dunstproject.cmd0.NotificationCloseAll >/dev/null
 wait_for 10 sh -c "dbus-send --session --print-reply --dest=org.freedesktop.Notifications \
-    /org/freedesktop/Notifications org.dunstproject.cmd0.NotificationListHistory | grep -q 'Dock nach iCloud hochgeladen ✅'" ||
-    fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\""
+    /org/freedesktop/Notifications org.dunstproject.cmd0.NotificationListHistory |
+    grep -A1 '\"body\"' | grep -q 'Dock nach iCloud hochgeladen ✅'" ||
+    fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\" as the notification's text"
 
 # Quit from the tray menu: the last row.
 open_menu || fail "the tray menu did not open a second time"
