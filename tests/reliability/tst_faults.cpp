@@ -35,11 +35,6 @@ class TestFaults : public QObject {
     std::unique_ptr<SimulatedMac> m_b;
 
     QString file(const char *name) const { return m_folder + u'/' + QLatin1String(name); }
-    QString lastLogMessage(const SimulatedMac &mac) const
-    {
-        const QStringList messages = TestFiles::logMessages(m_folder + u'/' + SharedLog::ownFileName(mac.hostname()));
-        return messages.isEmpty() ? QString() : messages.constLast();
-    }
 
 private slots:
     // Both Macs in sync on A's "Dock 2" (A pushed it, B pulled it), and A's Dock edited to "Dock 3".
@@ -143,7 +138,8 @@ private slots:
             // The result and the log say what failed and why.
             QVERIFY2(result.message().endsWith(QString::fromLocal8Bit(std::strerror(error < 0 ? ENOENT : error))),
                      qPrintable(result.message()));
-            QCOMPARE(lastLogMessage(mac), result.message());
+            const QStringList logged = TestFiles::logMessages(m_folder + u'/' + SharedLog::ownFileName(mac.hostname()));
+            QCOMPARE(logged.value(logged.size() - 1), result.message());
             if (error != kFolderVanishes && !copied) // nothing claims an operation that did not happen
                 QCOMPARE(sharedState(), shared);
         }
