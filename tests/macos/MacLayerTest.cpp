@@ -1,10 +1,8 @@
 #include "BehaviorSection.h"
 #include "CenterNotifier.h"
-#include "DashboardTab.h"
 #include "StartPolicy.h"
 #include "SymbolIcons.h"
 #include "TestCommon.h"
-#include "TestDock.h"
 #include "ToggleSwitch.h"
 #include "TrayNotifier.h"
 #include "ViewTestFixture.h"
@@ -210,37 +208,6 @@ private slots:
         QCOMPARE(centre.asked, 1);
         QCOMPARE(centre.posted, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
         QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !notificationsAllowed);
-    }
-
-    // Two computers of one name write one status file; the Dashboard says so, and how to rename one.
-    void sameNameOnTheDashboard_data()
-    {
-        QTest::addColumn<QString>("otherMachine");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("another computer") << u"bbbb"_s << true;
-        QTest::newRow("this computer, its status restored") << u"aaaa"_s << false;
-        QTest::newRow("an older version writes no machine") << QString() << false;
-    }
-    void sameNameOnTheDashboard()
-    {
-        QFETCH(QString, otherMachine);
-        QFETCH(bool, shown);
-        ViewTestFixture mac(TestEnvironment::root() + u"/same-"_s + QString::number(++m_case), u"Studio"_s);
-        mac.harness().mac().setMachine(u"aaaa"_s);
-        mac.startSetUp();
-        DashboardTab tab(&mac.manager(), &mac.loc());
-        QVERIFY(showView(&tab));
-        auto *notice = childNamed<QWidget>(&tab, "sameNameNotice");
-        QVERIFY(!notice->isVisible());
-
-        SimulatedMac other(u"Studio"_s, mac.folder(), TestEnvironment::root());
-        other.setMachine(otherMachine);
-        other.writeDock(TestDock::build(TestDock::withApps({u"Notes"_s})), 2000);
-        QCOMPARE(other.run(Mode::Push).kind(), Kind::Pushed);
-        const QByteArray status = readBytes(mac.folder() + u"/status-Studio.txt"_s);
-        QCOMPARE(status.endsWith(otherMachine.toUtf8().prepend("\nmachine=")), !otherMachine.isEmpty());
-        mac.refresh();
-        QCOMPARE(notice->isVisible(), shown);
     }
 };
 

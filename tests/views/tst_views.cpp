@@ -70,9 +70,21 @@ private slots:
     }
     void cleanup() { m_fixture.reset(); }
 
-    // Names from the shared folder show as plain text; a name being edited survives a refresh.
+    // Names from the shared folder show as plain text; a name being edited survives a refresh. Two computers
+    // of one name write one status file: the Dashboard says so, and how to rename one.
+    void otherMacsNames_data()
+    {
+        QTest::addColumn<QString>("otherMachine"); // of the second computer named like this Mac
+        QTest::addColumn<bool>("sameName");
+        QTest::newRow("another computer") << u"bbbb"_s << true;
+        QTest::newRow("this computer, its status restored") << u"aaaa"_s << false;
+        QTest::newRow("an older version writes no machine") << QString() << false;
+    }
     void otherMacsNames()
     {
+        QFETCH(QString, otherMachine);
+        QFETCH(bool, sameName);
+        here().setMachine(u"aaaa"_s);
         SyncManager &manager = fixture().startSetUp();
         const QString markup = u"<b>Bold</b> & Co"_s;
         fixture().writeStatus(markup, u"push"_s, u"<i>2024</i>"_s);
@@ -99,6 +111,17 @@ private slots:
         fixture().refresh();
         QVERIFY(other->isEditing());
         QCOMPARE(childNamed<QLineEdit>(other, "nameField")->text(), u"Travel"_s);
+
+        auto *notice = childNamed<QWidget>(&dashboard, "sameNameNotice");
+        QVERIFY(!notice->isVisible());
+        SimulatedMac studio(u"Studio"_s, fixture().folder(), m_root);
+        studio.setMachine(otherMachine);
+        studio.writeDock(TestDock::build(TestDock::withApps({u"Notes"_s})), 2000);
+        QCOMPARE(studio.run(Mode::Push).kind(), Kind::Pushed);
+        const QByteArray status = readBytes(fixture().folder() + u"/status-Studio.txt"_s);
+        QCOMPARE(status.endsWith(otherMachine.toUtf8().prepend("\nmachine=")), !otherMachine.isEmpty());
+        fixture().refresh();
+        QCOMPARE(notice->isVisible(), sameName);
     }
 
     // The engine's stored lines read in the interface language and date style; unknown lines as they are.
