@@ -38,11 +38,12 @@ class TestViews : public QObject {
     QString sharedDock() const { return m_fixture->folder() + u"/com.apple.dock.plist"_s; }
 
     // This Mac holds Finder and Notes; the Mac "Air" shared Finder and Xcode.
-    void airSharesItsDock()
+    void airSharesItsDock(const TestDock::Shape &mine = TestDock::withApps({u"Finder"_s, u"Notes"_s}),
+                          const TestDock::Shape &airs = TestDock::withApps({u"Finder"_s, u"Xcode"_s}))
     {
-        here().writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
-        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
-        air.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Xcode"_s})));
+        here().writeDock(TestDock::build(mine));
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root);
+        air.writeDock(TestDock::build(airs));
         QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
     }
 
@@ -139,7 +140,9 @@ private slots:
         QFETCH(QString, lang);
         QFETCH(QString, time);
         QFETCH(bool, clear);
-        fixture().writeLog({u"[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)"_s, u"not a log line"_s});
+        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
+        QVERIFY(QDir().mkpath(fixture().folder()));
+        writeBytes(oldLog, "[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)\nnot a log line\n");
         SimulatedMac &mac = fixture().harness().mac();
         mac.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 12, 33)));
         SyncManager &manager = fixture().startSetUp();
@@ -173,7 +176,6 @@ private slots:
         QVERIFY2(autoLine.contains(u"2026"_s) && autoLine.indexOf(u"2026"_s) < autoLine.indexOf(u"2023"_s),
                  qPrintable(autoLine));
 
-        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
         const QByteArray before = readBytes(oldLog);
         const qsizetype lines = manager.logLines().size();
         QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
@@ -251,11 +253,8 @@ private slots:
             theirs.settings.insert(u"tilesize"_s, 56);
         else
             theirs.others.append({u"Downloads"_s, u"/Users/me/Downloads"_s, {}});
-        here().writeDock(TestDock::build(mine));
+        airSharesItsDock(mine, theirs);
         const QByteArray own = here().dockBytes();
-        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
-        air.writeDock(TestDock::build(theirs));
-        QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         if (restore)
             manager.performSync(SyncEngine::Mode::Pull); // backs up this Mac's Dock first
         fixture().refresh();
