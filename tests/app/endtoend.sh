@@ -142,7 +142,8 @@ wait_for 20 cmp -s "$folder/com.apple.dock.plist" "$HOME/Library/Preferences/com
 # dunst lists a notification with its body once it was closed.
 notified() {
     dunst_call org.dunstproject.cmd0.NotificationCloseAll >/dev/null
-    dunst_call org.dunstproject.cmd0.NotificationListHistory | grep -A1 '"body"' | grep -q 'Dock nach iCloud hochgeladen ✅'
+    dunst_call org.dunstproject.cmd0.NotificationListHistory | grep -A1 '"body"' |
+        grep -q 'Dock nach iCloud hochgeladen ✅'
 }
 wait_for 20 notified || fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\" as the notification's text"
 
