@@ -395,7 +395,6 @@ private slots:
     void bookmarkFollowsARenamedFolder()
     {
         auto mac = setUpMac();
-        QDir().mkpath(m_folder);
         mac->bookmarks().saveBookmark(m_folder);
         const QString moved = m_root + u"/iCloud/Dock (moved)"_s;
         QVERIFY(QDir().rename(m_folder, moved));

@@ -140,12 +140,11 @@ private slots:
         QFETCH(QString, lang);
         QFETCH(QString, time);
         QFETCH(bool, clear);
-        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
-        QVERIFY(QDir().mkpath(fixture().folder()));
-        writeBytes(oldLog, "[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)\nnot a log line\n");
         SimulatedMac &mac = fixture().harness().mac();
         mac.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 12, 33)));
         SyncManager &manager = fixture().startSetUp();
+        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
+        writeBytes(oldLog, "[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)\nnot a log line\n");
         for (const Mode mode : {Mode::Pull, Mode::Push, Mode::Auto, Mode::Pull})
             mac.run(mode);
         fixture().loc().setLang(lang == u"en"_s ? u"de"_s : u"en"_s);
