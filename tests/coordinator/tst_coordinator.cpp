@@ -131,8 +131,6 @@ private slots:
         QVERIFY(!manager.conflictDetected());
         first->advance(5s);
         QVERIFY(!manager.conflictDetected());
-        QVERIFY(!QFile::exists(manager.conflictFilePath()));
-        QCOMPARE(first->mac().dockBytes(), "<mini changed>"_ba); // dismissing changes no Dock
         // A marker left by the engine shows at the next refresh; a manual push clears it at once.
         writeBytes(manager.conflictFilePath(), {});
         first->advance(5s);

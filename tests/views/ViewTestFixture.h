@@ -5,7 +5,6 @@
 
 #include <QMenu>
 #include <QString>
-#include <QStringList>
 #include <QTest>
 #include <QWidget>
 
