@@ -104,6 +104,10 @@ private slots:
         mac.writeDock("dock-2", 1700000100);
         trigger("↑");
         QCOMPARE(readBytes(fixture().folder() + u"/com.apple.dock.plist"_s), "dock-2"_ba);
+        mac.writeDock("dock-3", 1600000000);
+        trigger("↓"); // nothing to compare: pulls without asking
+        QCOMPARE(mac.dockBytes(), "dock-2"_ba);
+        QCOMPARE(mac.dockRestarts(), 1);
         mac.notifier().clear();
         trigger("↕");
         QCOMPARE(mac.notifier().bodies().size(), 1); // an automatic run
