@@ -320,7 +320,6 @@ private slots:
         QTest::newRow("local") << false << false << true << u""_s;
         QTest::newRow("local, the Dock rewrites its file after the push") << false << true << true << u""_s;
         QTest::newRow("shared, setting off: the interval only") << true << false << false << u""_s;
-        QTest::newRow("local, setting off: the interval only") << false << false << false << u""_s;
         QTest::newRow("shared, folder renamed and back") << true << false << true << u"renamed"_s;
         QTest::newRow("shared, folder replaced by a copy") << true << false << true << u"replaced"_s;
     }

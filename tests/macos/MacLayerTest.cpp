@@ -88,7 +88,6 @@ private slots:
         const QString exe = u"/Tandrill.app/Contents/MacOS/Tandrill"_s;
         QTest::newRow("Applications") << u"/Applications"_s + exe << BundlePlace::InApplications;
         QTest::newRow("the user's Applications") << u"/Users/ann/Applications"_s + exe << BundlePlace::InApplications;
-        QTest::newRow("Downloads") << u"/Users/ann/Downloads"_s + exe << BundlePlace::OutsideApplications;
         QTest::newRow("named like it") << u"/ApplicationsOld"_s + exe << BundlePlace::OutsideApplications;
         QTest::newRow("translocated") << u"/private/var/folders/x/T/AppTranslocation/0A1B/d"_s + exe
                                       << BundlePlace::Translocated;
@@ -117,8 +116,7 @@ private slots:
         QTest::addColumn<qint64>("reopenedAfterMs");
         QTest::addColumn<A>("onReopen");
         QTest::newRow("at login, not set up") << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
-        QTest::newRow("by the user") << true << L::ByUser << A::ShowWindow << true << 9000LL << A::Nothing;
-        QTest::newRow("window closed, reopened")
+        QTest::newRow("by the user, window closed, reopened")
             << true << L::ByUser << A::ShowWindow << false << 9000LL << A::ShowWindow;
         QTest::newRow("at login") << true << L::AtLogin << A::MenuBarOnly << false << 500LL << A::Nothing;
         QTest::newRow("at login, opened later")
