@@ -139,16 +139,13 @@ xdotool key Down Return
 wait_for 20 cmp -s "$folder/com.apple.dock.plist" "$HOME/Library/Preferences/com.apple.dock.plist" ||
     fail "the push item did not push the Dock file into the folder"
 
-notification_shown() {
-    dunst_call org.freedesktop.DBus.Properties.Get string:org.dunstproject.cmd0 string:displayedLength |
-        grep -Eq 'uint32 [1-9]'
+# dunst lists a notification with its body once it was closed.
+notified() {
+    dunst_call org.dunstproject.cmd0.NotificationCloseAll >/dev/null
+    dunst_call org.dunstproject.cmd0.NotificationListHistory | grep -A1 '"body"' |
+        grep -q 'Dock nach iCloud hochgeladen ✅'
 }
-wait_for 20 notification_shown || fail "dunst shows no notification"
-dunst_call org.dunstproject.cmd0.NotificationCloseAll >/dev/null
-wait_for 10 sh -c "dbus-send --session --print-reply --dest=org.freedesktop.Notifications \
-    /org/freedesktop/Notifications org.dunstproject.cmd0.NotificationListHistory |
-    grep -A1 '\"body\"' | grep -q 'Dock nach iCloud hochgeladen ✅'" ||
-    fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\" as the notification's text"
+wait_for 20 notified || fail "dunst did not show \"Dock nach iCloud hochgeladen ✅\" as the notification's text"
 
 # Quit from the tray menu: the last row.
 open_menu || fail "the tray menu did not open a second time"

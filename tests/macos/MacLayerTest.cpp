@@ -1,10 +1,8 @@
 #include "BehaviorSection.h"
 #include "CenterNotifier.h"
-#include "DashboardTab.h"
 #include "StartPolicy.h"
 #include "SymbolIcons.h"
 #include "TestCommon.h"
-#include "TestDock.h"
 #include "ToggleSwitch.h"
 #include "TrayNotifier.h"
 #include "ViewTestFixture.h"
@@ -90,7 +88,6 @@ private slots:
         const QString exe = u"/Tandrill.app/Contents/MacOS/Tandrill"_s;
         QTest::newRow("Applications") << u"/Applications"_s + exe << BundlePlace::InApplications;
         QTest::newRow("the user's Applications") << u"/Users/ann/Applications"_s + exe << BundlePlace::InApplications;
-        QTest::newRow("Downloads") << u"/Users/ann/Downloads"_s + exe << BundlePlace::OutsideApplications;
         QTest::newRow("named like it") << u"/ApplicationsOld"_s + exe << BundlePlace::OutsideApplications;
         QTest::newRow("translocated") << u"/private/var/folders/x/T/AppTranslocation/0A1B/d"_s + exe
                                       << BundlePlace::Translocated;
@@ -119,8 +116,7 @@ private slots:
         QTest::addColumn<qint64>("reopenedAfterMs");
         QTest::addColumn<A>("onReopen");
         QTest::newRow("at login, not set up") << false << L::AtLogin << A::ShowWindow << true << 9000LL << A::Nothing;
-        QTest::newRow("by the user") << true << L::ByUser << A::ShowWindow << true << 9000LL << A::Nothing;
-        QTest::newRow("window closed, reopened")
+        QTest::newRow("by the user, window closed, reopened")
             << true << L::ByUser << A::ShowWindow << false << 9000LL << A::ShowWindow;
         QTest::newRow("at login") << true << L::AtLogin << A::MenuBarOnly << false << 500LL << A::Nothing;
         QTest::newRow("at login, opened later")
@@ -210,37 +206,6 @@ private slots:
         QCOMPARE(centre.asked, 1);
         QCOMPARE(centre.posted, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
         QCOMPARE(childNamed<QLabel>(&section, "notificationsOffHint")->isVisible(), !notificationsAllowed);
-    }
-
-    // Two computers of one name write one status file; the Dashboard says so, and how to rename one.
-    void sameNameOnTheDashboard_data()
-    {
-        QTest::addColumn<QString>("otherMachine");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("another computer") << u"bbbb"_s << true;
-        QTest::newRow("this computer, its status restored") << u"aaaa"_s << false;
-        QTest::newRow("an older version writes no machine") << QString() << false;
-    }
-    void sameNameOnTheDashboard()
-    {
-        QFETCH(QString, otherMachine);
-        QFETCH(bool, shown);
-        ViewTestFixture mac(TestEnvironment::root() + u"/same-"_s + QString::number(++m_case), u"Studio"_s);
-        mac.harness().mac().setMachine(u"aaaa"_s);
-        mac.startSetUp();
-        DashboardTab tab(&mac.manager(), &mac.loc());
-        QVERIFY(showView(&tab));
-        auto *notice = childNamed<QWidget>(&tab, "sameNameNotice");
-        QVERIFY(!notice->isVisible());
-
-        SimulatedMac other(u"Studio"_s, mac.folder(), TestEnvironment::root());
-        other.setMachine(otherMachine);
-        other.writeDock(TestDock::build(TestDock::withApps({u"Notes"_s})), 2000);
-        QCOMPARE(other.run(Mode::Push).kind(), Kind::Pushed);
-        const QByteArray status = readBytes(mac.folder() + u"/status-Studio.txt"_s);
-        QCOMPARE(status.endsWith(otherMachine.toUtf8().prepend("\nmachine=")), !otherMachine.isEmpty());
-        mac.refresh();
-        QCOMPARE(notice->isVisible(), shown);
     }
 };
 

@@ -41,13 +41,6 @@ void ViewTestFixture::writeStatus(const QString &hostname, const QString &action
                    .toUtf8());
 }
 
-void ViewTestFixture::writeLog(const QStringList &lines)
-{
-    QDir().mkpath(m_folder);
-    writeBytes(m_folder + QLatin1Char('/') + SyncFormat::kLogFileName,
-               (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-}
-
 void ViewTestFixture::writeConflictMarker()
 {
     writeBytes(m_folder + QLatin1Char('/') +

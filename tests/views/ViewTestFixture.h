@@ -5,7 +5,6 @@
 
 #include <QMenu>
 #include <QString>
-#include <QStringList>
 #include <QTest>
 #include <QWidget>
 
@@ -26,7 +25,6 @@ public:
     SyncManager &startFresh(); // first launch: no set-up yet
 
     void writeStatus(const QString &hostname, const QString &action, const QString &time);
-    void writeLog(const QStringList &lines);
     void writeConflictMarker();
     void refresh(); // refreshAll and wait for the folder reads
     void settle();

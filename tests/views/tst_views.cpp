@@ -38,11 +38,12 @@ class TestViews : public QObject {
     QString sharedDock() const { return m_fixture->folder() + u"/com.apple.dock.plist"_s; }
 
     // This Mac holds Finder and Notes; the Mac "Air" shared Finder and Xcode.
-    void airSharesItsDock()
+    void airSharesItsDock(const TestDock::Shape &mine = TestDock::withApps({u"Finder"_s, u"Notes"_s}),
+                          const TestDock::Shape &airs = TestDock::withApps({u"Finder"_s, u"Xcode"_s}))
     {
-        here().writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Notes"_s})));
-        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
-        air.writeDock(TestDock::build(TestDock::withApps({u"Finder"_s, u"Xcode"_s})));
+        here().writeDock(TestDock::build(mine));
+        SimulatedMac air(u"Air"_s, fixture().folder(), m_root);
+        air.writeDock(TestDock::build(airs));
         QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
     }
 
@@ -70,9 +71,21 @@ private slots:
     }
     void cleanup() { m_fixture.reset(); }
 
-    // Names from the shared folder show as plain text; a name being edited survives a refresh.
+    // Names from the shared folder show as plain text; a name being edited survives a refresh. Two computers
+    // of one name write one status file: the Dashboard says so, and how to rename one.
+    void otherMacsNames_data()
+    {
+        QTest::addColumn<QString>("otherMachine"); // of the second computer named like this Mac
+        QTest::addColumn<bool>("sameName");
+        QTest::newRow("another computer") << u"bbbb"_s << true;
+        QTest::newRow("this computer, its status restored") << u"aaaa"_s << false;
+        QTest::newRow("an older version writes no machine") << QString() << false;
+    }
     void otherMacsNames()
     {
+        QFETCH(QString, otherMachine);
+        QFETCH(bool, sameName);
+        here().setMachine(u"aaaa"_s);
         SyncManager &manager = fixture().startSetUp();
         const QString markup = u"<b>Bold</b> & Co"_s;
         fixture().writeStatus(markup, u"push"_s, u"<i>2024</i>"_s);
@@ -99,6 +112,17 @@ private slots:
         fixture().refresh();
         QVERIFY(other->isEditing());
         QCOMPARE(childNamed<QLineEdit>(other, "nameField")->text(), u"Travel"_s);
+
+        auto *notice = childNamed<QWidget>(&dashboard, "sameNameNotice");
+        QVERIFY(!notice->isVisible());
+        SimulatedMac studio(u"Studio"_s, fixture().folder(), m_root);
+        studio.setMachine(otherMachine);
+        studio.writeDock(TestDock::build(TestDock::withApps({u"Notes"_s})), 2000);
+        QCOMPARE(studio.run(Mode::Push).kind(), Kind::Pushed);
+        const QByteArray status = readBytes(fixture().folder() + u"/status-Studio.txt"_s);
+        QCOMPARE(status.endsWith(otherMachine.toUtf8().prepend("\nmachine=")), !otherMachine.isEmpty());
+        fixture().refresh();
+        QCOMPARE(notice->isVisible(), sameName);
     }
 
     // The engine's stored lines read in the interface language and date style; unknown lines as they are.
@@ -116,10 +140,11 @@ private slots:
         QFETCH(QString, lang);
         QFETCH(QString, time);
         QFETCH(bool, clear);
-        fixture().writeLog({u"[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)"_s, u"not a log line"_s});
         SimulatedMac &mac = fixture().harness().mac();
         mac.setNow(QDateTime(QDate(2026, 12, 7), QTime(15, 12, 33)));
         SyncManager &manager = fixture().startSetUp();
+        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
+        writeBytes(oldLog, "[2026-12-07 15:12:30] [Air] Hallo, Welt (von: unbekannt)\nnot a log line\n");
         for (const Mode mode : {Mode::Pull, Mode::Push, Mode::Auto, Mode::Pull})
             mac.run(mode);
         fixture().loc().setLang(lang == u"en"_s ? u"de"_s : u"en"_s);
@@ -150,7 +175,6 @@ private slots:
         QVERIFY2(autoLine.contains(u"2026"_s) && autoLine.indexOf(u"2026"_s) < autoLine.indexOf(u"2023"_s),
                  qPrintable(autoLine));
 
-        const QString oldLog = fixture().folder() + u"/tandrill.log"_s; // read, never written
         const QByteArray before = readBytes(oldLog);
         const qsizetype lines = manager.logLines().size();
         QTest::mouseClick(childNamed<QPushButton>(&tab, "clearLogButton"), Qt::LeftButton);
@@ -169,30 +193,20 @@ private slots:
     }
 
     // A Mac that keeps its own look (switched off in the settings) is told that its tile size stays.
-    void dockStatusLine_data()
+    void dockStatusLineNamesTheOwnLook()
     {
-        QTest::addColumn<bool>("ownLook"); // how the Dock line reads when the Docks differ: conflictBanner
-        QTest::newRow("same") << false;
-        QTest::newRow("another tile size, own look") << true;
-    }
-    void dockStatusLine()
-    {
-        QFETCH(bool, ownLook);
         SyncManager &manager = fixture().startSetUp();
-        airSharesItsDock();
-        TestDock::Shape air = TestDock::withApps({u"Finder"_s, u"Xcode"_s});
-        air.settings.insert(u"tilesize"_s, 36);
-        here().writeDock(ownLook ? TestDock::build(air) : readBytes(sharedDock()));
+        TestDock::Shape mine = TestDock::withApps({u"Finder"_s, u"Xcode"_s}); // Air's, another tile size
+        mine.settings.insert(u"tilesize"_s, 36);
+        airSharesItsDock(mine);
         BehaviorSection behavior(&manager, &fixture().loc());
-        if (ownLook)
-            QTest::mouseClick(childNamed<ToggleSwitch>(&behavior, "sameLookSwitch"), Qt::LeftButton);
+        QTest::mouseClick(childNamed<ToggleSwitch>(&behavior, "sameLookSwitch"), Qt::LeftButton);
         fixture().refresh();
         DashboardTab tab(&manager, &fixture().loc());
         QVERIFY(showView(&tab));
         const QString text = childNamed<QLabel>(&tab, "dockStatusText")->text();
-        QCOMPARE(text.endsWith(u"This Mac keeps its own look: tile size"_s), ownLook);
-        QVERIFY(!text.contains(u"differs"_s));
-        QVERIFY(childNamed<QLabel>(&tab, "dockStatusPushed")->text().contains(u"Air"_s));
+        QVERIFY2(text.endsWith(u"This Mac keeps its own look: tile size"_s) && !text.contains(u"differs"_s),
+                 qPrintable(text));
     }
 
     // Whatever differs, the Dock is never replaced without a question that says what; Cancel keeps it.
@@ -228,11 +242,8 @@ private slots:
             theirs.settings.insert(u"tilesize"_s, 56);
         else
             theirs.others.append({u"Downloads"_s, u"/Users/me/Downloads"_s, {}});
-        here().writeDock(TestDock::build(mine));
+        airSharesItsDock(mine, theirs);
         const QByteArray own = here().dockBytes();
-        SimulatedMac air(u"Air"_s, fixture().folder(), m_root + u"/air"_s);
-        air.writeDock(TestDock::build(theirs));
-        QCOMPARE(air.run(SyncEngine::Mode::Push), SyncEngine::Result::pushed());
         if (restore)
             manager.performSync(SyncEngine::Mode::Pull); // backs up this Mac's Dock first
         fixture().refresh();
@@ -331,7 +342,7 @@ private slots:
         QVERIFY(!manager.conflictMarkerExists());
     }
 
-    // The wizard completes the set-up; joining a folder that holds another Dock asks first.
+    // The wizard completes the set-up; joining a folder that holds another Dock asks first, then the Docks agree.
     void wizardJoins_data()
     {
         QTest::addColumn<QString>("choice"); // empty: nothing shared yet
@@ -370,6 +381,8 @@ private slots:
         if (!choice.isEmpty()) {
             QCOMPARE(readBytes(sharedDock()), push ? mine : shared);
             QVERIFY(sameDock(here().dockBytes(), push ? mine : shared));
+            QCOMPARE(childNamed<QLabel>(&content, "dockStatusText")->text(), u"Same as the shared Dock"_s);
+            QCOMPARE(childNamed<QLabel>(&content, "dockStatusPushed")->text().contains(u"Air"_s), !push);
         }
     }
 };
