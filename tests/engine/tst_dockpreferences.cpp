@@ -90,22 +90,6 @@ private slots:
         m_preferences->exportCurrent();
         QCOMPARE(m_mac->dockBytes(), refused ? before : applied);
     }
-
-    // A pull applies through the system: the pulled layout is what the system then serves.
-    void pullAppliesThroughTheSystem()
-    {
-        SimulatedMac other(u"Mac B"_s, m_mac->syncFolder(), m_root->path());
-        other.writeDock(dockWith(u"Xcode"_s), 2000);
-        QCOMPARE(other.run(SyncEngine::Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::Conflict);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Pull).kind(), SyncEngine::Result::Kind::Pulled);
-        const auto served = m_preferences->exportCurrent();
-        QVERIFY(served);
-        QVERIFY(DockLayout::parse(*served) == DockLayout::parse(dockWith(u"Xcode"_s)));
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
-        QVERIFY(DockLayout::parse(m_mac->dockBytes()) == DockLayout::parse(*served));
-    }
 };
 
 // A pull is checked after the Dock's restart: a Dock that is not back, or back with another layout,
@@ -166,9 +150,10 @@ private slots:
         QVERIFY(!mac.backups().filter(u"_vor_pull"_s).isEmpty());
         const QString status = SyncFormat::hostFileName(SyncFormat::kStatusPrefix, mac.hostname());
         QCOMPARE(readBytes(mac.syncFolder() + u'/' + status).contains("last_action=pull"), error.isEmpty());
-        // A Dock that shows another layout is not taken for the shared one by the next automatic run.
-        if (!error.isEmpty() && fault != u"not back"_s)
-            QVERIFY(mac.run(Mode::Auto).kind() != Kind::InSync);
+        // The pulled layout is what the system serves, and stays in sync though the daemon writes its
+        // file late; a Dock that shows another layout is not taken for the shared one.
+        for (int run = 0; run < 2 && fault != u"not back"_s; ++run)
+            QCOMPARE(mac.run(Mode::Auto).kind() == Kind::InSync, error.isEmpty());
     }
 };
 
