@@ -9,6 +9,7 @@
 
 using namespace TestFiles;
 using TestDock::Shape;
+using Result = SyncEngine::Result;
 Q_DECLARE_METATYPE(TestDock::Shape)
 
 namespace {
@@ -128,32 +129,6 @@ private slots:
         QCOMPARE(m_mac->dockBytes(), kind == Kind::Pulled ? kShared : localBefore);
     }
 
-    void pushWritesExactBytes()
-    {
-        QVERIFY(QDir().mkpath(folder()));
-        writeBytes(marker(), {});
-        writeBytes(file("conflict-Other.txt"), {});
-        m_mac->writeDock(kLocal, 1741356309.25);
-        QCOMPARE(m_mac->run(Mode::Push), SyncEngine::Result::pushed());
-
-        QCOMPARE(readBytes(file("com.apple.dock.plist")), kLocal);
-        QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), 1741356309.25);
-        // The three lines every Mac reads, then the pushed Dock's identity and, for a first push, no history.
-        QCOMPARE(readBytes(file("tandrill-meta.txt")),
-                 "mtime=1741356309\nhost=Lab's MacBook Pro\nupdated=2025-03-07 14:05:09\ndock="_ba +
-                     DockLayout::parse(TestDock::marker(kLocal))->identity() + "\nhistory="_ba);
-        QCOMPARE(readBytes(status()), QByteArray("hostname=Lab's MacBook Pro\nlast_action=push\n"
-                                                 "last_time=2025-03-07 14:05:09\nlast_pulled=1741356309"));
-        QCOMPARE(readBytes(ownLog()),
-                 QByteArray("[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Sende lokales Dock nach Dock Sync "
-                            "\xe2\x80\xa6\n[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Erfolgreich hochgeladen\n"));
-        QCOMPARE(m_mac->backups(), QStringList{u"com.apple.dock.20250307_140509.plist"_s});
-        QVERIFY(!QFileInfo::exists(marker()) && QFileInfo::exists(file("conflict-Other.txt")));
-        QCOMPARE(m_mac->dockRestarts(), 0);
-        // Its own push is in sync afterwards, despite the fraction of a second.
-        QCOMPARE(m_mac->run(Mode::Auto), SyncEngine::Result::inSync());
-    }
-
     // A refused run changes nothing, spends no backup, and names a shared file it cannot read now.
     void refusals_data()
     {
@@ -229,44 +204,58 @@ private slots:
         QCOMPARE(m_mac->dockRestarts(), 0);
     }
 
-    // A pull backs the local Dock up first, then applies the copy with the time the meta file records.
-    void pullBacksUpThenAppliesTheRecordedTime_data()
+    // What a push or a pull over another Mac's push writes, byte for byte: this Mac's conflict marker
+    // goes, another's stays. A pull backs the local Dock up first, then applies the copy with the time
+    // the meta file records.
+    void writesExactBytes_data()
     {
-        QTest::addColumn<QByteArray>("meta"); // no meta file when null
-        QTest::addColumn<double>("applied");  // the copy's own time is 1741356999.5
+        QTest::addColumn<QByteArray>("meta"); // of the pulled push; a push when empty
+        QTest::addColumn<QByteArray>("copy"); // in the folder afterwards
+        QTest::addColumn<double>("applied");  // the local Dock's time afterwards; a pulled copy's own is 1741356999.5
         QTest::addColumn<QByteArray>("lastPulled");
-        QTest::addColumn<QByteArray>("copy");
         const QByteArray meta = "mtime=1741356400\nhost=Other";
-        QTest::newRow("newer copy takes the recorded time") << meta << 1741356400.0 << "1741356400"_ba << kShared;
-        QTest::newRow("same layout: the Dock keeps running") << meta << 1741356400.0 << "1741356400"_ba << kLocal;
-        QTest::newRow("meta mtime not a number") << "mtime=nan"_ba << 1741356999.5 << "0"_ba << kShared;
+        QTest::newRow("push") << ""_ba << kLocal << 1741356309.25 << "1741356309"_ba;
+        QTest::newRow("pull: newer copy takes the recorded time") << meta << kShared << 1741356400.0 << "1741356400"_ba;
+        QTest::newRow("pull: same layout, the Dock keeps running") << meta << kLocal << 1741356400.0 << "1741356400"_ba;
+        QTest::newRow("pull: meta mtime not a number") << "mtime=nan"_ba << kShared << 1741356999.5 << "0"_ba;
     }
-    void pullBacksUpThenAppliesTheRecordedTime()
+    void writesExactBytes()
     {
-        const double sharedTime = 1741356999.5;
         QFETCH(QByteArray, meta);
+        QFETCH(QByteArray, copy);
         QFETCH(double, applied);
         QFETCH(QByteArray, lastPulled);
-        QFETCH(QByteArray, copy);
+        const bool push = meta.isEmpty();
         prepareOtherPush();
-        QFile::remove(file("tandrill-meta.txt"));
-        if (!meta.isNull())
+        if (!push) {
             writeBytes(file("tandrill-meta.txt"), meta);
-        writeFile(file("com.apple.dock.plist"), copy, sharedTime);
+            writeFile(file("com.apple.dock.plist"), copy, 1741356999.5);
+        }
         m_mac->writeDock(kLocal, 1741356309.25);
 
-        QCOMPARE(m_mac->run(Mode::Pull), SyncEngine::Result::pulled());
+        QCOMPARE(m_mac->run(push ? Mode::Push : Mode::Pull), push ? Result::pushed() : Result::pulled());
+        QCOMPARE(readBytes(file("com.apple.dock.plist")), copy);
+        QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), push ? 1741356309.25 : 1741356999.5);
         QCOMPARE(m_mac->dockBytes(), copy);
         QCOMPARE(m_mac->dockMTime(), applied);
         QCOMPARE(m_mac->dockRestarts(), copy == kLocal ? 0 : 1);
-        QCOMPARE(m_mac->backups(), QStringList{u"com.apple.dock.20250307_140509_vor_pull.plist"_s});
-        QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), kLocal);
-        QCOMPARE(readBytes(status()),
-                 "hostname=Lab's MacBook Pro\nlast_action=pull\nlast_time=2025-03-07 14:05:09\nlast_pulled=" +
-                     lastPulled);
-        QVERIFY(!QFileInfo::exists(marker()));
-        QVERIFY(QFileInfo::exists(file("conflict-Other.txt")));
-        QCOMPARE(SafeFile::modificationTime(file("com.apple.dock.plist")), sharedTime);
+        const QString backup = u"com.apple.dock.20250307_140509%1.plist"_s.arg(push ? u""_s : u"_vor_pull"_s);
+        QCOMPARE(m_mac->backups(), QStringList{backup});
+        QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + backup), kLocal);
+        QCOMPARE(readBytes(status()), "hostname=Lab's MacBook Pro\nlast_action="_ba + (push ? "push" : "pull") +
+                                          "\nlast_time=2025-03-07 14:05:09\nlast_pulled=" + lastPulled);
+        QVERIFY(!QFileInfo::exists(marker()) && QFileInfo::exists(file("conflict-Other.txt")));
+        if (!push)
+            return;
+        // The three lines every Mac reads, then the pushed Dock's identity and the identities it builds
+        // on: none, as the push it replaced named none.
+        QCOMPARE(readBytes(file("tandrill-meta.txt")),
+                 "mtime=1741356309\nhost=Lab's MacBook Pro\nupdated=2025-03-07 14:05:09\ndock="_ba +
+                     DockLayout::parse(TestDock::marker(kLocal))->identity() + "\nhistory="_ba);
+        QCOMPARE(readBytes(ownLog()),
+                 QByteArray("[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Sende lokales Dock nach Dock Sync "
+                            "\xe2\x80\xa6\n[2025-03-07 14:05:09] [Lab's MacBook Pro] PUSH: Erfolgreich hochgeladen\n"));
+        QCOMPARE(m_mac->run(Mode::Auto), Result::inSync()); // its own push, despite the fraction of a second
     }
 
     // A pull keeps this Mac's bookkeeping (and own look), points folders into this home, drops bookmarks.
@@ -330,7 +319,7 @@ private slots:
         m_mac->writeDock(withTileSize(36, true), 2000.25);
         QCOMPARE(small(), SyncEngine::Result::pushed());
         const auto shared = DockLayout::parse(readBytes(file("com.apple.dock.plist")));
-        QCOMPARE(shared->settings.value(u"tilesize"_s), DockLayout::parse(withTileSize(64))->settings[u"tilesize"_s]);
+        QCOMPARE(shared->settings, DockLayout::parse(withTileSize(64))->settings); // the shared look
         QCOMPARE(large.run(Mode::Auto), SyncEngine::Result::pulled());
         QVERIFY(*DockLayout::parse(large.dockBytes()) == *DockLayout::parse(withTileSize(64, true)));
         QCOMPARE(small(), SyncEngine::Result::inSync());
@@ -520,7 +509,7 @@ private slots:
             {".status-Evicted.txt.icloud", "stub"}}; // the cloud took the file, the Mac is still there
         for (const auto &[name, bytes] : files)
             writeBytes(file(name), bytes);
-        QVERIFY(makeFifo(file("status-fifo.txt")));
+        QVERIFY(place(file("status-fifo.txt"), u"FIFO"_s));
         const auto hosts = readHostRegistry(folder(), u"zeta"_s);
         QVERIFY(hosts.has_value());
         QStringList names;
