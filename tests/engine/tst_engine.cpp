@@ -556,8 +556,6 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("winner");
         const auto s = [](const char *steps) { return QString::fromLatin1(steps).split(u','); };
-        QTest::newRow("push, then auto pull; no ping-pong")
-            << s("A edit,A auto=pushed,B auto=pulled,A auto=inSync") << "A1"_ba;
         QTest::newRow("copy arrives with a newer time") << s("A edit,A push=pushed,touch,B auto=pulled") << "A1"_ba;
         QTest::newRow("three Macs follow the newest")
             << s("A edit,A auto=pushed,B auto=pulled,C auto=pulled,C edit,C auto=pushed,A auto=pulled,B auto=pulled")
