@@ -258,16 +258,9 @@ private slots:
         QCOMPARE(m_mac->run(Mode::Auto), Result::inSync()); // its own push, despite the fraction of a second
     }
 
-    // A pull keeps this Mac's bookkeeping (and own look), points folders into this home, drops bookmarks.
-    void pullMakesTheDockThisMacs_data()
-    {
-        QTest::addColumn<bool>("sameLook");
-        QTest::newRow("same look on all Macs") << true;
-        QTest::newRow("own look") << false;
-    }
+    // A pull keeps this Mac's bookkeeping, points folders into this home, drops bookmarks.
     void pullMakesTheDockThisMacs()
     {
-        QFETCH(bool, sameLook);
         Shape sharedShape = TestDock::realistic(u"en"_s, u"anna"_s);
         sharedShape.settings.insert(u"tilesize"_s, 64);
         const QByteArray shared = TestDock::build(sharedShape);
@@ -278,16 +271,10 @@ private slots:
         prepareOtherPush();
         writeFile(file("com.apple.dock.plist"), shared, 1741356400.5);
         m_mac->writeDock(before, 1741356309.25);
-        EngineServices services = m_mac->services();
-        services.sameLookOnAllMacs = sameLook;
-        QCOMPARE(SyncEngine(folder(), kHost, services).run(Mode::Pull), SyncEngine::Result::pulled());
+        QCOMPARE(m_mac->run(Mode::Pull), SyncEngine::Result::pulled());
 
         const QByteArray applied = m_mac->dockBytes();
-        const auto layout = DockLayout::parse(applied, m_mac->home());
-        const auto expected = DockLayout::parse(shared, m_mac->home());
-        QVERIFY(layout->withoutLook() == expected->withoutLook());
-        QCOMPARE(layout->settings.value(u"tilesize"_s),
-                 DockLayout::parse(sameLook ? shared : before)->settings[u"tilesize"_s]);
+        QVERIFY(*DockLayout::parse(applied, m_mac->home()) == *DockLayout::parse(shared, m_mac->home()));
         for (const QString &key : DockLayout::volatileKeys())
             QCOMPARE(TestDock::topLevelValue(applied, key), TestDock::topLevelValue(before, key));
         const QByteArray folders = TestDock::topLevelValue(applied, u"persistent-others"_s);
@@ -296,7 +283,8 @@ private slots:
         QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), before);
     }
 
-    // A Mac that keeps its own look is in sync with another tile size and shares with the shared look.
+    // A Mac that keeps its own look is in sync with another tile size, shares with the shared look and
+    // pulls keeping its own.
     void ownLookStaysOnThisMac()
     {
         const auto withTileSize = [](int size, bool withoutSecondApp = false) {
@@ -323,6 +311,10 @@ private slots:
         QCOMPARE(large.run(Mode::Auto), SyncEngine::Result::pulled());
         QVERIFY(*DockLayout::parse(large.dockBytes()) == *DockLayout::parse(withTileSize(64, true)));
         QCOMPARE(small(), SyncEngine::Result::inSync());
+        large.writeDock(withTileSize(64), 3000.25);
+        QCOMPARE(large.run(Mode::Auto), SyncEngine::Result::pushed());
+        QCOMPARE(small(), SyncEngine::Result::pulled());
+        QVERIFY(*DockLayout::parse(m_mac->dockBytes()) == *DockLayout::parse(withTileSize(36)));
     }
 
     // This Mac's own log: at most 500 lines, always whole lines, none from before the log was cleared.
