@@ -283,40 +283,6 @@ private slots:
         QCOMPARE(readBytes(m_mac->backupsDirectory() + u'/' + m_mac->backups().constFirst()), before);
     }
 
-    // A Mac that keeps its own look is in sync with another tile size, shares with the shared look and
-    // pulls keeping its own.
-    void ownLookStaysOnThisMac()
-    {
-        const auto withTileSize = [](int size, bool withoutSecondApp = false) {
-            Shape shape = TestDock::realistic(u"en"_s, u"anna"_s);
-            shape.settings.insert(u"tilesize"_s, size);
-            if (withoutSecondApp)
-                shape.apps.removeAt(1);
-            return TestDock::build(shape);
-        };
-        SimulatedMac large(u"iMac"_s, folder(), m_root->path());
-        large.writeDock(withTileSize(64), 1000.25);
-        QCOMPARE(large.run(Mode::Push), SyncEngine::Result::pushed());
-        m_mac->writeDock(withTileSize(36), 1000.25);
-        EngineServices services = m_mac->services();
-        services.sameLookOnAllMacs = false;
-        const auto small = [&] { return SyncEngine(folder(), kHost, services).run(Mode::Auto); };
-        QCOMPARE(small(), SyncEngine::Result::inSync());
-        QCOMPARE(m_mac->dockRestarts(), 0);
-
-        m_mac->writeDock(withTileSize(36, true), 2000.25);
-        QCOMPARE(small(), SyncEngine::Result::pushed());
-        const auto shared = DockLayout::parse(readBytes(file("com.apple.dock.plist")));
-        QCOMPARE(shared->settings, DockLayout::parse(withTileSize(64))->settings); // the shared look
-        QCOMPARE(large.run(Mode::Auto), SyncEngine::Result::pulled());
-        QVERIFY(*DockLayout::parse(large.dockBytes()) == *DockLayout::parse(withTileSize(64, true)));
-        QCOMPARE(small(), SyncEngine::Result::inSync());
-        large.writeDock(withTileSize(64), 3000.25);
-        QCOMPARE(large.run(Mode::Auto), SyncEngine::Result::pushed());
-        QCOMPARE(small(), SyncEngine::Result::pulled());
-        QVERIFY(*DockLayout::parse(m_mac->dockBytes()) == *DockLayout::parse(withTileSize(36)));
-    }
-
     // This Mac's own log: at most 500 lines, always whole lines, none from before the log was cleared.
     void logWriter_data()
     {
@@ -513,30 +479,44 @@ private slots:
     }
 
     // Macs in other languages and accounts share one Dock: a change goes round, then nothing moves.
+    // The one that keeps its own look is in sync with another tile size, shares with the shared look
+    // and pulls keeping its own.
     void macsThatDifferSettle()
     {
+        const auto dock = [](const QString &language, const QString &account, int removed, int tileSize) {
+            Shape shape = TestDock::realistic(language, account);
+            shape.apps.remove(1, removed);
+            shape.settings.insert(u"tilesize"_s, tileSize);
+            return TestDock::build(shape);
+        };
         std::vector<std::unique_ptr<SimulatedMac>> macs;
         QList<SimulatedMac *> all;
         for (const auto &[language, account] :
              {std::pair{u"en"_s, u"anna"_s}, {u"de"_s, u"anna"_s}, {u"es"_s, u"anna.schmidt"_s}}) {
             macs.push_back(std::make_unique<SimulatedMac>(u"Mac "_s + language, folder(), m_root->path()));
-            macs.back()->writeDock(TestDock::build(TestDock::realistic(language, account)), 1000.25);
+            macs.back()->writeDock(dock(language, account, 0, language == u"es"_s ? 36 : 48), 1000.25);
             macs.back()->establish();
             macs.back()->dock().setRewritesOnRestart(true);
             macs.back()->dock().setLanguage(language);
             all.append(macs.back().get());
         }
+        all[2]->setSameLookOnAllMacs(false);
         QCOMPARE(all[0]->run(Mode::Push), SyncEngine::Result::pushed());
         int conflicts = 0;
         QVERIFY(settleMacs(all, 1, &conflicts));
-        Shape changed = TestDock::realistic(u"en"_s, u"anna"_s);
-        changed.apps.removeAt(1);
-        all[0]->writeDock(TestDock::build(changed), 5000.5);
-        QVERIFY(settleMacs(all, 3, &conflicts));
+        QCOMPARE(all[2]->dockRestarts(), 0);
+        for (const int removed : {1, 2}) { // a change on the Mac with its own look, then one on another
+            if (removed == 1)
+                all[2]->writeDock(dock(u"es"_s, u"anna.schmidt"_s, removed, 36), 5000.5);
+            else
+                all[0]->writeDock(dock(u"en"_s, u"anna"_s, removed, 48), 9000.5);
+            QVERIFY(settleMacs(all, 3, &conflicts));
+            for (const SimulatedMac *mac : all)
+                QVERIFY(*DockLayout::parse(mac->dockBytes(), mac->home()) ==
+                        *DockLayout::parse(dock(u"en"_s, u"anna"_s, removed, mac == all[2] ? 36 : 48)));
+        }
         QCOMPARE(conflicts, 0);
         QVERIFY(staysQuiet(all, 3));
-        for (const SimulatedMac *mac : all)
-            QVERIFY(*DockLayout::parse(mac->dockBytes(), mac->home()) == *DockLayout::parse(TestDock::build(changed)));
     }
 
     // Several Macs on one folder, all but a joining one in sync on "S0" first; then every Mac ends in

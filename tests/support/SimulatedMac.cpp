@@ -72,6 +72,7 @@ EngineServices SimulatedMac::services()
     services.notices = noticesTo(&m_notifier);
     services.dockPreferences = m_preferences ? m_preferences : &m_dock;
     services.machine = m_machine;
+    services.sameLookOnAllMacs = m_sameLook;
     if (m_now) // read at every call, so a test can move the wall clock of a running coordinator
         services.now = [this] { return *m_now; };
     return services;

@@ -81,6 +81,7 @@ public:
 
     void setNow(const QDateTime &now) { m_now = now; }
     void setMachine(const QString &machine) { m_machine = machine; }
+    void setSameLookOnAllMacs(bool same) { m_sameLook = same; }
 
 private:
     static inline int s_homes = 0;
@@ -93,6 +94,7 @@ private:
     DockPreferences *m_preferences = nullptr;
     std::optional<QDateTime> m_now;
     QString m_machine;
+    bool m_sameLook = true;
 };
 
 // Rounds of automatic syncs on every Mac, a conflict resolved by a pull, each after `beforeRound`
