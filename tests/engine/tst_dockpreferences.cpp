@@ -35,7 +35,6 @@ class TestDockPreferences : public QObject {
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<SimulatedMac> m_mac;
     std::unique_ptr<DockPreferences> m_preferences;
-    int m_restarts = 0;
 
 private slots:
     void initTestCase_data()
@@ -50,9 +49,7 @@ private slots:
         m_root = std::make_unique<QTemporaryDir>();
         m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, m_root->path() + u"/sync"_s, m_root->path());
         m_mac->writeDock(dockWith(u"Safari"_s), 1000);
-        m_restarts = 0;
-        m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()),
-                                                                        [this] { ++m_restarts; })
+        m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()), [] {})
                                         : createFileDockPreferences(m_mac->dockPath());
         m_mac->setDockPreferences(m_preferences.get());
     }

@@ -87,7 +87,6 @@ private slots:
         add("joining, meta file not arrived yet", 3000.25, none, none, Kind::Conflict, "copy");
         add("joining, meta file empty", 3000.25, "", none, Kind::Conflict);
         add("joining, meta file with CR LF", 3000.25, "mtime=1741356400\r\nhost=Other\r\n", none, Kind::Conflict);
-        add("joining, mtime=0", 3000.25, "mtime=0\nhost=Other", none, Kind::Conflict);
         add("joining, before 1970", 3000.25, "mtime=-86400\nhost=Other", none, Kind::Conflict);
         add("joining, copy is a link", 3000.25, "mtime=2500\nhost=Other", none, Kind::Error, "link");
     }
@@ -425,7 +424,6 @@ private slots:
         QFETCH(QString, hostname);
         QFETCH(QString, safe);
         QCOMPARE(SyncFormat::fileSafeName(hostname), safe);
-        QCOMPARE(SyncFormat::hostFileName(SyncFormat::kStatusPrefix, hostname), u"status-"_s + safe + u".txt"_s);
     }
 
     void numberRules_data()
