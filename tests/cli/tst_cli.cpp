@@ -39,12 +39,15 @@ private slots:
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("keys"); // of the object, or of an array's first element
+        QTest::addColumn<QString>("keys");       // of the object, or of an array's first element
+        QTest::addColumn<QByteArray>("german");  // in the plain output, the engine's German errors too
+        QTest::addColumn<QByteArray>("english"); // none of it in German
         const auto add = [](const char *command, const char *scenario, int exitCode, const char *result,
-                            const char *keys) {
+                            const char *keys, const char *german = "", const char *english = "") {
             QTest::addRow("%s %s", command, scenario)
                 << QString::fromLatin1(command) << QString::fromLatin1(scenario) << exitCode
-                << QString::fromLatin1(result) << QString::fromLatin1(keys);
+                << QString::fromLatin1(result) << QString::fromLatin1(keys) << QByteArray(german)
+                << QByteArray(english);
         };
         const char *outcome = "message:string notifications:array result:string";
         const char *failure = "message:string result:string";
@@ -54,14 +57,15 @@ private slots:
         const char *backup = "action:string name:string size:number taken:string";
         add("sync", "unknown command", 2, "", "");
         add("status", "empty host", 2, "", "");
-        add("push", "", 0, "pushed", outcome);
+        add("push", "", 0, "pushed", outcome, "hochgeladen", "uploaded");
         add("push", "no Dock", 1, "error", outcome);
-        add("pull", "", 1, "error", outcome);
-        add("pull", "pushed by B", 0, "pulled", outcome);
+        add("pull", "", 1, "error", outcome, "Keine gemeinsame", "No shared Dock");
+        add("pull", "pushed by B", 0, "pulled", outcome, "von iCloud geladen", "loaded from iCloud");
         add("auto", "pushed by A", 0, "inSync", outcome);
         add("auto", "conflict", 3, "conflict", outcome);
-        add("status", "", 0, "statusWritten", outcome);
-        add("hosts", "pushed by A", 0, "", "hostname:string isThisMac:bool lastAction:string lastTime:string");
+        add("status", "", 0, "statusWritten", outcome, "eingetragen", "registered");
+        add("hosts", "pushed by A", 0, "", "hostname:string isThisMac:bool lastAction:string lastTime:string",
+            "dieser Mac", "this Mac");
         add("hosts", "folder gone", 1, "error", failure);
         add("backups", "pushed by A", 0, "", backup);
         add("backups", "pushed, no folder chosen", 0, "", backup);
@@ -81,6 +85,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, result);
         QFETCH(QString, keys);
+        QFETCH(QByteArray, german);
+        QFETCH(QByteArray, english);
         QVERIFY(QDir().mkpath(folder()));
         SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
         if (scenario == u"no Dock"_s) {
@@ -107,26 +113,48 @@ private slots:
             QVERIFY(QDir(folder()).removeRecursively());
         }
         const bool chosen = !scenario.endsWith(u"no folder chosen"_s); // neither --folder nor the app's setting
-        const auto run = [&](const QStringList &arguments) {
-            if (scenario == u"empty host"_s)
-                return CliRunner(*m_mac).run(QStringList{u"--folder"_s, folder(), u"--host"_s, QString()} + arguments);
-            return chosen ? this->run(arguments)
-                          : CliRunner(*m_mac).run(QStringList{u"--host"_s, u"Mac A"_s} + arguments);
+        const auto run = [&](const QStringList &arguments, bool inEnglish = false) {
+            CliRunner runner(*m_mac); // LC_MESSAGES outranks LANG, LC_ALL both
+            runner.withLanguage(inEnglish ? u"de_DE.UTF-8"_s : u"C"_s,
+                                inEnglish ? u"LC_ALL=C"_s : u"LC_MESSAGES=de_DE.UTF-8"_s);
+            const QStringList host{u"--host"_s, scenario == u"empty host"_s ? QString() : m_mac->hostname()};
+            return runner.run((chosen ? QStringList{u"--folder"_s, folder()} + host : host) + arguments);
         };
+        QProcess dock; // a pull ends every process named "Dock": a stand-in of that name
+        if (command == u"pull"_s) {
+            QVERIFY(QFile::copy(u"/bin/sleep"_s, m_root->path() + u"/Dock"_s));
+            dock.start(m_root->path() + u"/Dock"_s, {u"600"_s});
+            QVERIFY(dock.waitForStarted());
+        }
         const QStringList before = entryNames(folder());
         const CliOutput plain = run(command.split(u' '));
         QCOMPARE(plain.exitCode, exitCode);
+        if (command == u"pull"_s) { // ended by a signal once pulled; untouched when there was nothing to pull
+            QCOMPARE(dock.waitForFinished(exitCode == 0 ? 60000 : 0) && dock.exitStatus() == QProcess::CrashExit,
+                     exitCode == 0);
+            QCOMPARE(m_mac->dockBytes(), exitCode == 0 ? "dock of B"_ba : "dock of A"_ba);
+            dock.kill();
+            dock.waitForFinished();
+        }
         if (exitCode == 2) { // a usage error does nothing and prints nothing on stdout
             QVERIFY(plain.out.isEmpty() && entryNames(folder()).isEmpty());
             return;
         }
         QCOMPARE(plain.err.isEmpty(), exitCode != 1); // a failure says why on stderr
+        const QByteArray shownInGerman = plain.out + plain.err;
+        QVERIFY2(shownInGerman.contains(german), shownInGerman.constData());
+        QVERIFY(command != u"status"_s || plain.out.count('\n') == 1); // one line to say it
+        const CliOutput inEnglish = english.isEmpty() ? CliOutput() : run(command.split(u' '), true);
+        const QByteArray shown = inEnglish.out + inEnglish.err;
+        QVERIFY2(english.isEmpty() || (shown.contains(english) && !shown.contains(german)), shown.constData());
         if (command == u"hosts"_s && exitCode == 0)
             QVERIFY(plain.out.startsWith("Mac A\t"));
         // Machine-readable: one JSON value on one line, nothing else.
         const CliOutput json = run(QStringList{u"--json"_s} + command.split(u' '));
         QCOMPARE(json.exitCode, exitCode);
         QCOMPARE(json.out.count('\n'), 1);
+        if (!english.isEmpty() && command != u"push"_s) // the same in every language; a push does it again
+            QCOMPARE(run(QStringList{u"--json"_s} + command.split(u' '), true).out, json.out);
         QJsonParseError error{};
         const QJsonDocument document = QJsonDocument::fromJson(json.out, &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
@@ -147,52 +175,6 @@ private slots:
                 QCOMPARE(document[u"appsRemoved"_s].toArray(), QJsonArray{u"dock of A"_s});
             }
         }
-    }
-
-    // Plain output in the environment's language, the engine's German errors too; JSON the same
-    // byte for byte in every language.
-    void plainOutputLanguage_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QByteArray>("german");  // in plain output with LANG=C LC_MESSAGES=de_DE.UTF-8
-        QTest::addColumn<QByteArray>("english"); // with LANG=de_DE.UTF-8 LC_ALL=C
-        const auto add = [](const char *command, const char *german, const char *english) {
-            QTest::newRow(command) << QString::fromLatin1(command).section(u',', 0, 0) << QByteArray(german)
-                                   << QByteArray(english);
-        };
-        add("push", "hochgeladen", "uploaded");
-        add("pull", "Keine gemeinsame", "No shared Dock");
-        add("pull, another Mac's Dock shared", "von iCloud geladen", "loaded from iCloud");
-        add("status", "eingetragen", "registered");
-        add("hosts", "dieser Mac", "this Mac");
-    }
-    void plainOutputLanguage()
-    {
-        QFETCH(QString, command);
-        QFETCH(QByteArray, german);
-        QFETCH(QByteArray, english);
-        QVERIFY(QDir().mkpath(folder()));
-        if (command == u"hosts"_s)
-            QCOMPARE(run({u"status"_s}).exitCode, 0);
-        if (QByteArray(QTest::currentDataTag()).contains("shared")) {
-            SimulatedMac other(u"iMac"_s, folder(), m_mac->home() + u"/.."_s);
-            other.writeDock("<the iMac's Dock>", 3000);
-            QCOMPARE(other.run(Mode::Push), SyncEngine::Result::pushed());
-        }
-        const QStringList arguments{u"--folder"_s, folder(), u"--host"_s, m_mac->hostname(), command};
-        QSet<QByteArray> json; // a second push would differ in what it does, not in its words
-        for (const bool de : {true, false}) {
-            CliRunner runner(*m_mac);
-            runner.withLanguage(de ? u"C"_s : u"de_DE.UTF-8"_s, de ? u"LC_MESSAGES=de_DE.UTF-8"_s : u"LC_ALL=C"_s);
-            const CliOutput plain = runner.run(arguments);
-            const QByteArray shown = plain.out + plain.err;
-            QVERIFY2(shown.contains(de ? german : english) && !shown.contains(de ? english : german),
-                     shown.constData());
-            QVERIFY(command != u"status"_s || plain.out.count('\n') == 1); // one line to say it
-            if (command != u"push"_s)
-                json.insert(runner.run(QStringList{u"--json"_s} + arguments).out);
-        }
-        QVERIFY(json.size() <= 1);
     }
 
     void backupsAndRestore()
@@ -218,26 +200,6 @@ private slots:
         QCOMPARE(m_mac->backups().filter(u"_vor_restore"_s).size(), 1);
         // The restored Dock is a local change: the next automatic run shares it.
         QCOMPARE(run({u"--json"_s, u"auto"_s}).json()[u"result"_s].toString(), u"pushed"_s);
-    }
-
-    void pullEndsTheDockProcess()
-    {
-        // A stand-in whose process name is exactly "Dock".
-        const QString standInPath = m_root->path() + u"/bin/Dock"_s;
-        QVERIFY(QDir().mkpath(m_root->path() + u"/bin"_s));
-        QVERIFY(QFile::copy(u"/bin/sleep"_s, standInPath));
-        QProcess standIn;
-        standIn.start(standInPath, {u"600"_s});
-        QVERIFY(standIn.waitForStarted());
-        SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
-        b.writeDock("dock of B", 1741356400.5);
-        QCOMPARE(run({u"pull"_s}).exitCode, 1); // nothing to pull: the Dock stays
-        QCOMPARE(run({u"push"_s}, &b).exitCode, 0);
-        QCOMPARE(standIn.state(), QProcess::Running);
-        QCOMPARE(run({u"pull"_s}).exitCode, 0);
-        QVERIFY(standIn.waitForFinished(60000));
-        QCOMPARE(standIn.exitStatus(), QProcess::CrashExit); // ended by a signal
-        QCOMPARE(m_mac->dockBytes(), "dock of B"_ba);
     }
 };
 

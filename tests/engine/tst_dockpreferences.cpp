@@ -5,7 +5,6 @@
 #include "platform/LoginItem.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -36,7 +35,6 @@ class TestDockPreferences : public QObject {
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<SimulatedMac> m_mac;
     std::unique_ptr<DockPreferences> m_preferences;
-    int m_restarts = 0;
 
 private slots:
     void initTestCase_data()
@@ -51,9 +49,7 @@ private slots:
         m_root = std::make_unique<QTemporaryDir>();
         m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, m_root->path() + u"/sync"_s, m_root->path());
         m_mac->writeDock(dockWith(u"Safari"_s), 1000);
-        m_restarts = 0;
-        m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()),
-                                                                        [this] { ++m_restarts; })
+        m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()), [] {})
                                         : createFileDockPreferences(m_mac->dockPath());
         m_mac->setDockPreferences(m_preferences.get());
     }
@@ -89,22 +85,6 @@ private slots:
         QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(refused ? before : applied));
         m_preferences->exportCurrent();
         QCOMPARE(m_mac->dockBytes(), refused ? before : applied);
-    }
-
-    // A pull applies through the system: the pulled layout is what the system then serves.
-    void pullAppliesThroughTheSystem()
-    {
-        SimulatedMac other(u"Mac B"_s, m_mac->syncFolder(), m_root->path());
-        other.writeDock(dockWith(u"Xcode"_s), 2000);
-        QCOMPARE(other.run(SyncEngine::Mode::Push).kind(), SyncEngine::Result::Kind::Pushed);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::Conflict);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Pull).kind(), SyncEngine::Result::Kind::Pulled);
-        const auto served = m_preferences->exportCurrent();
-        QVERIFY(served);
-        QVERIFY(DockLayout::parse(*served) == DockLayout::parse(dockWith(u"Xcode"_s)));
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
-        QCOMPARE(m_mac->run(SyncEngine::Mode::Auto).kind(), SyncEngine::Result::Kind::InSync);
-        QVERIFY(DockLayout::parse(m_mac->dockBytes()) == DockLayout::parse(*served));
     }
 };
 
@@ -166,9 +146,10 @@ private slots:
         QVERIFY(!mac.backups().filter(u"_vor_pull"_s).isEmpty());
         const QString status = SyncFormat::hostFileName(SyncFormat::kStatusPrefix, mac.hostname());
         QCOMPARE(readBytes(mac.syncFolder() + u'/' + status).contains("last_action=pull"), error.isEmpty());
-        // A Dock that shows another layout is not taken for the shared one by the next automatic run.
-        if (!error.isEmpty() && fault != u"not back"_s)
-            QVERIFY(mac.run(Mode::Auto).kind() != Kind::InSync);
+        // The pulled layout is what the system serves, and stays in sync though the daemon writes its
+        // file late; a Dock that shows another layout is not taken for the shared one.
+        for (int run = 0; run < 2 && fault != u"not back"_s; ++run)
+            QCOMPARE(mac.run(Mode::Auto).kind() == Kind::InSync, error.isEmpty());
     }
 };
 
@@ -186,10 +167,7 @@ private slots:
         const QString entry =
             QString::fromUtf8(readBytes(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                                         u"/autostart/tandrill.desktop"_s));
-        const QRegularExpressionMatch exec =
-            QRegularExpression(u"^Exec=(.*)$"_s, QRegularExpression::MultilineOption).match(entry);
-        QVERIFY2(exec.hasMatch(), qPrintable(entry));
-        const QStringList command = QProcess::splitCommand(exec.captured(1));
+        const QStringList command = QProcess::splitCommand(entry.section(u"\nExec="_s, 1).section(u'\n', 0, 0));
         QCOMPARE(command.value(0), QCoreApplication::applicationFilePath());
         QCOMPARE(launchedAsLoginItem(command), std::optional<bool>(true));
         QCOMPARE(launchedAsLoginItem({command.value(0)}), std::optional<bool>(false));

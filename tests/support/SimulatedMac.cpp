@@ -64,11 +64,6 @@ SimulatedMac::SimulatedMac(const QString &hostname, const QString &syncFolder, c
     QDir().mkpath(m_home + u"/Library/Preferences"_s);
 }
 
-QString SimulatedMac::dockPath() const
-{
-    return m_home + u"/Library/Preferences/com.apple.dock.plist"_s;
-}
-
 EngineServices SimulatedMac::services()
 {
     EngineServices services;
@@ -77,6 +72,7 @@ EngineServices SimulatedMac::services()
     services.notices = noticesTo(&m_notifier);
     services.dockPreferences = m_preferences ? m_preferences : &m_dock;
     services.machine = m_machine;
+    services.sameLookOnAllMacs = m_sameLook;
     if (m_now) // read at every call, so a test can move the wall clock of a running coordinator
         services.now = [this] { return *m_now; };
     return services;
@@ -92,11 +88,6 @@ SyncEngine SimulatedMac::engine()
     return SyncEngine(m_syncFolder, m_hostname, explicitFolder);
 }
 
-SyncEngine::Result SimulatedMac::run(SyncEngine::Mode mode)
-{
-    return engine().run(mode);
-}
-
 void SimulatedMac::establish()
 {
     QDir().mkpath(m_syncFolder);
@@ -109,21 +100,6 @@ void SimulatedMac::writeDock(const QByteArray &bytes, std::optional<double> mtim
     writeBytes(dockPath(), bytes);
     if (mtime)
         SafeFile::setModificationTime(dockPath(), *mtime);
-}
-
-QByteArray SimulatedMac::dockBytes() const
-{
-    return readBytes(dockPath());
-}
-
-double SimulatedMac::dockMTime() const
-{
-    return SafeFile::modificationTime(dockPath()).value_or(0);
-}
-
-QStringList SimulatedMac::backups() const
-{
-    return QDir(m_backups).entryList(QDir::Files, QDir::Name);
 }
 
 bool settleMacs(const QList<SimulatedMac *> &macs, int maxRounds, int *conflicts,

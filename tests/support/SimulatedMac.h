@@ -1,16 +1,23 @@
 #pragma once
 
+#include "SafeFile.h"
 #include "SyncEngine.h"
 #include "platform/DockPreferences.h"
 #include "platform/Notifier.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QMutex>
 #include <QStringList>
 
 #include <atomic>
 #include <functional>
 #include <optional>
+
+// A regular file whole, else empty; a Dock that stands for a name reads as that name, and that
+// name written to a file named like the Dock writes that Dock.
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
 
 class RecordingNotifier final : public Notifier {
 public:
@@ -51,22 +58,22 @@ public:
     QString syncFolder() const { return m_syncFolder; }
     void setSyncFolder(const QString &folder) { m_syncFolder = folder; }
     QString home() const { return m_home; }
-    QString dockPath() const;
+    QString dockPath() const { return m_home + QLatin1String("/Library/Preferences/com.apple.dock.plist"); }
     QString backupsDirectory() const { return m_backups; }
 
     EngineServices services();
     SyncEngine engine();
-    SyncEngine::Result run(SyncEngine::Mode mode);
+    SyncEngine::Result run(SyncEngine::Mode mode) { return engine().run(mode); }
     // Records that this Mac agreed with the folder when its Dock was written: no longer a joining Mac.
     void establish();
 
     // Bytes that are not a property list stand for a Dock of that name (TestDock::marker), and
     // dockBytes() gives the name back, so a test can follow which Dock went where.
     void writeDock(const QByteArray &bytes, std::optional<double> mtime = std::nullopt);
-    QByteArray dockBytes() const;
-    double dockMTime() const;
+    QByteArray dockBytes() const { return readBytes(dockPath()); }
+    double dockMTime() const { return SafeFile::modificationTime(dockPath()).value_or(0); }
 
-    QStringList backups() const; // file names, sorted
+    QStringList backups() const { return QDir(m_backups).entryList(QDir::Files, QDir::Name); } // sorted
     RecordingNotifier &notifier() { return m_notifier; }
     int dockRestarts() const { return m_dock.restarts(); }
     SimulatedDock &dock() { return m_dock; }
@@ -74,6 +81,7 @@ public:
 
     void setNow(const QDateTime &now) { m_now = now; }
     void setMachine(const QString &machine) { m_machine = machine; }
+    void setSameLookOnAllMacs(bool same) { m_sameLook = same; }
 
 private:
     static inline int s_homes = 0;
@@ -86,6 +94,7 @@ private:
     DockPreferences *m_preferences = nullptr;
     std::optional<QDateTime> m_now;
     QString m_machine;
+    bool m_sameLook = true;
 };
 
 // Rounds of automatic syncs on every Mac, a conflict resolved by a pull, each after `beforeRound`
@@ -94,8 +103,3 @@ bool settleMacs(const QList<SimulatedMac *> &macs, int maxRounds, int *conflicts
                 const std::function<bool()> &beforeRound = {});
 // Once settled, `rounds` more rounds restart no Dock and back nothing up.
 bool staysQuiet(const QList<SimulatedMac *> &macs, int rounds, const std::function<bool()> &beforeRound = {});
-
-// A regular file whole, else empty; a Dock that stands for a name reads as that name, and that
-// name written to a file named like the Dock writes that Dock.
-QByteArray readBytes(const QString &path);
-void writeBytes(const QString &path, const QByteArray &bytes);

@@ -27,20 +27,14 @@ plist_t fromVariant(const QVariant &value)
     return plist_new_string(value.toString().toUtf8().constData());
 }
 
-QByteArray bookmark(const QString &path, int generation)
-{
-    // Bookmark data is opaque to everyone but the system; its bytes change with every refresh.
-    QByteArray data = "book\0\0\0\0mark" + path.toUtf8();
-    data.append(QByteArray(400, static_cast<char>('a' + generation % 26)));
-    return data;
-}
-
 void setVolatileTileKeys(plist_t tile, plist_t tileData, int generation, int index)
 {
     plist_dict_set_item(tile, "GUID", plist_new_uint(static_cast<uint64_t>(1'000'000 * generation + index)));
     if (!tileData)
         return;
-    const QByteArray book = bookmark(QString::number(index), generation);
+    // Bookmark data is opaque to everyone but the system; its bytes change with every refresh.
+    const QByteArray book =
+        "book\0\0\0\0mark" + QByteArray::number(index) + QByteArray(400, char('a' + generation % 26));
     plist_dict_set_item(tileData, "book", plist_new_data(book.constData(), static_cast<uint64_t>(book.size())));
     plist_dict_set_item(tileData, "file-mod-date", plist_new_uint(static_cast<uint64_t>(3'700'000'000 + generation)));
     plist_dict_set_item(tileData, "parent-mod-date", plist_new_uint(static_cast<uint64_t>(3'600'000'000 + generation)));

@@ -35,11 +35,6 @@ void writeFile(const QString &path, const QByteArray &bytes, double mtime)
         qFatal("cannot set the modification time of %s", qPrintable(path));
 }
 
-bool makeFifo(const QString &path)
-{
-    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-}
-
 bool place(const QString &path, const QString &kind)
 {
     QDir(path).removeRecursively();
@@ -49,7 +44,7 @@ bool place(const QString &path, const QString &kind)
     else if (kind == QLatin1String("directory"))
         return QDir().mkpath(path);
     else if (kind == QLatin1String("FIFO"))
-        return makeFifo(path);
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
     else if (kind == QLatin1String("dangling link"))
         return QFile::link(path + QLatin1String(".gone"), path);
     else if (kind == QLatin1String("iCloud stub")) // evicted before macOS 14: only the stub is left

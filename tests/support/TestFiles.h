@@ -14,7 +14,6 @@ QStringList entryNames(const QString &directory);
 QStringList logMessages(const QString &logFilePath);
 
 void writeFile(const QString &path, const QByteArray &bytes, double mtime);
-bool makeFifo(const QString &path);
 
 // Puts "missing", "empty", "directory", "FIFO", "dangling link", "iCloud stub", "not a Dock" or
 // "over 16 MiB" at path; false when it could not.
