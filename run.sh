@@ -11,6 +11,10 @@ if [[ -d build/bin/Tandrill.app ]]; then
     exec build/bin/Tandrill.app/Contents/MacOS/Tandrill "$@"
 fi
 if [[ -x build/bin/tandrill ]]; then
+    # The session's Dock, kept running as launchd keeps a Mac's; it ends with Tandrill.
+    if [[ -x build/bin/tandrill-dock ]] && ! pgrep -x -u "$(id -u)" Dock > /dev/null 2>&1; then
+        build/bin/tandrill-dock --with-parent &
+    fi
     exec build/bin/tandrill "$@"
 fi
 if [[ $# -eq 0 ]]; then

@@ -7,9 +7,9 @@ purpose="${1:-build}"
 
 debian_build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
               libplist-dev libgl-dev libxkbcommon-dev qt6-qpa-plugins fonts-noto-color-emoji
-              qt6-translations-l10n)
+              qt6-translations-l10n procps)
 debian_test=(desktop-file-utils dbus dbus-x11 xvfb xauth unison libbenchmark-dev clang libclang-rt-dev
-             python3 procps trayer dunst xdotool x11-utils syncthing llvm)
+             python3 trayer dunst xdotool x11-utils syncthing llvm)
 
 if [[ "$(uname -s)" == "Darwin" ]]; then
     command -v brew >/dev/null || { echo "Homebrew is needed: https://brew.sh" >&2; exit 1; }

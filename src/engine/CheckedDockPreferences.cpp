@@ -33,7 +33,7 @@ public:
     {
         const QList<qint64> before = m_watch.dockProcesses();
         m_inner->restartDock();
-        // Where no Dock ran or nothing starts it again (Linux), there is nothing to wait for.
+        // Where no Dock ran or nothing starts it again, there is nothing to wait for.
         if (!before.isEmpty() && !waitForNewDock(before))
             return QStringLiteral("Das Dock ist nach dem Neustart nicht wieder gestartet (%1 s gewartet)")
                 .arg(m_watch.timeoutMs / 1000);

@@ -35,7 +35,7 @@ public:
 };
 
 // The process ids of this user's Dock processes that the system starts again once ended (launchd
-// on macOS), for watching a restart come back. None on Linux: nothing starts the stand-in again.
+// on macOS, tandrill-dock on Linux), for watching a restart come back.
 QList<qint64> relaunchedDockProcesses();
 
 // SIGTERM to every process of this user named "Dock", as `killall Dock` does; launchd starts the
