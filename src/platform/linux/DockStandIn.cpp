@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -28,13 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void requestStop(int)
-{
-    g_stop = 1;
-}
 
 // The counter one higher and a new stamp; everything else, the order of the keys included, stays.
 // None for what is not a Dock's dictionary: that file is left as it is.
@@ -58,9 +50,10 @@ std::optional<QByteArray> renewBookkeeping(const QByteArray &bytes)
 {
     ::prctl(PR_SET_NAME, "Dock");
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
-    ::usleep(300'000); // a Dock writes its file a moment after it started, not at once
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr); // ended by the first SIGTERM, as the Dock is
+    ::usleep(300'000);                          // a Dock writes its file a moment after it started, not at once
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
@@ -90,12 +83,12 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    // Signals interrupt the wait below instead of restarting it.
-    struct sigaction stop = {};
-    stop.sa_handler = requestStop;
-    sigemptyset(&stop.sa_mask);
-    ::sigaction(SIGTERM, &stop, nullptr);
-    ::sigaction(SIGINT, &stop, nullptr);
+    // The signals that matter are taken one at a time where this waits for them, never in between.
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (const int each : {SIGTERM, SIGINT, SIGCHLD})
+        sigaddset(&watched, each);
+    ::sigprocmask(SIG_BLOCK, &watched, nullptr);
     if (withParent) {
         const pid_t parent = ::getppid();
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -103,7 +96,7 @@ int main(int argc, char *argv[])
             return 0; // the parent ended before the signal was asked for
     }
 
-    while (!g_stop) {
+    for (;;) {
         const pid_t dock = ::fork();
         if (dock < 0) {
             std::perror("tandrill-dock: fork");
@@ -111,14 +104,21 @@ int main(int argc, char *argv[])
         }
         if (dock == 0)
             runDock(path);
-        int status = 0;
-        while (::waitpid(dock, &status, 0) < 0 && errno == EINTR) {
-            if (g_stop)
+        int taken = 0;
+        while (taken != SIGCHLD || ::waitpid(dock, nullptr, WNOHANG) == 0) {
+            taken = ::sigwaitinfo(&watched, nullptr);
+            if (taken == SIGTERM || taken == SIGINT) {
                 ::kill(dock, SIGTERM);
+                ::waitpid(dock, nullptr, 0);
+                return 0;
+            }
         }
         // launchd waits a moment before it starts an ended Dock again; so does this.
-        for (int slept = 0; slept < 5 && !g_stop; ++slept)
-            ::usleep(100'000);
+        const timespec pause{0, 500'000'000};
+        for (taken = 0; taken != -1;) {
+            taken = ::sigtimedwait(&watched, nullptr, &pause);
+            if (taken == SIGTERM || taken == SIGINT)
+                return 0;
+        }
     }
-    return 0;
 }
