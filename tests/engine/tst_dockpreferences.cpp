@@ -79,12 +79,19 @@ private slots:
         const auto healed = qScopeGuard([] { SafeFile::setFaultInjector({}); });
         const bool refused = (applied.isEmpty() && throughDefaults) || diskFails;
         QCOMPARE(m_preferences->import(applied).has_value(), refused);
-        // Copied behind the daemon's back: it serves, and later writes back, what it holds.
+        // Copied behind the daemon's back: it serves, and later writes back, what it holds; a push
+        // shares what the system serves, not the file.
         if (throughDefaults && !refused)
             writeBytes(m_mac->dockPath(), dockWith(u"Behind"_s));
-        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(refused ? before : applied));
+        SafeFile::setFaultInjector({});
+        const QByteArray kept = refused ? before : applied;
+        if (!kept.isEmpty()) {
+            QCOMPARE(m_mac->run(SyncEngine::Mode::Push).kind(), Kind::Pushed);
+            QCOMPARE(readBytes(m_mac->syncFolder() + u"/com.apple.dock.plist"_s), kept);
+        }
+        QCOMPARE(m_preferences->exportCurrent(), std::optional<QByteArray>(kept));
         m_preferences->exportCurrent();
-        QCOMPARE(m_mac->dockBytes(), refused ? before : applied);
+        QCOMPARE(m_mac->dockBytes(), kept);
     }
 };
 
