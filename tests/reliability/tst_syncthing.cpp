@@ -3,10 +3,10 @@
 // one it was built on, or the Mac that made it was shown a conflict: nothing is lost in silence.
 #include "ChangeWatcher.h"
 #include "CoordinatorHarness.h"
+#include "MacGroup.h"
 #include "Scheduler.h"
 #include "SharedLog.h"
 #include "SyncthingHub.h"
-#include "TestCommon.h"
 
 namespace {
 
@@ -22,26 +22,22 @@ using Steps = QList<Step>;
 
 const QStringList kNames{u"Mac A"_s, u"Mac B"_s, u"Lab's Mac mini"_s};
 
-// The three Macs, the Syncthing instances between them, and who changed what.
-class Group {
+// The three Macs and the Syncthing instances between them.
+class Group : public MacGroup {
 public:
     explicit Group(const QString &root)
-        : m_root(root), m_hub(root), m_clock(double(QDateTime::currentSecsSinceEpoch() - 10 * 24 * 3600))
+        : MacGroup([this] { return m_hub.waitUntilInSync(); }), m_root(root), m_hub(root)
     {}
 
     bool start()
     {
         if (!m_hub.start(int(kNames.size())))
             return false;
-        for (int i = 0; i < m_hub.size(); ++i) {
-            m_macs.push_back(std::make_unique<SimulatedMac>(kNames[i], m_hub.replica(i), m_root));
-            m_macs.back()->dock().setRewritesOnRestart(true);
-            m_all.append(m_macs.back().get());
-        }
+        for (int i = 0; i < m_hub.size(); ++i)
+            add(kNames[i], m_hub.replica(i), m_root);
         return true;
     }
     SyncthingHub &hub() { return m_hub; }
-    SimulatedMac &mac(int index) { return *m_macs[size_t(index)]; }
 
     // Mac A shares the first Dock; each member takes it as the user would when joining (a pull).
     bool startInSync(const QList<int> &members)
@@ -52,100 +48,17 @@ public:
         for (int i : members) {
             if (i == 0)
                 continue;
-            mac(i).writeDock("factory Dock of " + mac(i).hostname().toUtf8(), tick());
+            give(i, "factory Dock of " + mac(i).hostname().toUtf8());
             if (run(i, Mode::Pull) != Kind::Pulled)
                 return false;
         }
         return settle(2, members);
     }
-
-    // A change of a Mac's Dock, a minute after the previous one. It builds on the Dock the Mac held.
-    void edit(int index, const QByteArray &dock)
-    {
-        const QByteArray before = mac(index).dockBytes();
-        m_basis[dock] = m_basis[before];
-        m_basis[dock].insert(before);
-        mac(index).writeDock(dock, tick());
-        m_changes.push_back({index, dock});
-    }
     static QByteArray change(int index) { return kNames[index].toUtf8() + "'s change"; }
-    Kind run(int index, Mode mode = Mode::Auto)
-    {
-        const Kind kind = mac(index).run(mode).kind();
-        if (kind == Kind::Conflict)
-            flag(index);
-        return kind;
-    }
-
-    // Rounds of automatic runs, one Mac at a time on a folder the service has brought in step; a
-    // conflict is resolved as the user would, by taking the shared Dock. True once a whole round
-    // finds every Mac in sync.
-    bool settle(int maxRounds, const QList<int> &macs = {0, 1, 2})
-    {
-        for (int round = 0; round < maxRounds; ++round) {
-            bool allInSync = true;
-            for (int i : macs) {
-                if (!m_hub.waitUntilInSync())
-                    return false;
-                int conflicts = 0;
-                allInSync = settleMacs({&mac(i)}, 1, &conflicts) && allInSync;
-                if (conflicts > 0)
-                    flag(i);
-            }
-            if (allInSync)
-                return true;
-        }
-        return false;
-    }
-    bool quiet(int rounds)
-    {
-        return staysQuiet(m_all, rounds, [this] { return m_hub.waitUntilInSync(); });
-    }
-
-    // The changes that are neither the Dock every Mac holds nor one it was built on, though the Mac
-    // that made them was not shown a conflict after making them.
-    QStringList silentlyLost() const
-    {
-        QStringList lost;
-        const QByteArray final = m_all.first()->dockBytes();
-        const bool allEqual =
-            std::all_of(m_all.begin(), m_all.end(), [&](SimulatedMac *m) { return m->dockBytes() == final; });
-        for (const Change &change : m_changes) {
-            const bool kept = allEqual && (change.dock == final || m_basis.value(final).contains(change.dock));
-            if (!kept && !change.flagged)
-                lost.append(u"%1's \"%2\""_s.arg(kNames[change.mac], QString::fromUtf8(change.dock)));
-        }
-        return lost;
-    }
-    QString docks() const
-    {
-        QStringList docks;
-        for (SimulatedMac *m : m_all)
-            docks.append(m->hostname() + u": "_s + QString::fromUtf8(m->dockBytes()));
-        return docks.join(u", "_s);
-    }
 
 private:
-    double tick() { return m_clock += 60; }
-
     QString m_root;
     SyncthingHub m_hub;
-    std::vector<std::unique_ptr<SimulatedMac>> m_macs;
-    QList<SimulatedMac *> m_all;
-    struct Change {
-        int mac;
-        QByteArray dock;
-        bool flagged = false; // a conflict was shown on its Mac after it was made
-    };
-    void flag(int index)
-    {
-        for (Change &change : m_changes)
-            change.flagged = change.flagged || change.mac == index;
-    }
-
-    std::vector<Change> m_changes;
-    QHash<QByteArray, QSet<QByteArray>> m_basis; // the Docks a Dock was built on
-    double m_clock;
 };
 
 } // namespace
