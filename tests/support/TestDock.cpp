@@ -1,21 +1,16 @@
 #include "TestDock.h"
 
+#include "DockPlist.h"
+
 #include <QMap>
 #include <QUrl>
 
-#include <plist/plist.h>
-
-#include <memory>
-
 using namespace Qt::StringLiterals;
+using DockPlist::item;
+using Node = DockPlist::Ptr;
 
 namespace TestDock {
 namespace {
-
-struct Free {
-    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using Node = std::unique_ptr<void, Free>;
 
 // Settings and tile options the tests use: flags, numbers and text.
 plist_t fromVariant(const QVariant &value)
@@ -75,28 +70,19 @@ plist_t tileNode(const Tile &tile, int generation, int index, const char *type)
     return node;
 }
 
-QByteArray serialize(plist_t root, bool binary)
+QByteArray toXml(plist_t node)
 {
-    char *bytes = nullptr;
+    char *xml = nullptr;
     uint32_t length = 0;
-    if (binary)
-        plist_to_bin(root, &bytes, &length);
-    else
-        plist_to_xml(root, &bytes, &length);
-    QByteArray result(bytes, static_cast<qsizetype>(length));
-    free(bytes);
-    return result;
+    plist_to_xml(node, &xml, &length);
+    const QByteArray text(xml, static_cast<qsizetype>(length));
+    free(xml);
+    return text;
 }
 
-Node parse(const QByteArray &bytes)
+QByteArray serialize(plist_t root, bool binary)
 {
-    plist_t root = nullptr;
-    const auto length = static_cast<uint32_t>(bytes.size());
-    if (plist_is_binary(bytes.constData(), length))
-        plist_from_bin(bytes.constData(), length, &root);
-    else
-        plist_from_xml(bytes.constData(), length, &root);
-    return Node(root);
+    return binary ? DockPlist::toBinary(root) : toXml(root);
 }
 
 // A few apps as each language names them; the rest carry one name everywhere.
@@ -165,35 +151,23 @@ QByteArray marker(const QByteArray &name)
     return build(shape);
 }
 
-// A top-level key's node; none when there is none.
-static plist_t topLevel(const Node &root, const char *key)
-{
-    return root && plist_get_node_type(root.get()) == PLIST_DICT ? plist_dict_get_item(root.get(), key) : nullptr;
-}
-
 std::optional<QByteArray> markerOf(const QByteArray &bytes)
 {
     // A pull writes the Dock binary, as the Dock does.
     if (!bytes.startsWith("<?xml") && !bytes.startsWith("bplist"))
         return std::nullopt;
-    const Node root = parse(bytes);
-    plist_t value = topLevel(root, "tandrill-test-marker");
-    if (!value || plist_get_node_type(value) != PLIST_STRING)
-        return std::nullopt;
-    char *text = nullptr;
-    plist_get_string_val(value, &text);
-    const QByteArray name = QByteArray::fromBase64(text);
-    free(text);
-    return name;
+    const Node root = DockPlist::parse(bytes);
+    const QString name = DockPlist::string(item(root.get(), "tandrill-test-marker"));
+    return name.isEmpty() ? std::nullopt : std::optional(QByteArray::fromBase64(name.toLatin1()));
 }
 
 QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLatin1StringView key, const QString &value)
 {
-    const Node root = parse(bytes);
-    plist_t tile = plist_array_get_item(plist_dict_get_item(root.get(), "persistent-apps"), 0);
+    const Node root = DockPlist::parse(bytes);
+    plist_t tile = plist_array_get_item(item(root.get(), DockPlist::kApps), 0);
     plist_t node = where == DockLayout::LeftOut::Where::TopLevel ? root.get()
                    : where == DockLayout::LeftOut::Where::Tile   ? tile
-                                                                 : plist_dict_get_item(tile, "tile-data");
+                                                                 : DockPlist::tileData(tile);
     plist_dict_set_item(node, QByteArray(key.data(), key.size()).constData(),
                         plist_new_string(value.toUtf8().constData()));
     return serialize(root.get(), !bytes.startsWith("<?xml"));
@@ -201,44 +175,33 @@ QByteArray plant(const QByteArray &bytes, DockLayout::LeftOut::Where where, QLat
 
 QByteArray topLevelValue(const QByteArray &bytes, const QString &key)
 {
-    const Node root = parse(bytes);
-    plist_t value = topLevel(root, key.toUtf8().constData());
-    if (!value)
-        return {};
-    char *xml = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(value, &xml, &length);
-    const QByteArray text(xml, static_cast<qsizetype>(length));
-    free(xml);
-    return text;
+    const Node root = DockPlist::parse(bytes);
+    plist_t value = item(root.get(), key.toUtf8().constData());
+    return value ? toXml(value) : QByteArray();
 }
 
 QByteArray rewriteVolatile(const QByteArray &bytes, int generation, const QString &language)
 {
-    const Node root = parse(bytes);
+    const Node root = DockPlist::parse(bytes);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return bytes;
     setVolatileTopKeys(root.get(), generation);
     int index = 0;
-    for (const char *key : {"persistent-apps", "persistent-others"}) {
-        plist_t tiles = plist_dict_get_item(root.get(), key);
+    for (const char *key : {DockPlist::kApps, DockPlist::kOthers}) {
+        plist_t tiles = item(root.get(), key);
         if (!tiles || plist_get_node_type(tiles) != PLIST_ARRAY)
             continue;
         for (uint32_t i = 0; i < plist_array_get_size(tiles); ++i) {
             plist_t tile = plist_array_get_item(tiles, i);
             if (plist_get_node_type(tile) != PLIST_DICT)
                 continue;
-            plist_t data = plist_dict_get_item(tile, "tile-data");
-            setVolatileTileKeys(tile, data && plist_get_node_type(data) == PLIST_DICT ? data : nullptr, generation,
-                                ++index);
-            char *bundle = nullptr;
-            if (plist_t id = plist_dict_get_item(data, "bundle-identifier"); id && !language.isEmpty())
-                plist_get_string_val(id, &bundle);
-            if (bundle && QByteArrayView(bundle).startsWith("com.example.app")) {
-                const QString label = appLabel(language, QByteArray(bundle + 15).toLongLong());
+            plist_t data = DockPlist::tileData(tile);
+            setVolatileTileKeys(tile, data, generation, ++index);
+            const QString bundle = DockPlist::string(item(data, "bundle-identifier"));
+            if (!language.isEmpty() && bundle.startsWith(u"com.example.app"_s)) {
+                const QString label = appLabel(language, bundle.mid(15).toLongLong());
                 plist_dict_set_item(data, "file-label", plist_new_string(label.toUtf8().constData()));
             }
-            free(bundle);
         }
     }
     return serialize(root.get(), !bytes.startsWith("<?xml"));
