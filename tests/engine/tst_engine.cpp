@@ -426,27 +426,6 @@ private slots:
         QCOMPARE(SyncFormat::fileSafeName(hostname), safe);
     }
 
-    void numberRules_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("number");
-        QTest::addColumn<QByteArray>("whole"); // as written into last_pulled and mtime
-        QTest::newRow("fraction truncated") << u"1741356309.75"_s << 1741356309.75 << "1741356309"_ba;
-        QTest::newRow("negative toward zero") << u"-5.5"_s << -5.5 << "-5"_ba;
-        QTest::newRow("exponent") << u"1.5e3"_s << 1500.0 << "1500"_ba;
-        QTest::newRow("beyond 64 bits") << u"1e300"_s << 1e300 << "0"_ba;
-        for (const char *junk : {" 5", "5 ", "5\r", "12abc", "1,5", "nan", "-Infinity", "1e400", ""})
-            QTest::addRow("junk '%s'", junk) << QString::fromLatin1(junk) << 0.0 << "0"_ba;
-    }
-    void numberRules()
-    {
-        QFETCH(QString, text);
-        QFETCH(double, number);
-        QFETCH(QByteArray, whole);
-        QCOMPARE(SyncFormat::readNumber(text), number);
-        QCOMPARE(SyncFormat::wholeNumberText(number), whole);
-    }
-
     void hostListOrderAndJunkSkipped()
     {
         QVERIFY(QDir().mkpath(folder()));
