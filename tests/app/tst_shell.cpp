@@ -492,24 +492,6 @@ private slots:
         QVERIFY(app.hasWindow());
         QVERIFY(QTest::qWaitForWindowExposed(app.window()));
     }
-
-    // Without a stored choice the interface follows the system language.
-    void languageFollowsTheSystem_data()
-    {
-        QTest::addColumn<QString>("system");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("German, Switzerland") << u"de_CH"_s << u"de"_s;
-        QTest::newRow("French: English") << u"fr_FR"_s << u"en"_s;
-    }
-    void languageFollowsTheSystem()
-    {
-        QFETCH(QString, system);
-        QFETCH(QString, expected);
-        QSettings &settings = fixture().harness().settings();
-        LocalizationManager loc(&settings, QLocale(system));
-        QCOMPARE(loc.lang(), expected);
-        QVERIFY(!settings.contains(LocalizationManager::kLanguageKey)); // followed, not stored
-    }
 };
 
 TANDRILL_TEST_CLASS(TestShell)

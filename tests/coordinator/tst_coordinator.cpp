@@ -208,7 +208,8 @@ private slots:
         QFETCH(QVariant, value);
         const bool localization = property == "lang";
         auto mac = setUpMac();
-        LocalizationManager language(&mac->settings(), QLocale(QLocale::German));
+        LocalizationManager language(&mac->settings(), QLocale(QLocale::German)); // followed, not stored
+        QVERIFY(!mac->settings().contains(LocalizationManager::kLanguageKey));
         QObject *before = localization ? static_cast<QObject *>(&language) : &mac->start();
         if (property == "daemonRunning") { // switched with its buttons, not set
             auto *manager = static_cast<SyncManager *>(before);
