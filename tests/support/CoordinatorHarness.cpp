@@ -37,7 +37,7 @@ std::unique_ptr<RepeatingTimer> ManualScheduler::startSingleShot(std::chrono::mi
     return std::make_unique<Timer>(m_entries.back());
 }
 
-void ManualScheduler::advance(std::chrono::milliseconds by)
+void ManualScheduler::advance(std::chrono::milliseconds by, const std::function<void()> &afterEach)
 {
     const std::chrono::milliseconds target = m_now + by;
     for (;;) {
@@ -54,18 +54,10 @@ void ManualScheduler::advance(std::chrono::milliseconds by)
         else
             entry->cancelled = true;
         entry->action();
+        if (afterEach)
+            afterEach();
     }
     m_now = target;
-}
-
-std::optional<std::chrono::milliseconds> ManualScheduler::nextDue() const
-{
-    std::optional<std::chrono::milliseconds> due;
-    for (const auto &entry : m_entries) {
-        if (!entry->cancelled && entry->context && (!due || entry->due < *due))
-            due = entry->due;
-    }
-    return due;
 }
 
 bool FakeLoginItem::registerItem()
@@ -141,16 +133,8 @@ void CoordinatorHarness::settle()
 
 void CoordinatorHarness::advance(std::chrono::milliseconds by)
 {
-    // Fire one due time at a time and let its work finish before the next, as in real time where
-    // engine work takes milliseconds and timers are seconds apart.
-    const auto target = m_scheduler.now() + by;
+    // One timer at a time, its work finished before the next, as in real time where engine work
+    // takes milliseconds and timers are seconds apart.
     settle();
-    while (const auto due = m_scheduler.nextDue()) {
-        if (*due > target)
-            break;
-        m_scheduler.advance(*due - m_scheduler.now());
-        settle();
-    }
-    m_scheduler.advance(target - m_scheduler.now());
-    settle();
+    m_scheduler.advance(by, [this] { settle(); });
 }

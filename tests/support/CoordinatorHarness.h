@@ -24,10 +24,8 @@ public:
     std::unique_ptr<RepeatingTimer> startSingleShot(std::chrono::milliseconds delay, QObject *context,
                                                     std::function<void()> action) override;
 
-    // Moves the clock forward, firing every timer that falls due on the way.
-    void advance(std::chrono::milliseconds by);
-    std::chrono::milliseconds now() const { return m_now; }
-    std::optional<std::chrono::milliseconds> nextDue() const;
+    // Moves the clock forward, firing every timer that falls due on the way, in due order.
+    void advance(std::chrono::milliseconds by, const std::function<void()> &afterEach = {});
 
 private:
     struct Entry {
@@ -78,7 +76,6 @@ public:
 
     QSettings &settings() { return *m_settings; }
     SimulatedMac &mac() { return m_mac; }
-    ManualScheduler &scheduler() { return m_scheduler; }
     FakeLoginItem &loginItem() { return m_loginItem; }
     FakeFolderPicker &folderPicker() { return m_picker; }
     BookmarkManager &bookmarks() { return *m_bookmarks; }
