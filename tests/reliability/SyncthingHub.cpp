@@ -4,15 +4,13 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTcpServer>
-#include <QTimer>
+#include <QTest>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
@@ -24,13 +22,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kFolder = u"tandrill"_s;
-
-void waitFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // A digest of every file of a replica but Syncthing's own (its folder marker, its files in flight).
 QHash<QString, QByteArray> contents(const QString &replica)
@@ -63,11 +54,6 @@ SyncthingHub::~SyncthingHub()
 {
     for (int index = 0; index < size(); ++index)
         stop(index);
-}
-
-QString SyncthingHub::executable()
-{
-    return QStandardPaths::findExecutable(u"syncthing"_s);
 }
 
 bool SyncthingHub::fail(const QString &message)
@@ -123,8 +109,7 @@ bool SyncthingHub::start(int count)
 <gui enabled="true" tls="false"><address>127.0.0.1:%5</address><apikey>%6</apikey></gui>
 <options><listenAddress>tcp://127.0.0.1:%7</listenAddress><globalAnnounceEnabled>false</globalAnnounceEnabled>
 <localAnnounceEnabled>false</localAnnounceEnabled><relaysEnabled>false</relaysEnabled><natEnabled>false</natEnabled>
-<urAccepted>-1</urAccepted><crashReportingEnabled>false</crashReportingEnabled><startBrowser>false</startBrowser>
-<autoUpgradeIntervalH>0</autoUpgradeIntervalH><reconnectionIntervalS>1</reconnectionIntervalS>
+<urAccepted>-1</urAccepted><crashReportingEnabled>false</crashReportingEnabled><reconnectionIntervalS>1</reconnectionIntervalS>
 <stunKeepaliveStartS>0</stunKeepaliveStartS><minHomeDiskFree unit="%">0</minHomeDiskFree></options>
 </configuration>
 )"_s.arg(kFolder, instance->replica.toHtmlEscaped(), members, devices)
@@ -146,7 +131,6 @@ bool SyncthingHub::launch(Instance &instance)
     instance.process = std::make_unique<QProcess>();
     QProcess &process = *instance.process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"STNOUPGRADE"_s, u"1"_s);
     // Syncthing 1.19 keeps a monitor process in front of itself even with --no-restart; this tells it
     // that it is the monitored process already, so the PID held here is Syncthing's own.
     environment.insert(u"STMONITORED"_s, u"1"_s);
@@ -164,7 +148,7 @@ bool SyncthingHub::launch(Instance &instance)
     while (!call(instance, "GET", u"/rest/system/ping"_s, 2000)) {
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
             return fail(instance.name + u" did not come up: "_s + logTail(instance.home));
-        waitFor(100);
+        QTest::qWait(100);
     }
     return true;
 }
@@ -207,10 +191,8 @@ std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QB
     request.setRawHeader("X-API-Key", instance.apiKey.toLatin1());
     request.setTransferTimeout(timeoutMs);
     const std::unique_ptr<QNetworkReply> reply(m_network.sendCustomRequest(request, verb));
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (reply->error() != QNetworkReply::NoError)
+    if (!QTest::qWaitFor([&reply] { return reply->isFinished(); }, timeoutMs + 1000) ||
+        reply->error() != QNetworkReply::NoError)
         return std::nullopt;
     return QJsonDocument::fromJson(reply->readAll()).object();
 }
@@ -222,7 +204,7 @@ bool SyncthingHub::waitUntilInSync(int timeoutMs)
     while (!inSyncNow(&why)) {
         if (deadline.hasExpired())
             return fail(u"not in sync after %1 ms: "_s.arg(timeoutMs) + why);
-        waitFor(200);
+        QTest::qWait(200);
     }
     return true;
 }

@@ -129,10 +129,9 @@ private slots:
                 QCOMPARE(meta.value_or(SyncFormat::KeyValues()).value(u"host"_s), kNames[1]);
                 QCOMPARE(readBytes(folder + u'/' + SyncFormat::kDockFileName), Group::change(0));
             } else {
-                QVERIFY2(step.action == Action::Offline  ? hub.pause(step.mac)
-                         : step.action == Action::Online ? hub.resume(step.mac)
-                         : step.action == Action::On     ? hub.restart(step.mac)
-                                                         : hub.waitUntilInSync(),
+                QVERIFY2(step.action == Action::On      ? hub.restart(step.mac)
+                         : step.action == Action::Carry ? hub.waitUntilInSync()
+                                                        : hub.setPaused(step.mac, step.action == Action::Offline),
                          qPrintable(hub.lastError()));
             }
         }
