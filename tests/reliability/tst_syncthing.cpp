@@ -38,22 +38,6 @@ public:
         return true;
     }
     SyncthingHub &hub() { return m_hub; }
-
-    // Mac A shares the first Dock; each member takes it as the user would when joining (a pull).
-    bool startInSync(const QList<int> &members)
-    {
-        edit(0, "the group's Dock");
-        if (run(0) != Kind::Pushed || !m_hub.waitUntilInSync())
-            return false;
-        for (int i : members) {
-            if (i == 0)
-                continue;
-            give(i, "factory Dock of " + mac(i).hostname().toUtf8());
-            if (run(i, Mode::Pull) != Kind::Pulled)
-                return false;
-        }
-        return settle(2, members);
-    }
     static QByteArray change(int index) { return kNames[index].toUtf8() + "'s change"; }
 
 private:
