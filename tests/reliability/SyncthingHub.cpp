@@ -153,19 +153,15 @@ bool SyncthingHub::launch(Instance &instance)
     return true;
 }
 
-bool SyncthingHub::stop(int index)
+void SyncthingHub::stop(int index)
 {
     Instance &instance = *m_instances[size_t(index)];
     instance.stopped = true;
-    if (instance.process && instance.process->state() != QProcess::NotRunning) {
-        instance.process->terminate(); // SIGTERM to its PID: Syncthing closes its database and exits
-        if (!instance.process->waitForFinished(15000)) {
-            instance.process->kill();
-            instance.process->waitForFinished(5000);
-        }
+    if (instance.process) {
+        instance.process->terminate();            // SIGTERM to its PID: Syncthing closes its database and exits
+        instance.process->waitForFinished(15000); // else the reset kills it (~QProcess: SIGKILL and a wait)
     }
     instance.process.reset();
-    return true;
 }
 
 bool SyncthingHub::restart(int index)
@@ -200,8 +196,7 @@ std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QB
 bool SyncthingHub::waitUntilInSync(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    QString why;
-    while (!inSyncNow(&why)) {
+    for (QString why = notInSync(); !why.isEmpty(); why = notInSync()) {
         if (deadline.hasExpired())
             return fail(u"not in sync after %1 ms: "_s.arg(timeoutMs) + why);
         QTest::qWait(200);
@@ -209,16 +204,12 @@ bool SyncthingHub::waitUntilInSync(int timeoutMs)
     return true;
 }
 
-bool SyncthingHub::inSyncNow(QString *why)
+QString SyncthingHub::notInSync()
 {
-    const auto notYet = [why](const QString &reason) {
-        *why = reason;
-        return false;
-    };
     std::vector<Instance *> online;
     for (const auto &instance : m_instances) {
         if (!instance->stopped && (!instance->process || instance->process->state() != QProcess::Running))
-            return notYet(instance->name + u" ended: "_s + logTail(instance->home));
+            return instance->name + u" ended: "_s + logTail(instance->home);
         if (!instance->stopped && !instance->paused)
             online.push_back(instance.get());
     }
@@ -226,7 +217,7 @@ bool SyncthingHub::inSyncNow(QString *why)
     // pass for in sync.
     for (Instance *instance : online) {
         if (!call(*instance, "POST", u"/rest/db/scan?folder="_s + kFolder))
-            return notYet(instance->name + u" did not scan"_s);
+            return instance->name + u" did not scan"_s;
     }
     const auto first = online.empty() ? QHash<QString, QByteArray>() : contents(online[0]->replica);
     for (Instance *instance : online) {
@@ -235,8 +226,8 @@ bool SyncthingHub::inSyncNow(QString *why)
         if (!status || status->value(u"state"_s).toString() != u"idle"_s ||
             status->value(u"needTotalItems"_s).toInt(-1) != 0 || status->value(u"pullErrors"_s).toInt(-1) != 0 ||
             !connections)
-            return notYet(instance->name + u" is busy or has files to pull: "_s +
-                          QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson()));
+            return instance->name + u" is busy or has files to pull: "_s +
+                   QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson());
         for (Instance *other : online) {
             if (other == instance)
                 continue;
@@ -246,10 +237,10 @@ bool SyncthingHub::inSyncNow(QString *why)
                 connections->value(u"connections"_s)[other->deviceId].toObject().value(u"connected"_s).toBool();
             if (!connected || !completion || completion->value(u"completion"_s).toDouble() < 100 ||
                 completion->value(u"needItems"_s).toInt(-1) != 0 || completion->value(u"needDeletes"_s).toInt(-1) != 0)
-                return notYet(instance->name + u" sees "_s + other->name + u" not connected or behind"_s);
+                return instance->name + u" sees "_s + other->name + u" not connected or behind"_s;
         }
         if (contents(instance->replica) != first)
-            return notYet(instance->name + u" holds other files than "_s + online[0]->name);
+            return instance->name + u" holds other files than "_s + online[0]->name;
     }
-    return true;
+    return {};
 }

@@ -29,7 +29,7 @@ public:
     // Paused, the instance exchanges no files with any other (a laptop offline); resumed, it takes up again.
     bool setPaused(int index, bool paused);
     // Ends the instance's process (a Mac switched off), and starts it again on the same home.
-    bool stop(int index);
+    void stop(int index);
     bool restart(int index);
 
     QString lastError() const { return m_lastError; }
@@ -47,7 +47,7 @@ private:
     // A REST call's JSON object (empty for an empty answer); none when it failed.
     std::optional<QJsonObject> call(const Instance &instance, const QByteArray &verb, const QString &path,
                                     int timeoutMs = 30000);
-    bool inSyncNow(QString *why);
+    QString notInSync(); // why not, or empty
 
     QString m_root;
     std::vector<std::unique_ptr<Instance>> m_instances;

@@ -98,7 +98,7 @@ private slots:
         SyncthingHub &hub = group.hub();
         for (int i = 0; i < hub.size(); ++i) {
             if (!members.contains(i))
-                QVERIFY2(hub.stop(i), qPrintable(hub.lastError()));
+                hub.stop(i);
         }
         QVERIFY2(group.startInSync(members), qPrintable(hub.lastError() + u" / "_s + group.docks()));
 
@@ -153,9 +153,7 @@ private slots:
         }
         QVERIFY2(hub.waitUntilInSync(), qPrintable(hub.lastError()));
         for (int i = 0; i < hub.size(); ++i) {
-            const QStringList names = QDir(hub.replica(i)).entryList(QDir::Files);
-            for (const QString &name : names)
-                QVERIFY2(!name.contains(u"sync-conflict"_s), qPrintable(name));
+            QCOMPARE(QDir(hub.replica(i)).entryList({u"*sync-conflict*"_s}, QDir::Files), QStringList());
             QList<int> logged(hub.size(), 0);
             for (const LogEntry &entry : SharedLog::readMerged(hub.replica(i), 100'000))
                 logged[int(kNames.indexOf(entry.source()))] += entry.message().startsWith(u"STATUS"_s) ? 1 : 0;
