@@ -142,11 +142,9 @@ private slots:
         QTest::newRow("control characters add no line") << QStringList{u"A\nmtime=4102444800"_s, u"\x1b[31mRed\r"_s};
         QTest::newRow("300 letters") << QStringList{QString(300, QChar(0xe4))};
         QTest::newRow("nothing safe in them") << QStringList{u""_s, u"🍎"_s, u"🍏"_s, u"/"_s, u".."_s};
-        // Names that clean alike, or that a Mac's file system takes for one, still part.
-        QTest::newRow("apostrophe") << QStringList{u"Anna’s MacBook"_s, u"Annas MacBook"_s};
-        QTest::newRow("space and underscore") << QStringList{u"Mac A"_s, u"Mac_A"_s};
-        QTest::newRow("zero-width space") << QStringList{u"Mac\u200bBook"_s, u"MacBook"_s};
-        QTest::newRow("case") << QStringList{u"MacBook"_s, u"macbook"_s, u"MACBOOK"_s};
+        QTest::newRow("names that clean alike, or that a Mac's file system takes for one, still part")
+            << QStringList{u"Anna’s MacBook"_s, u"Annas MacBook"_s, u"Mac A"_s,   u"Mac_A"_s,
+                           u"Mac\u200bBook"_s,  u"MacBook"_s,       u"macbook"_s, u"MACBOOK"_s};
     }
     void hostileHostNames()
     {
