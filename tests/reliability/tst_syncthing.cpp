@@ -22,28 +22,10 @@ using Steps = QList<Step>;
 
 const QStringList kNames{u"Mac A"_s, u"Mac B"_s, u"Lab's Mac mini"_s};
 
-// The three Macs and the Syncthing instances between them.
-class Group : public MacGroup {
-public:
-    explicit Group(const QString &root)
-        : MacGroup([this] { return m_hub.waitUntilInSync(); }), m_root(root), m_hub(root)
-    {}
-
-    bool start()
-    {
-        if (!m_hub.start(int(kNames.size())))
-            return false;
-        for (int i = 0; i < m_hub.size(); ++i)
-            add(kNames[i], m_hub.replica(i), m_root);
-        return true;
-    }
-    SyncthingHub &hub() { return m_hub; }
-    static QByteArray change(int index) { return kNames[index].toUtf8() + "'s change"; }
-
-private:
-    QString m_root;
-    SyncthingHub m_hub;
-};
+QByteArray change(int index)
+{
+    return kNames[index].toUtf8() + "'s change";
+}
 
 } // namespace
 
@@ -51,6 +33,7 @@ class TestSyncthing : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SyncthingHub> m_hub; // one instance for each of the three Macs
 
 private slots:
     void initTestCase()
@@ -58,8 +41,17 @@ private slots:
         if (SyncthingHub::executable().isEmpty())
             QSKIP("syncthing is not installed (scripts/deps.sh test installs it)");
     }
-    void init() { m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/syncthing-XXXXXX"_s); }
-    void cleanup() { m_dir.reset(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/syncthing-XXXXXX"_s);
+        m_hub = std::make_unique<SyncthingHub>(m_dir->path());
+        QVERIFY2(m_hub->start(int(kNames.size())), qPrintable(m_hub->lastError()));
+    }
+    void cleanup()
+    {
+        m_hub.reset(); // every instance ended before its home goes
+        m_dir.reset();
+    }
 
     void stories_data()
     {
@@ -93,10 +85,10 @@ private slots:
     {
         QFETCH(QList<int>, members);
         QFETCH(Steps, steps);
-        Group group(m_dir->path());
-        QVERIFY2(group.start(), qPrintable(group.hub().lastError()));
-        SyncthingHub &hub = group.hub();
+        SyncthingHub &hub = *m_hub;
+        MacGroup group([&hub] { return hub.waitUntilInSync(); });
         for (int i = 0; i < hub.size(); ++i) {
+            group.add(kNames[i], hub.replica(i), m_dir->path());
             if (!members.contains(i))
                 hub.stop(i);
         }
@@ -104,14 +96,14 @@ private slots:
 
         for (const Step &step : std::as_const(steps)) {
             if (step.action == Action::Edit) {
-                group.edit(step.mac, Group::change(step.mac));
+                group.edit(step.mac, change(step.mac));
             } else if (step.action == Action::Auto) {
                 QCOMPARE(group.run(step.mac), step.expected);
             } else if (step.action == Action::Apart) {
                 const QString folder = group.mac(2).syncFolder();
                 const auto meta = SyncFormat::parseKeyValues(readBytes(folder + u'/' + SyncFormat::kMetaFileName));
                 QCOMPARE(meta.value_or(SyncFormat::KeyValues()).value(u"host"_s), kNames[1]);
-                QCOMPARE(readBytes(folder + u'/' + SyncFormat::kDockFileName), Group::change(0));
+                QCOMPARE(readBytes(folder + u'/' + SyncFormat::kDockFileName), change(0));
             } else {
                 QVERIFY2(step.action == Action::On      ? hub.restart(step.mac)
                          : step.action == Action::Carry ? hub.waitUntilInSync()
@@ -134,8 +126,7 @@ private slots:
     // and afterwards they stay quiet.
     void macsAsUsed()
     {
-        SyncthingHub hub(m_dir->path());
-        QVERIFY2(hub.start(3), qPrintable(hub.lastError()));
+        SyncthingHub &hub = *m_hub;
         std::vector<std::unique_ptr<CoordinatorHarness>> macs;
         for (int i = 0; i < hub.size(); ++i) {
             macs.push_back(std::make_unique<CoordinatorHarness>(kNames[i], m_dir->path()));
