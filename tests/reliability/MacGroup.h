@@ -62,6 +62,7 @@ public:
         }
         return false;
     }
+
     // Mac A shares the first Dock; each other member takes it as the user would when joining (a pull).
     bool startInSync(const QList<int> &members)
     {

@@ -16,7 +16,8 @@ public:
     explicit SyncthingHub(const QString &root);
     ~SyncthingHub(); // stops every instance
 
-    static QString executable() { return QStandardPaths::findExecutable(QStringLiteral("syncthing")); } // or empty
+    // Empty when Syncthing is not installed.
+    static QString executable() { return QStandardPaths::findExecutable(QStringLiteral("syncthing")); }
 
     // Starts `count` instances sharing one folder and waits until they are connected and in sync.
     bool start(int count);
