@@ -43,15 +43,13 @@ public:
     // Rounds of automatic runs, one Mac at a time on a folder the service has carried in step; a
     // conflict is resolved as the user would, by taking the shared Dock. True once a whole round
     // finds every Mac (of `macs`, or all) in sync.
-    bool settle(int maxRounds, QList<int> macs = {})
+    bool settle(int maxRounds, const QList<int> &macs = {})
     {
-        if (macs.isEmpty()) {
-            for (int i = 0; i < int(m_all.size()); ++i)
-                macs.append(i);
-        }
         for (int round = 0; round < maxRounds; ++round) {
             bool allInSync = true;
-            for (int i : std::as_const(macs)) {
+            for (int i = 0; i < int(m_all.size()); ++i) {
+                if (!macs.isEmpty() && !macs.contains(i))
+                    continue;
                 int conflicts = 0;
                 if (!m_carry())
                     return false;
@@ -63,6 +61,22 @@ public:
                 return true;
         }
         return false;
+    }
+
+    // Mac A shares the first Dock; each other member takes it as the user would when joining (a pull).
+    bool startInSync(const QList<int> &members)
+    {
+        edit(0, "the group's Dock");
+        if (run(0) != Kind::Pushed || !m_carry())
+            return false;
+        for (int i : members) {
+            if (i == 0)
+                continue;
+            give(i, "factory Dock of " + mac(i).hostname().toUtf8());
+            if (run(i, Mode::Pull) != Kind::Pulled)
+                return false;
+        }
+        return settle(2, members);
     }
     bool quiet(int rounds) { return staysQuiet(m_all, rounds, m_carry); }
     bool dockEverLost() const { return m_dockEverLost; }

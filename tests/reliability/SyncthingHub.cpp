@@ -4,15 +4,13 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTcpServer>
-#include <QTimer>
+#include <QTest>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
@@ -24,13 +22,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kFolder = u"tandrill"_s;
-
-void waitFor(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // A digest of every file of a replica but Syncthing's own (its folder marker, its files in flight).
 QHash<QString, QByteArray> contents(const QString &replica)
@@ -63,11 +54,6 @@ SyncthingHub::~SyncthingHub()
 {
     for (int index = 0; index < size(); ++index)
         stop(index);
-}
-
-QString SyncthingHub::executable()
-{
-    return QStandardPaths::findExecutable(u"syncthing"_s);
 }
 
 bool SyncthingHub::fail(const QString &message)
@@ -123,8 +109,7 @@ bool SyncthingHub::start(int count)
 <gui enabled="true" tls="false"><address>127.0.0.1:%5</address><apikey>%6</apikey></gui>
 <options><listenAddress>tcp://127.0.0.1:%7</listenAddress><globalAnnounceEnabled>false</globalAnnounceEnabled>
 <localAnnounceEnabled>false</localAnnounceEnabled><relaysEnabled>false</relaysEnabled><natEnabled>false</natEnabled>
-<urAccepted>-1</urAccepted><crashReportingEnabled>false</crashReportingEnabled><startBrowser>false</startBrowser>
-<autoUpgradeIntervalH>0</autoUpgradeIntervalH><reconnectionIntervalS>1</reconnectionIntervalS>
+<urAccepted>-1</urAccepted><crashReportingEnabled>false</crashReportingEnabled><reconnectionIntervalS>1</reconnectionIntervalS>
 <stunKeepaliveStartS>0</stunKeepaliveStartS><minHomeDiskFree unit="%">0</minHomeDiskFree></options>
 </configuration>
 )"_s.arg(kFolder, instance->replica.toHtmlEscaped(), members, devices)
@@ -146,7 +131,6 @@ bool SyncthingHub::launch(Instance &instance)
     instance.process = std::make_unique<QProcess>();
     QProcess &process = *instance.process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"STNOUPGRADE"_s, u"1"_s);
     // Syncthing 1.19 keeps a monitor process in front of itself even with --no-restart; this tells it
     // that it is the monitored process already, so the PID held here is Syncthing's own.
     environment.insert(u"STMONITORED"_s, u"1"_s);
@@ -164,24 +148,20 @@ bool SyncthingHub::launch(Instance &instance)
     while (!call(instance, "GET", u"/rest/system/ping"_s, 2000)) {
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
             return fail(instance.name + u" did not come up: "_s + logTail(instance.home));
-        waitFor(100);
+        QTest::qWait(100);
     }
     return true;
 }
 
-bool SyncthingHub::stop(int index)
+void SyncthingHub::stop(int index)
 {
     Instance &instance = *m_instances[size_t(index)];
     instance.stopped = true;
-    if (instance.process && instance.process->state() != QProcess::NotRunning) {
-        instance.process->terminate(); // SIGTERM to its PID: Syncthing closes its database and exits
-        if (!instance.process->waitForFinished(15000)) {
-            instance.process->kill();
-            instance.process->waitForFinished(5000);
-        }
+    if (instance.process) {
+        instance.process->terminate();            // SIGTERM to its PID: Syncthing closes its database and exits
+        instance.process->waitForFinished(15000); // else the reset kills it (~QProcess: SIGKILL and a wait)
     }
     instance.process.reset();
-    return true;
 }
 
 bool SyncthingHub::restart(int index)
@@ -207,10 +187,8 @@ std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QB
     request.setRawHeader("X-API-Key", instance.apiKey.toLatin1());
     request.setTransferTimeout(timeoutMs);
     const std::unique_ptr<QNetworkReply> reply(m_network.sendCustomRequest(request, verb));
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (reply->error() != QNetworkReply::NoError)
+    if (!QTest::qWaitFor([&reply] { return reply->isFinished(); }, timeoutMs + 1000) ||
+        reply->error() != QNetworkReply::NoError)
         return std::nullopt;
     return QJsonDocument::fromJson(reply->readAll()).object();
 }
@@ -218,25 +196,20 @@ std::optional<QJsonObject> SyncthingHub::call(const Instance &instance, const QB
 bool SyncthingHub::waitUntilInSync(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    QString why;
-    while (!inSyncNow(&why)) {
+    for (QString why = notInSync(); !why.isEmpty(); why = notInSync()) {
         if (deadline.hasExpired())
             return fail(u"not in sync after %1 ms: "_s.arg(timeoutMs) + why);
-        waitFor(200);
+        QTest::qWait(200);
     }
     return true;
 }
 
-bool SyncthingHub::inSyncNow(QString *why)
+QString SyncthingHub::notInSync()
 {
-    const auto notYet = [why](const QString &reason) {
-        *why = reason;
-        return false;
-    };
     std::vector<Instance *> online;
     for (const auto &instance : m_instances) {
         if (!instance->stopped && (!instance->process || instance->process->state() != QProcess::Running))
-            return notYet(instance->name + u" ended: "_s + logTail(instance->home));
+            return instance->name + u" ended: "_s + logTail(instance->home);
         if (!instance->stopped && !instance->paused)
             online.push_back(instance.get());
     }
@@ -244,7 +217,7 @@ bool SyncthingHub::inSyncNow(QString *why)
     // pass for in sync.
     for (Instance *instance : online) {
         if (!call(*instance, "POST", u"/rest/db/scan?folder="_s + kFolder))
-            return notYet(instance->name + u" did not scan"_s);
+            return instance->name + u" did not scan"_s;
     }
     const auto first = online.empty() ? QHash<QString, QByteArray>() : contents(online[0]->replica);
     for (Instance *instance : online) {
@@ -253,8 +226,8 @@ bool SyncthingHub::inSyncNow(QString *why)
         if (!status || status->value(u"state"_s).toString() != u"idle"_s ||
             status->value(u"needTotalItems"_s).toInt(-1) != 0 || status->value(u"pullErrors"_s).toInt(-1) != 0 ||
             !connections)
-            return notYet(instance->name + u" is busy or has files to pull: "_s +
-                          QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson()));
+            return instance->name + u" is busy or has files to pull: "_s +
+                   QString::fromUtf8(QJsonDocument(status.value_or(QJsonObject())).toJson());
         for (Instance *other : online) {
             if (other == instance)
                 continue;
@@ -264,10 +237,10 @@ bool SyncthingHub::inSyncNow(QString *why)
                 connections->value(u"connections"_s)[other->deviceId].toObject().value(u"connected"_s).toBool();
             if (!connected || !completion || completion->value(u"completion"_s).toDouble() < 100 ||
                 completion->value(u"needItems"_s).toInt(-1) != 0 || completion->value(u"needDeletes"_s).toInt(-1) != 0)
-                return notYet(instance->name + u" sees "_s + other->name + u" not connected or behind"_s);
+                return instance->name + u" sees "_s + other->name + u" not connected or behind"_s;
         }
         if (contents(instance->replica) != first)
-            return notYet(instance->name + u" holds other files than "_s + online[0]->name);
+            return instance->name + u" holds other files than "_s + online[0]->name;
     }
-    return true;
+    return {};
 }

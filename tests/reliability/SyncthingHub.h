@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <memory>
 #include <optional>
@@ -15,7 +16,8 @@ public:
     explicit SyncthingHub(const QString &root);
     ~SyncthingHub(); // stops every instance
 
-    static QString executable(); // empty when Syncthing is not installed
+    // Empty when Syncthing is not installed.
+    static QString executable() { return QStandardPaths::findExecutable(QStringLiteral("syncthing")); }
 
     // Starts `count` instances sharing one folder and waits until they are connected and in sync.
     bool start(int count);
@@ -25,11 +27,10 @@ public:
     // Until every running, unpaused replica is rescanned, has nothing to pull and holds the same files.
     bool waitUntilInSync(int timeoutMs = 60000);
 
-    // The instance stops exchanging files with all others (a laptop offline), and takes up again.
-    bool pause(int index) { return setPaused(index, true); }
-    bool resume(int index) { return setPaused(index, false); }
+    // Paused, the instance exchanges no files with any other (a laptop offline); resumed, it takes up again.
+    bool setPaused(int index, bool paused);
     // Ends the instance's process (a Mac switched off), and starts it again on the same home.
-    bool stop(int index);
+    void stop(int index);
     bool restart(int index);
 
     QString lastError() const { return m_lastError; }
@@ -44,11 +45,10 @@ private:
 
     bool fail(const QString &message);
     bool launch(Instance &instance);
-    bool setPaused(int index, bool paused);
     // A REST call's JSON object (empty for an empty answer); none when it failed.
     std::optional<QJsonObject> call(const Instance &instance, const QByteArray &verb, const QString &path,
                                     int timeoutMs = 30000);
-    bool inSyncNow(QString *why);
+    QString notInSync(); // why not, or empty
 
     QString m_root;
     std::vector<std::unique_ptr<Instance>> m_instances;

@@ -14,16 +14,6 @@ namespace {
 
 constexpr int kFolderVanishes = -1; // in the error column: the sync folder disappears at this step
 
-bool temporaryFilesLeft(const QString &directory)
-{
-    for (QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-         it.hasNext();) {
-        if (it.next().contains(u".tmp-"_s))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 class TestFaults : public QObject {
@@ -35,6 +25,12 @@ class TestFaults : public QObject {
     std::unique_ptr<SimulatedMac> m_b;
 
     QString file(const char *name) const { return m_folder + u'/' + QLatin1String(name); }
+    bool temporaryFilesLeft() const
+    {
+        return QDirIterator(m_dir->path(), {u"*.tmp-*"_s}, QDir::Files | QDir::Hidden | QDir::System,
+                            QDirIterator::Subdirectories)
+            .hasNext();
+    }
 
 private slots:
     // Both Macs in sync on A's "Dock 2" (A pushed it, B pulled it), and A's Dock edited to "Dock 3".
@@ -128,7 +124,7 @@ private slots:
 
         QVERIFY2(hits > 0, "the fault was never reached");
         QVERIFY2(result.kind() == expected, qPrintable(result.name() + u' ' + result.message()));
-        QVERIFY(!temporaryFilesLeft(m_dir->path()));
+        QVERIFY(!temporaryFilesLeft());
         const bool applied = mode == Mode::Pull && copied;
         QCOMPARE(mac.dockBytes(), applied ? "Dock 2"_ba : dockBefore);
         QCOMPARE(mac.dockRestarts(), restartsBefore + (applied ? 1 : 0));
@@ -149,7 +145,7 @@ private slots:
         QCOMPARE(seen, conflicts);
         QCOMPARE(m_a->dockBytes(), "Dock 3"_ba);
         QCOMPARE(m_b->dockBytes(), "Dock 3"_ba);
-        QVERIFY(!temporaryFilesLeft(m_dir->path()));
+        QVERIFY(!temporaryFilesLeft());
     }
 
     // A sync service may deliver the meta file and the Dock copy apart, or resolve two pushes file

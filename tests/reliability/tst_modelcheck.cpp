@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 
 #include <map>
+#include <ranges>
 #include <set>
 
 using namespace TestFiles;
@@ -44,14 +45,13 @@ struct Memory {
 
 class World {
 public:
-    World(const QString &root, int macs, bool keepTimes) : m_work(root), m_keepTimes(keepTimes)
+    World(const QString &root, int macs, bool keepTimes) : m_keepTimes(keepTimes)
     {
         for (int i = 0; i < macs; ++i) {
-            const QString folder = m_work + u"/folder-"_s + QString::number(i);
+            const QString folder = root + u"/folder-"_s + QString::number(i);
             QDir().mkpath(folder);
-            m_macs.push_back(std::make_unique<SimulatedMac>(u"Mac "_s + QChar(u'A' + i), folder, m_work));
+            m_macs.push_back(std::make_unique<SimulatedMac>(u"Mac "_s + QChar(u'A' + i), folder, root));
             m_macs.back()->dock().setRewritesOnRestart(true);
-            m_macsByIndex.append(m_macs.back().get());
         }
         m.versions.resize(macs);
         m.seen.resize(macs);
@@ -65,7 +65,7 @@ public:
         m.runs.fill(0);
     }
 
-    int size() const { return int(m_macsByIndex.size()); }
+    int size() const { return int(m_macs.size()); }
     Memory m;
 
     void change(int i)
@@ -120,25 +120,23 @@ public:
 
     QByteArray dock(int i) const { return mac(i).dockBytes(); }
 
-    // What decides a Mac's next steps, on disk: its Dock, its folder's copy and meta file, its
-    // conflict marker, its records, and last its status. Backups and logs only grow; not taken back.
+    // What decides a Mac's next steps, on disk: its status, its Dock, its folder's copy and meta file,
+    // its conflict marker and its records. Backups and logs only grow; not taken back.
     QStringList decidingFiles(int i) const
     {
         const SyncEngine engine = mac(i).engine();
         const QDir data = QFileInfo(mac(i).backupsDirectory()).dir();
-        QStringList files{mac(i).dockPath(), folder(i) + u'/' + kCopy, folder(i) + u'/' + kMeta,
-                          engine.hostFileURL(SyncFormat::kConflictPrefix)};
+        QStringList files{engine.hostFileURL(SyncFormat::kStatusPrefix), mac(i).dockPath(), folder(i) + u'/' + kCopy,
+                          folder(i) + u'/' + kMeta, engine.hostFileURL(SyncFormat::kConflictPrefix)};
         for (const QString &record : data.entryList({u"agreed-*"_s}, QDir::Files))
             files << data.filePath(record);
-        return files << engine.hostFileURL(SyncFormat::kStatusPrefix);
+        return files;
     }
     // The same without the status file, which adds only times to what decides.
     QByteArray state(int i) const
     {
         QByteArray state;
-        QStringList files = decidingFiles(i);
-        files.removeLast();
-        for (const QString &path : std::as_const(files))
+        for (const QString &path : decidingFiles(i).sliced(1))
             state += QFileInfo::exists(path) ? QCryptographicHash::hash(readBytes(path), QCryptographicHash::Md5) : "-";
         return state;
     }
@@ -159,7 +157,7 @@ public:
     QList<int> activity() const
     {
         QList<int> counts;
-        for (const SimulatedMac *each : m_macsByIndex)
+        for (const auto &each : m_macs)
             counts << int(each->backups().size()) << each->dockRestarts();
         counts << int(m.clock);
         return counts;
@@ -178,9 +176,8 @@ public:
         }
         if (!quiet)
             return u"the Macs did not settle"_s;
-        bool anyConflict = false;
-        for (int i = 0; i < size(); ++i)
-            anyConflict = anyConflict || inConflict(i);
+        const bool anyConflict =
+            std::ranges::any_of(std::views::iota(0, size()), [this](int i) { return inConflict(i); });
         for (int i = 1; i < size(); ++i) {
             if (dock(i) != dock(0) && !anyConflict)
                 return u"Macs hold different Docks and none is asked: "_s +
@@ -235,13 +232,11 @@ public:
     }
 
 private:
-    SimulatedMac &mac(int i) const { return *m_macsByIndex[i]; }
+    SimulatedMac &mac(int i) const { return *m_macs[size_t(i)]; }
     QString folder(int i) const { return mac(i).syncFolder(); }
 
-    QString m_work;
     bool m_keepTimes;
     std::vector<std::unique_ptr<SimulatedMac>> m_macs;
-    QList<SimulatedMac *> m_macsByIndex;
 };
 
 // Only a run looks at anything: a step is one Mac's run, after its user may have changed the Dock
@@ -290,7 +285,6 @@ class TestModelCheck : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_root;
     int m_schedules = 0;
-    int m_nodes = 0;
     QString m_failure;
 
     // Depth first through every schedule; a state reached before is not explored again.
@@ -299,7 +293,6 @@ class TestModelCheck : public QObject {
         if (!m_failure.isEmpty())
             return;
         const QList<int> open = choices(world, changes, changes);
-        ++m_nodes;
         if (open.isEmpty()) {
             ++m_schedules;
             if (const QString problem = world.settleAndCheck(); !problem.isEmpty())
@@ -370,7 +363,6 @@ private slots:
         std::set<QByteArray> visited;
         explore(world, 2, visited, {});
         QVERIFY2(m_failure.isEmpty(), qPrintable(m_failure));
-        qInfo("%d schedules, %d states", m_schedules, m_nodes);
         QVERIFY(m_schedules > 100);
     }
 

@@ -8,75 +8,29 @@
 
 namespace {
 
-QString unison()
+// Two-way sync of a Mac's replica of the sync folder with one hub, as a cloud drive syncs through its
+// server: the newer file wins; with paths, only those travel. Contents are compared, not size and
+// time; a replica that lost every file syncs without a question.
+bool unison(const QString &root, const QString &replica, bool keepTimes, const QStringList &paths = {})
 {
-    return QStandardPaths::findExecutable(u"unison"_s);
-}
-
-// Two Macs, each with its own replica of the sync folder, and Unison carrying changes
-// between each replica and one hub, as a cloud drive does through its server: the newer file wins.
-class Network : public MacGroup {
-public:
-    Network(const QString &root, bool keepTimes)
-        : MacGroup([this] { return propagate(); }), m_hub(root + u"/hub"_s), m_keepTimes(keepTimes)
-    {
-        QDir().mkpath(m_hub);
-        QDir().mkpath(root + u"/unison-state"_s);
-        m_environment.insert(u"UNISON"_s, root + u"/unison-state"_s); // its archives, not in the home
-        for (const QString &name : {u"Mac A"_s, u"Mac B"_s}) {
-            QDir().mkpath(root + u"/replicas/"_s + name);
-            add(name, root + u"/replicas/"_s + name, root);
-        }
-    }
-    // Two-way sync of one replica with the hub; with paths, only those files travel. Contents are
-    // compared, not size and time; a replica that lost every file syncs without a question.
-    bool sync(int index, const QStringList &paths = {})
-    {
-        QStringList arguments{mac(index).syncFolder(), m_hub};
-        arguments +=
-            u"-batch -auto -silent -prefer newer -fastcheck false -confirmbigdel=false -log=false"_s.split(u' ');
-        if (m_keepTimes)
-            arguments.append(u"-times"_s);
-        for (const QString &path : paths)
-            arguments << u"-path"_s << path;
-        QProcess process;
-        process.setProcessEnvironment(m_environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(unison(), arguments);
-        if (!process.waitForFinished(120000))
-            process.kill();
-        // 0: all done; 1: some files skipped. Anything above is a failure of the sync itself.
-        if (process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit &&
-            process.exitCode() <= 1)
-            return true;
-        process.waitForFinished();
-        qWarning("unison exit %d: %s", process.exitCode(), process.readAll().constData());
-        return false;
-    }
-    // Every replica with the hub, twice, so that a change of any replica reaches all of them.
-    bool propagate()
-    {
-        for (int pass = 0; pass < 4; ++pass) {
-            if (!sync(pass % 2))
-                return false;
-        }
+    QStringList arguments{replica, root + u"/hub"_s};
+    arguments += u"-batch -auto -silent -prefer newer -fastcheck false -confirmbigdel=false -log=false"_s.split(u' ');
+    if (keepTimes)
+        arguments.append(u"-times"_s);
+    for (const QString &path : paths)
+        arguments << u"-path"_s << path;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"UNISON"_s, root + u"/unison-state"_s); // its archives, not in the home
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStandardPaths::findExecutable(u"unison"_s), arguments);
+    // 0: all done; 1: some files skipped. Anything above is a failure of the sync itself.
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() <= 1)
         return true;
-    }
-    // A pushes its Dock, B takes it (a pull: it never agreed with the folder), and both are in sync.
-    bool startInSync(const QByteArray &dock)
-    {
-        give(1, "B's first Dock");
-        give(0, dock);
-        mac(0).establish();
-        mac(1).establish();
-        return run(0) == Kind::Pushed && propagate() && run(1, Mode::Pull) == Kind::Pulled && settle(1);
-    }
-
-private:
-    QString m_hub;
-    bool m_keepTimes;
-    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
-};
+    qWarning("unison exit %d: %s", process.exitCode(), process.readAll().constData());
+    return false; // one still running is ended by ~QProcess
+}
 
 } // namespace
 
@@ -88,7 +42,7 @@ class TestSyncService : public QObject {
 private slots:
     void initTestCase()
     {
-        if (unison().isEmpty())
+        if (QStandardPaths::findExecutable(u"unison"_s).isEmpty())
             QSKIP("unison is not installed (scripts/deps.sh test installs it)");
     }
     void init() { m_dir = std::make_unique<QTemporaryDir>(TestEnvironment::root() + u"/sync-XXXXXX"_s); }
@@ -107,12 +61,26 @@ private slots:
     {
         QFETCH(bool, keepTimes);
         QFETCH(QString, first);
-        Network net(m_dir->path(), keepTimes);
-        QVERIFY(net.startInSync("old Dock"));
+        const QString root = m_dir->path();
+        const QStringList replicas{root + u"/Mac A"_s, root + u"/Mac B"_s};
+        // Every replica with the hub, twice, so that a change of any replica reaches all of them.
+        MacGroup net([&] {
+            for (int pass = 0; pass < 4; ++pass) {
+                if (!unison(root, replicas[pass % 2], keepTimes))
+                    return false;
+            }
+            return true;
+        });
+        for (const QString &replica : replicas) {
+            QVERIFY(QDir().mkpath(replica));
+            net.add(QFileInfo(replica).fileName(), replica, root);
+        }
+        QVERIFY(QDir().mkpath(root + u"/hub"_s) && QDir().mkpath(root + u"/unison-state"_s));
+        QVERIFY(net.startInSync({0, 1}));
         net.edit(0, "newest Dock");
         QCOMPARE(net.run(0), Kind::Pushed);
         // One of the two files reaches B; B syncs on what it has.
-        QVERIFY(net.sync(0, {first}) && net.sync(1, {first}));
+        QVERIFY(unison(root, replicas[0], keepTimes, {first}) && unison(root, replicas[1], keepTimes, {first}));
         // A meta file ahead of its copy makes B wait (an error naming the copy), never guess.
         const Kind early = net.run(1);
         QVERIFY(early != Kind::Conflict && early != Kind::Pushed);
