@@ -11,35 +11,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// Holds the engine's next read of this Mac's Dock until released: a run in flight without timing.
-class GateDock final : public DockPreferences {
-public:
-    explicit GateDock(DockPreferences *dock) : m_dock(dock) {}
-    std::optional<QByteArray> exportCurrent() override
-    {
-        if (m_armed.exchange(false)) {
-            m_entered.release();
-            m_gate.acquire();
-        }
-        return m_dock->exportCurrent();
-    }
-    std::optional<QString> import(const QByteArray &bytes) override { return m_dock->import(bytes); }
-    void restartDock() override { m_dock->restartDock(); }
-    void arm() { m_armed = true; }
-    bool waitUntilEntered() { return m_entered.tryAcquire(1, 10000); }
-    void release() { m_gate.release(); }
-
-private:
-    DockPreferences *m_dock;
-    std::atomic<bool> m_armed{false};
-    QSemaphore m_entered;
-    QSemaphore m_gate;
-};
-
-} // namespace
-
 // The coordinator of one Mac on fake services and virtual time.
 class TestCoordinator : public QObject {
     Q_OBJECT
@@ -273,15 +244,22 @@ private slots:
     void userSyncNeverOverlapsABackgroundRun()
     {
         auto mac = setUpMac();
-        mac->start().performSync(Mode::Push);
-        mac->settle();
-        GateDock gate(&mac->mac().dock());
-        mac->mac().setDockPreferences(&gate);
         SyncManager &gated = mac->start();
+        gated.performSync(Mode::Push);
         mac->settle();
-        gate.arm();
+        // The next write anyone makes waits until released: a background run in flight without timing.
+        QSemaphore entered, gate;
+        std::atomic<bool> armed{true};
+        SafeFile::setFaultInjector([&](SafeFile::Step, const QString &) {
+            if (armed.exchange(false)) {
+                entered.release();
+                gate.acquire();
+            }
+            return 0;
+        });
+        const auto healed = qScopeGuard([] { SafeFile::setFaultInjector({}); });
         gated.daemonTick();
-        QVERIFY(gate.waitUntilEntered()); // the background run is inside its read of the Dock now
+        QVERIFY(entered.tryAcquire(1, 10000)); // the background run is inside its work now
         gated.performSync(Mode::Push);
         QVERIFY(gated.isSyncing());
         gated.performSync(Mode::Push); // quick repeats while one waits run once
