@@ -9,14 +9,9 @@ using namespace TestFiles;
 
 // tandrill-cli as scripts use it: exit codes, exactly one JSON value on stdout, and a pull that
 // restarts the Dock.
-class TestCli : public QObject {
+class TestCli : public OneMacTest {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<SimulatedMac> m_mac;
-
-    QString folder() const { return m_root->path() + u"/Dock Sync"_s; }
-    QString file(const char *name) const { return folder() + u'/' + QLatin1String(name); }
     CliOutput run(const QStringList &arguments, const SimulatedMac *mac = nullptr) const
     {
         return CliRunner(mac ? *mac : *m_mac)
@@ -26,9 +21,7 @@ class TestCli : public QObject {
 private slots:
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_root->isValid());
-        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, folder(), m_root->path());
+        makeMac();
         m_mac->writeDock("dock of A", 1741356309.25);
     }
 
@@ -87,7 +80,6 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QByteArray, german);
         QFETCH(QByteArray, english);
-        QVERIFY(QDir().mkpath(folder()));
         SimulatedMac b(u"Mac B"_s, folder(), m_root->path());
         if (scenario == u"no Dock"_s) {
             QVERIFY(QFile::remove(m_mac->dockPath()));

@@ -29,11 +29,9 @@ QString installFakeDefaults(const QString &home)
 
 // Both ways of reading and applying the Dock's preferences behave alike: what was applied is
 // what is read back, and what the system keeps in the end.
-class TestDockPreferences : public QObject {
+class TestDockPreferences : public OneMacTest {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<SimulatedMac> m_mac;
     std::unique_ptr<DockPreferences> m_preferences;
 
 private slots:
@@ -46,8 +44,7 @@ private slots:
     void init()
     {
         QFETCH_GLOBAL(bool, throughDefaults);
-        m_root = std::make_unique<QTemporaryDir>();
-        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, m_root->path() + u"/sync"_s, m_root->path());
+        makeMac();
         m_mac->writeDock(dockWith(u"Safari"_s), 1000);
         m_preferences = throughDefaults ? createDefaultsDockPreferences(installFakeDefaults(m_mac->home()), [] {})
                                         : createFileDockPreferences(m_mac->dockPath());

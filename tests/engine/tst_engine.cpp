@@ -24,14 +24,9 @@ const QByteArray
 } // namespace
 
 // One Mac's engine against a shared folder: the decision, the bytes it writes, and what it refuses.
-class TestEngine : public QObject {
+class TestEngine : public OneMacTest {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<SimulatedMac> m_mac;
-
-    QString folder() const { return m_root->path() + u"/Dock Sync"_s; }
-    QString file(const char *name) const { return folder() + u'/' + QLatin1String(name); }
     QString status() const { return file("status-Labs_MacBook_Pro.txt"); }
     QString marker() const { return file("conflict-Labs_MacBook_Pro.txt"); }
     QString ownLog() const { return file("log-Labs_MacBook_Pro.txt"); }
@@ -39,7 +34,6 @@ class TestEngine : public QObject {
     // Another Mac's push as this Mac finds it, with this Mac's own conflict marker and an older status.
     void prepareOtherPush()
     {
-        QVERIFY(QDir().mkpath(folder()));
         writeFile(file("com.apple.dock.plist"), kShared, 1741356400.5);
         writeBytes(file("tandrill-meta.txt"), "mtime=1741356400\nhost=Other\nupdated=2025-03-07 14:06:40");
         writeBytes(status(), kOldStatus);
@@ -50,9 +44,7 @@ class TestEngine : public QObject {
 private slots:
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_root->isValid());
-        m_mac = std::make_unique<SimulatedMac>(kHost, folder(), m_root->path());
+        makeMac(kHost);
         m_mac->setNow(kStamp);
     }
 
@@ -97,7 +89,6 @@ private slots:
         QFETCH(QByteArray, lastPulled);
         QFETCH(QString, copy);
         QFETCH(Kind, kind);
-        QVERIFY(QDir().mkpath(folder()));
         if (local >= 0)
             m_mac->writeDock(kLocal, local);
         if (!meta.isNull())
@@ -314,7 +305,6 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, cleared);
         QFETCH(QByteArray, after);
-        QVERIFY(QDir().mkpath(folder()));
         if (!before.isNull())
             writeBytes(ownLog(), before);
         if (!cleared.isEmpty())
@@ -353,7 +343,6 @@ private slots:
         QFETCH(QStringList, files);
         QFETCH(QString, cleared);
         QFETCH(QStringList, shown);
-        QVERIFY(QDir().mkpath(folder()));
         const auto line = [](const QString &entry) {
             const QStringList part = entry.split(u' ');
             return part[0] == u"-"_s ? part[1] : u"[2025-03-07 14:00:0%1] [%2] %3"_s.arg(part[0], part[1], part[2]);
@@ -376,7 +365,6 @@ private slots:
     // Four Macs, two writers each (app and tool), appending at once lose no line, even at the cap.
     void appendingAtOnceLosesNoLine()
     {
-        QVERIFY(QDir().mkpath(folder()));
         QByteArray old, prior;
         for (int i = 0; i < 480; ++i) {
             old += "[2025-03-07 14:00:00] [Old] old " + QByteArray::number(i) + '\n';
@@ -425,7 +413,6 @@ private slots:
 
     void hostListOrderAndJunkSkipped()
     {
-        QVERIFY(QDir().mkpath(folder()));
         const std::map<const char *, QByteArray> files{
             {"status-zeta.txt", "hostname=zeta\nlast_action=pull"},
             {"status-beta.txt", "hostname=beta"},

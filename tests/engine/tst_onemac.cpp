@@ -15,20 +15,13 @@ const QDateTime kNow(QDate(2025, 3, 7), QTime(14, 5, 9));
 
 // One Mac's own side: its operations take turns, its backups keep what they protect, and a file
 // the cloud evicted under its own name is not taken for one that can be read.
-class TestOneMac : public QObject {
+class TestOneMac : public OneMacTest {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<SimulatedMac> m_mac;
-
-    QString folder() const { return m_root->path() + u"/shared"_s; }
 
 private slots:
     void init()
     {
-        m_root = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_root->isValid() && QDir().mkpath(folder()));
-        m_mac = std::make_unique<SimulatedMac>(u"Mac A"_s, folder(), m_root->path());
+        makeMac();
         m_mac->writeDock("A0", 1741000000);
     }
 
