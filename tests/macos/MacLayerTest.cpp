@@ -52,7 +52,6 @@ private slots:
             for (const QString &body : {u"one"_s, u"two"_s})
                 notifier.send(body, u"Tandrill"_s);
         }).join();
-        QCOMPARE(notifier.permissionRequests(), 1); // the first send asked, once
         QTRY_COMPARE(shown, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
     }
 
