@@ -13,8 +13,6 @@ if [[ "${TANDRILL_E2E_WORK:-}" == "" ]]; then
     work="$(mktemp -d "${TMPDIR:-/tmp}/tandrill-e2e-XXXXXX")"
     trap 'rm -rf "$work"' EXIT
     cat >"$work/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
   <listen>unix:tmpdir=$work</listen>
@@ -57,11 +55,6 @@ wait_for() {
     done
 }
 
-bus_name_owned() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner "string:$1" | grep -q 'boolean true'
-}
-
 dunst_call() {
     dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications "$@"
 }
@@ -86,7 +79,7 @@ wait_for 20 xdotool search --onlyvisible --class trayer || fail "trayer did not 
 
 dunst >"$work/dunst.log" 2>&1 &
 pids+=($!)
-wait_for 10 bus_name_owned org.freedesktop.Notifications || fail "dunst did not take the notification service"
+wait_for 10 dunst_call org.freedesktop.Notifications.GetServerInformation || fail "dunst took no notification service"
 
 # A set-up Mac: its Dock file and the sync folder, chosen earlier.
 folder="$work/iCloud/Tandrill"
@@ -110,7 +103,6 @@ find_tray_icon() {
         awk '{ print $1; exit }')"
     [[ -n "$tray_icon" ]]
 }
-tray_icon=""
 wait_for 20 find_tray_icon || fail "the tray item did not appear in trayer"
 
 visible_app_windows() {
@@ -152,7 +144,5 @@ open_menu || fail "the tray menu did not open a second time"
 xdotool key Up Return
 app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 wait_for 10 app_ended || fail "the quit item did not end the app"
-status=0
-wait "$app_pid" || status=$?
-[[ $status -eq 0 ]] || fail "the app ended with status $status"
+wait "$app_pid" || fail "the app ended with status $?"
 echo "PASS"

@@ -52,8 +52,7 @@ private slots:
         QCOMPARE(VersionComparator::compare(b, a), -expected);
     }
 
-    // Through the real network module; the feed is a local file, none for an unreachable feed. The
-    // network part is loaded on the first check; when it cannot be, the check fails instead of hanging.
+    // Through the real network module, loaded on the first check (when it cannot be, the check fails, not hangs).
     void check_data()
     {
         QTest::addColumn<QByteArray>("body"); // no feed when null

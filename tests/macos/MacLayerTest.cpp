@@ -52,7 +52,6 @@ private slots:
             for (const QString &body : {u"one"_s, u"two"_s})
                 notifier.send(body, u"Tandrill"_s);
         }).join();
-        QCOMPARE(notifier.permissionRequests(), 1); // the first send asked, once
         QTRY_COMPARE(shown, QStringList({u"Tandrill:one"_s, u"Tandrill:two"_s}));
     }
 
@@ -68,7 +67,7 @@ private slots:
         QVERIFY(symbols.size() > 20);
         for (const QString &symbol : symbols) {
             QVERIFY2(SymbolIcons::iconFile(symbol).startsWith(u":/"_s), qPrintable(symbol));
-            const QImage image = SymbolIcons::image(symbol, 16, Qt::black, 2.0);
+            const QImage image = SymbolIcons::icon(symbol, Qt::black).pixmap(QSize(16, 16), 2.0).toImage();
             QVERIFY2(image.size() == QSize(32, 32), qPrintable(symbol));
             QImage blank(image.size(), image.format());
             blank.fill(Qt::transparent);

@@ -3,9 +3,7 @@
 # tool loading Homebrew's libplist and a plug-in built for macOS 14 fail, and nothing else.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-status=0
-zig="$(bash "$root/scripts/zig-toolchain.sh")" || status=$?
-[[ $status -eq 0 ]] || exit "$status" # 77: skipped
+zig="$(bash "$root/scripts/zig-toolchain.sh")" || exit $? # 77: skipped
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"

@@ -3,10 +3,8 @@
 # tool), which must refuse a job without runs-on. Exit status 77 (a CTest skip) without npm.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-status=0
 home="$(bash "$root/scripts/cached-npm-tool.sh" action-validator-0.6.0 @action-validator/cli@0.6.0 \
-    @action-validator/core@0.6.0)" || status=$?
-[[ $status -eq 0 ]] || exit "$status"
+    @action-validator/core@0.6.0)" || exit $?
 validator="$home/node_modules/.bin/action-validator"
 workflow="$root/.github/workflows/macos.yml"
 "$validator" "$workflow"

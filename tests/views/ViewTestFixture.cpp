@@ -3,7 +3,6 @@
 #include "SyncFormat.h"
 
 #include <QDir>
-#include <QFile>
 #include <QtTest>
 
 ViewTestFixture::ViewTestFixture(const QString &root, const QString &hostname)
@@ -39,13 +38,6 @@ void ViewTestFixture::writeStatus(const QString &hostname, const QString &action
                QStringLiteral("hostname=%1\nlast_action=%2\nlast_time=%3\nlast_pulled=0\n")
                    .arg(hostname, action, time)
                    .toUtf8());
-}
-
-void ViewTestFixture::writeConflictMarker()
-{
-    writeBytes(m_folder + QLatin1Char('/') +
-                   SyncFormat::hostFileName(SyncFormat::kConflictPrefix, m_harness->mac().hostname()),
-               "conflict\n");
 }
 
 void ViewTestFixture::refresh()

@@ -25,7 +25,6 @@ public:
     SyncManager &startFresh(); // first launch: no set-up yet
 
     void writeStatus(const QString &hostname, const QString &action, const QString &time);
-    void writeConflictMarker();
     void refresh(); // refreshAll and wait for the folder reads
     void settle();
 
@@ -43,16 +42,11 @@ template <typename T> T *childNamed(const QObject *root, const char *name)
     return root->findChild<T *>(QString::fromLatin1(name));
 }
 
-// A menu row's text as shown, without the escapes of ampersands.
-inline QString shownText(const QAction *action)
-{
-    return action->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
-}
-
-// The menu's row whose shown text starts with `start`, or null.
+// The menu's row whose text as shown (ampersands unescaped) starts with `start`, or null.
 inline QAction *menuRow(const QMenu *menu, const QString &start)
 {
-    const QList<QAction *> rows = menu->actions();
-    const auto row = std::find_if(rows.begin(), rows.end(), [&](QAction *a) { return shownText(a).startsWith(start); });
-    return row == rows.end() ? nullptr : *row;
+    for (QAction *row : menu->actions())
+        if (row->text().replace(QStringLiteral("&&"), QStringLiteral("&")).startsWith(start))
+            return row;
+    return nullptr;
 }

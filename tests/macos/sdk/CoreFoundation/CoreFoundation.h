@@ -4,16 +4,11 @@
 #include <os/availability.h>
 #include <stdint.h>
 
-#ifdef __cplusplus
 extern "C" {
-#endif
 
 typedef uint32_t CFStringEncoding;
 typedef const void *CFTypeRef;
 typedef const struct __CFString *CFStringRef; // the same spelling as Qt's forward declaration
 
 void CFRelease(CFTypeRef cf) API_AVAILABLE(macos(10.0));
-
-#ifdef __cplusplus
 }
-#endif

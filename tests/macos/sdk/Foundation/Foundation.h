@@ -17,16 +17,13 @@ typedef unsigned long NSUInteger;
 
 __attribute__((objc_root_class)) API_AVAILABLE(macos(10.0)) @interface NSObject
 + (instancetype)alloc;
-+ (instancetype)new;
 - (instancetype)init;
 @end
 
 API_AVAILABLE(macos(10.0)) @interface NSString : NSObject
-@property(readonly) NSUInteger length;
 @end
 
 API_AVAILABLE(macos(10.0)) @interface NSError : NSObject
-@property(readonly) NSInteger code;
 @property(readonly, copy) NSString *localizedDescription;
 @end
 

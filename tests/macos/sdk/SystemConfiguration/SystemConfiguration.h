@@ -3,16 +3,11 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
-#ifdef __cplusplus
 extern "C" {
-#endif
 
 typedef const struct __SCDynamicStore *SCDynamicStoreRef;
 
 // Returns a copy (the caller releases it), or NULL when no computer name is set.
 CFStringRef SCDynamicStoreCopyComputerName(SCDynamicStoreRef store, CFStringEncoding *nameEncoding)
     API_AVAILABLE(macos(10.1));
-
-#ifdef __cplusplus
 }
-#endif
